@@ -56,6 +56,6 @@ void ShutDown() {
   WorkHeap = nullptr;
   Release(CommandBuffer);
   Release(LhaOptions);
-  UnloadLibrary(ArchiverApi.library);
+  if (ArchiverApi.library) UnloadLibrary(ArchiverApi.library);
   ArchiverApi = {};
 }
