@@ -70,19 +70,22 @@ TEST(BareArchiveRoute, NothingMatchingAndLoneSwitchPrintNothing) {
   EXPECT_TRUE(box.Calls().empty());
 }
 
-// The route ends at the first entry the library refuses, in the platform's
-// search order: after the first refused check nothing else is called.
-TEST(BareArchiveRoute, EntryThatIsNoArchiveEndsTheRoute) {
-  Sandbox box;
-  box.Archive("a.lzh", 1);
-  box.File("b.lzh", "not an archive");
-  box.Archive("c.lzh", 1);
-  box.Run({"*.lzh"});
-  Calls calls = box.Calls();
-  auto refused = std::find(calls.begin(), calls.end(), "CheckArchive|b.lzh|0");
-  ASSERT_NE(refused, calls.end());
-  EXPECT_EQ(refused + 1, calls.end());
-  EXPECT_EQ((refused - calls.begin()) % 3, 0);
+// The per-archive routes end at the first entry the library refuses, in the
+// platform's search order: after the first refused check nothing else is
+// called, and every archive before it was counted and run.
+TEST(PerArchiveRoutes, EntryThatIsNoArchiveEndsTheRoute) {
+  for (const auto& arguments : {std::vector<std::string>{"*.lzh"}, std::vector<std::string>{"e", "*.lzh"}}) {
+    Sandbox box;
+    box.Archive("a.lzh", 1);
+    box.File("b.lzh", "not an archive");
+    box.Archive("c.lzh", 1);
+    box.Run(arguments);
+    Calls calls = box.Calls();
+    auto refused = std::find(calls.begin(), calls.end(), "CheckArchive|b.lzh|0");
+    ASSERT_NE(refused, calls.end());
+    EXPECT_EQ(refused + 1, calls.end());
+    EXPECT_EQ((refused - calls.begin()) % 3, 0);
+  }
 }
 
 TEST(BareArchiveRoute, ArchivePathOver255BytesIsRefusedNotTruncated) {
