@@ -3,6 +3,9 @@
 // library lacking any of those three is refused rather than called blindly.
 #include "archiver/archiver.h"
 
+namespace {
+
+// The exported names, in the order in which they are looked up.
 const char* const kEntryPointNames[kEntryPointCount] = {
     "UnlhaCheckArchive",       "Unlha",                   "UnlhaGetVersion",         "UnlhaGetRunning",
     "UnlhaConfigDialog",       "UnlhaGetFileCount",       "UnlhaQueryFunctionList",  "UnlhaOpenArchive",
@@ -13,6 +16,8 @@ const char* const kEntryPointNames[kEntryPointCount] = {
     "UnlhaGetDate",            "UnlhaGetTime",            "UnlhaGetCRC",             "UnlhaGetAttribute",
     "UnlhaGetOSType",          "UnlhaSetOwnerWindow",     "UnlhaClearOwnerWindow",
 };
+
+}  // namespace
 
 ArchiverSlots ArchiverApi{};
 

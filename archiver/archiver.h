@@ -12,9 +12,7 @@ using UnlhaEntry = int(TAVO_WINAPI*)(void* ownerWindow, const char* commandLine,
                                      std::uint32_t reportSize);
 using GetFileCountEntry = int(TAVO_WINAPI*)(const char* path);
 
-// The 31 exported names, in the order in which they are looked up.
 constexpr int kEntryPointCount = 31;
-extern const char* const kEntryPointNames[kEntryPointCount];
 
 struct ArchiverSlots {
   LoadedLibrary* library;
