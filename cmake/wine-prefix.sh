@@ -8,5 +8,8 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   mkdir -p "$WINEPREFIX"
   wineboot -i
 fi
+# A run that stopped inside the Windows 3.1 test may have left tavo.exe set
+# to Windows 3.1; every run starts from the ordinary version.
+wine reg delete 'HKCU\Software\Wine\AppDefaults\tavo.exe' /f >/dev/null 2>&1 || true
 wineserver -w
 echo "Wine prefix ready: $WINEPREFIX"
