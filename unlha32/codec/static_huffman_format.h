@@ -16,6 +16,7 @@ inline constexpr unsigned kMaxNP = 17;
 inline constexpr unsigned kTBits = 5;
 inline constexpr unsigned kCBits = 9;
 inline constexpr unsigned kMaxBlockSymbols = 65535;
+inline constexpr unsigned kMaxCodeBits = 16;
 
 struct Params {
   size_t window;

@@ -211,6 +211,7 @@ Status BuildLevel2(const MemberHeader& h, bool wide_sizes, std::vector<uint8_t>*
 
 Status BuildHeader(const MemberHeader& header, int level, bool wide_sizes, std::vector<uint8_t>* out) {
   out->clear();
+  LZH_REQUIRE(header.method != Method::kOther, kUnsupported, "method not written");
   wide_sizes = wide_sizes || NeedsWideSizes(header.packed_size, header.original_size);
   if (level == 2) return BuildLevel2(header, wide_sizes, out);
   LZH_REQUIRE(!wide_sizes, kTooLarge, "a member of 4 GiB or more needs header level 2");
