@@ -9,7 +9,7 @@
 namespace lzh::commands {
 namespace {
 
-constexpr uint32_t kShiftJis = 932;
+constexpr uint32_t kShiftJisCodePage = 932;
 constexpr uint32_t kUtf8CodePage = 65001;
 
 void AppendEscape(std::string* out, uint8_t byte) {
@@ -62,10 +62,25 @@ TextForm CurrentTextForm() {
   return os::LocaleIsUtf8() ? TextForm::kUtf8 : TextForm::kBytes;
 }
 
-uint32_t StoredCodePage(uint32_t header_code_page, uint8_t os_id) {
-  if (header_code_page != 0) return header_code_page;
-  if (os_id == 'M' || os_id == 'w' || os_id == 'W') return kShiftJis;
-  return 0;
+uint32_t NameCodePage(const MemberHeader& header) {
+  switch (header.name_encoding) {
+    case NameEncoding::kShiftJis: return kShiftJisCodePage;
+    case NameEncoding::kUtf8: return kUtf8CodePage;
+    case NameEncoding::kUnknown: break;
+  }
+  return header.has_code_page ? header.code_page : 0;
+}
+
+LocalMemberNames LocalNames(const MemberHeader& header, TextForm form) {
+  uint32_t code_page = NameCodePage(header);
+  LocalMemberNames names;
+  for (const std::string& component : header.path) {
+    if (!names.path.empty()) names.path += '/';
+    names.base = LocalName(component, code_page, form);
+    names.path += names.base;
+  }
+  names.link_target = LocalName(header.link_target, code_page, form);
+  return names;
 }
 
 std::string LocalName(std::string_view stored, uint32_t code_page, TextForm form) {
@@ -111,6 +126,26 @@ std::string DisplayName(std::string_view name, TextForm form) {
     }
   }
   return out;
+}
+
+std::string FitName(std::string_view display, size_t max_bytes, TextForm form) {
+  if (display.size() <= max_bytes) return std::string(display);
+  if (max_bytes < 3) return std::string(max_bytes, '.');
+  size_t keep = 0;
+  for (size_t i = 0; i < display.size();) {
+    size_t length = 1;
+    uint32_t code_point = 0;
+    if (form == TextForm::kUtf8) {
+      length = Utf8SequenceLength(display, i, &code_point);
+      if (length == 0) length = 1;
+    } else if (form == TextForm::kAnsi && os::IsLeadByte(static_cast<uint8_t>(display[i]))) {
+      length = 2;
+    }
+    if (i + length > max_bytes - 3) break;
+    i += length;
+    keep = i;
+  }
+  return std::string(display.substr(0, keep)) + "...";
 }
 
 }  // namespace lzh::commands

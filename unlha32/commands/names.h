@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "format/member_header.h"
+
 namespace lzh::commands {
 
 // What the text in reports and on disk is: UTF-8 (a UTF-8 locale on
@@ -20,9 +22,18 @@ enum class TextForm : uint8_t { kUtf8, kAnsi, kBytes };
 
 TextForm CurrentTextForm();
 
-// The code page a stored name is in: the header's own when it has one,
-// 932 for MS-DOS and Windows writers without one, else 0 (unknown).
-uint32_t StoredCodePage(uint32_t header_code_page, uint8_t os_id);
+// The code page a member's name components are in, as the format layer
+// resolved it (932, 65001, a header's own code page, or 0 for unknown).
+uint32_t NameCodePage(const MemberHeader& header);
+
+// A member's names in the local form: the path with '/' between
+// components, its last component, and a link's target.
+struct LocalMemberNames {
+  std::string path;
+  std::string base;
+  std::string link_target;
+};
+LocalMemberNames LocalNames(const MemberHeader& header, TextForm form);
 
 // Converts a stored name to the local form: to UTF-8 when `form` is kUtf8
 // and the code page is known and not UTF-8 already; unchanged otherwise
@@ -33,5 +44,9 @@ std::string LocalName(std::string_view stored, uint32_t code_page, TextForm form
 // a terminal could act on them) and bytes that are not text in `form`
 // are written as \xNN.
 std::string DisplayName(std::string_view name, TextForm form);
+
+// Shortens a display name to at most `max_bytes` bytes, by whole
+// characters, ending in "..." when it had to be shortened.
+std::string FitName(std::string_view display, size_t max_bytes, TextForm form);
 
 }  // namespace lzh::commands

@@ -35,6 +35,8 @@ struct EntryInfo {
 // Facts about a path without following a final link; a missing path is
 // not an error (type kMissing).
 Status Inspect(const std::string& path, EntryInfo* info);
+// The same, following links: what a program opening the path would get.
+Status InspectTarget(const std::string& path, EntryInfo* info);
 
 class File {
  public:
@@ -114,7 +116,35 @@ class Directory {
 #endif
 };
 
+// Creates a directory the user named, with any missing parents (links
+// on the way are the user's and are followed).
+Status MakeDirectories(const std::string& path);
+
+// Broken-down local time of a Unix time; false when it has none.
+struct LocalTime {
+  int year, month, day, hour, minute, second;
+};
+bool ToLocalTime(int64_t unix_time, LocalTime* local);
+
+// While alive, a write past the process's file-size limit fails with an
+// error instead of killing the process (POSIX SIGXFSZ), so that a half
+// written temporary file is removed and the failure reported. An
+// existing handler of the program is left alone.
+class FileSizeLimitAsError {
+ public:
+  FileSizeLimitAsError();
+  ~FileSizeLimitAsError();
+  FileSizeLimitAsError(const FileSizeLimitAsError&) = delete;
+  FileSizeLimitAsError& operator=(const FileSizeLimitAsError&) = delete;
+
+ private:
+  bool restore_ = false;
+};
+
 bool SymlinksSupported();
+// Part of the names of temporary files, so that two processes extracting
+// into one directory do not collide.
+uint32_t ProcessId();
 uint32_t ProcessUmask();
 
 // Terminal facts and talk. Progress goes to stderr only when it is a

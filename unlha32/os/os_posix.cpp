@@ -11,6 +11,8 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <ctime>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -89,6 +91,19 @@ Status Inspect(const std::string& path, EntryInfo* info) {
   struct stat st;
   if (lstat(path.c_str(), &st) != 0) {
     if (errno == ENOENT || errno == ENOTDIR) {
+      *info = EntryInfo{};
+      return Status::Ok();
+    }
+    return LastError();
+  }
+  FillInfo(st, info);
+  return Status::Ok();
+}
+
+Status InspectTarget(const std::string& path, EntryInfo* info) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP) {
       *info = EntryInfo{};
       return Status::Ok();
     }
@@ -319,7 +334,40 @@ Status Directory::List(std::vector<DirectoryEntry>* entries) const {
   return Status::Ok();
 }
 
+Status MakeDirectories(const std::string& path) {
+  std::string native = NativePath(path);
+  for (size_t i = 1; i <= native.size(); ++i) {
+    if (i < native.size() && native[i] != '/') continue;
+    std::string prefix = native.substr(0, i);
+    if (mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) return LastError();
+  }
+  return Status::Ok();
+}
+
+bool ToLocalTime(int64_t unix_time, LocalTime* local) {
+  time_t value = static_cast<time_t>(unix_time);
+  struct tm parts;
+  if (localtime_r(&value, &parts) == nullptr) return false;
+  *local = LocalTime{parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday,
+                     parts.tm_hour, parts.tm_min, parts.tm_sec};
+  return true;
+}
+
+FileSizeLimitAsError::FileSizeLimitAsError() {
+  struct sigaction current;
+  if (sigaction(SIGXFSZ, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
+    signal(SIGXFSZ, SIG_IGN);
+    restore_ = true;
+  }
+}
+
+FileSizeLimitAsError::~FileSizeLimitAsError() {
+  if (restore_) signal(SIGXFSZ, SIG_DFL);
+}
+
 bool SymlinksSupported() { return true; }
+
+uint32_t ProcessId() { return static_cast<uint32_t>(getpid()); }
 
 uint32_t ProcessUmask() {
   // Reading the mask without changing it: /proc on Linux; elsewhere the

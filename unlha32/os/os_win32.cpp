@@ -82,6 +82,12 @@ Status Inspect(const std::string& path, EntryInfo* info) {
   return Status::Ok();
 }
 
+Status InspectTarget(const std::string& path, EntryInfo* info) {
+  LZH_TRY(Inspect(path, info));
+  if (info->type == EntryType::kSymlink) info->type = EntryType::kOther;
+  return Status::Ok();
+}
+
 File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
 
 File& File::operator=(File&& other) noexcept {
@@ -278,7 +284,39 @@ Status Directory::List(std::vector<DirectoryEntry>* entries) const {
   return Status::Ok();
 }
 
+Status MakeDirectories(const std::string& path) {
+  // Failures on the way (a drive root, an existing parent) do not matter;
+  // only whether the directory exists at the end does.
+  for (size_t i = 0; i <= path.size(); ++i) {
+    if (i < path.size() && IsDBCSLeadByte(static_cast<BYTE>(path[i]))) {
+      ++i;
+      continue;
+    }
+    if (i < path.size() && path[i] != '\\' && path[i] != '/') continue;
+    if (i == 0 || path[i - 1] == ':') continue;
+    CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
+  }
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+    return Status::Io("cannot create the directory");
+  return Status::Ok();
+}
+
+bool ToLocalTime(int64_t unix_time, LocalTime* local) {
+  FILETIME utc = ToFiletime(unix_time), local_ft;
+  SYSTEMTIME parts;
+  if (!FileTimeToLocalFileTime(&utc, &local_ft) || !FileTimeToSystemTime(&local_ft, &parts)) return false;
+  *local = LocalTime{parts.wYear, parts.wMonth, parts.wDay, parts.wHour, parts.wMinute, parts.wSecond};
+  return true;
+}
+
+// Windows has no file-size signal.
+FileSizeLimitAsError::FileSizeLimitAsError() = default;
+FileSizeLimitAsError::~FileSizeLimitAsError() = default;
+
 bool SymlinksSupported() { return false; }
+
+uint32_t ProcessId() { return GetCurrentProcessId(); }
 
 uint32_t ProcessUmask() { return 0; }
 

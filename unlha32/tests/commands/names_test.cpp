@@ -46,13 +46,5 @@ TEST(NameConversion, NamesThatDoNotConvertStayAsBytes) {
   EXPECT_EQ(LocalName("\x95\x5c", 0, TextForm::kUtf8), "\x95\x5c");  // unknown code page
 }
 
-TEST(NameConversion, MsDosAndWindowsWritersMeanShiftJis) {
-  EXPECT_EQ(StoredCodePage(0, 'M'), 932u);
-  EXPECT_EQ(StoredCodePage(0, 'W'), 932u);
-  EXPECT_EQ(StoredCodePage(0, 'w'), 932u);
-  EXPECT_EQ(StoredCodePage(0, 'U'), 0u);
-  EXPECT_EQ(StoredCodePage(65001, 'W'), 65001u);
-}
-
 }  // namespace
 }  // namespace lzh::commands
