@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "format/file_seek.h"
+#include "format/file_platform.h"
 
 namespace lzh {
 
