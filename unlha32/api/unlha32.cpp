@@ -1,0 +1,66 @@
+// The exported C interface: a thin shell over the commands layer. It
+// parses nothing; it only keeps C++ on its own side of the boundary:
+// every exception is caught here and becomes a result code.
+#include "include/unlha32.h"
+
+#include <new>
+
+#include "commands/archive_reading.h"
+#include "commands/report.h"
+#include "commands/result.h"
+#include "commands/run.h"
+
+namespace {
+
+using lzh::commands::Result;
+
+static_assert(static_cast<int>(Result::kOk) == UNLHA_OK);
+static_assert(static_cast<int>(Result::kSkipped) == UNLHA_SKIPPED);
+static_assert(static_cast<int>(Result::kUnsupported) == UNLHA_UNSUPPORTED);
+static_assert(static_cast<int>(Result::kDamaged) == UNLHA_DAMAGED);
+static_assert(static_cast<int>(Result::kIoError) == UNLHA_IO_ERROR);
+static_assert(static_cast<int>(Result::kNotArchive) == UNLHA_NOT_ARCHIVE);
+static_assert(static_cast<int>(Result::kBadCommand) == UNLHA_BAD_COMMAND);
+static_assert(static_cast<int>(Result::kInternal) == UNLHA_INTERNAL);
+
+}  // namespace
+
+extern "C" {
+
+UNLHA_EXPORT int UNLHA_CALL Unlha(void*, const char* command_line, char* report_buffer, uint32_t report_size) {
+  lzh::commands::Report report(report_buffer, report_size);
+  Result result;
+  try {
+    result = lzh::commands::RunCommandLine(command_line ? command_line : "", report);
+  } catch (const std::bad_alloc&) {
+    report.Line("Out of memory.");
+    result = Result::kInternal;
+  } catch (...) {
+    report.Line("Internal error.");
+    result = Result::kInternal;
+  }
+  report.Finish();
+  return static_cast<int>(result);
+}
+
+UNLHA_EXPORT int UNLHA_CALL UnlhaCheckArchive(const char* path, int) {
+  if (path == nullptr) return 0;
+  try {
+    return lzh::commands::IsReadableArchive(path) ? 1 : 0;
+  } catch (...) {
+    return 0;
+  }
+}
+
+UNLHA_EXPORT int UNLHA_CALL UnlhaGetFileCount(const char* path) {
+  if (path == nullptr) return -1;
+  try {
+    return lzh::commands::CountMembers(path);
+  } catch (...) {
+    return -1;
+  }
+}
+
+UNLHA_EXPORT int UNLHA_CALL UnlhaGetVersion(void) { return UNLHA32_VERSION; }
+
+}  // extern "C"

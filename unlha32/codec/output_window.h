@@ -1,0 +1,103 @@
+// OutputWindow: where the LZ77-family decoders write their output.
+//
+// One flat buffer holds `window` bytes of history followed by a large run
+// of fresh output. Copies therefore never wrap, which keeps the inner loops
+// simple, and the history starts out filled with whatever the method says
+// the window holds before the first byte (spaces, or the lz5 pattern), so
+// references before the start need no special case. When the fresh part is
+// full it goes to the sink (and the CRC) in one call, and the last `window`
+// bytes move to the front. Output never goes beyond the member's declared
+// original size.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+
+#include "crc16.h"
+#include "status.h"
+#include "stream.h"
+
+namespace lzh {
+
+class OutputWindow {
+ public:
+  static constexpr size_t kLongestCopy = 256;
+
+  OutputWindow(ByteSink& sink, size_t window, uint64_t original_size)
+      : sink_(sink),
+        window_(window),
+        fresh_size_(std::max<size_t>(window, 256 * 1024)),
+        buffer_(new uint8_t[window + fresh_size_ + kLongestCopy + kSlack]),
+        remaining_(original_size) {
+    std::memset(buffer_.get(), 0x20, window_);
+    cursor_ = flushed_ = buffer_.get() + window_;
+  }
+
+  // The history before the first output byte; starts as spaces.
+  uint8_t* history() { return buffer_.get(); }
+  size_t window() const { return window_; }
+
+  // Output not yet produced, of the declared original size.
+  uint64_t remaining() const { return remaining_ - static_cast<size_t>(cursor_ - flushed_); }
+
+  // The stretch the decoder may fill before calling Flush is [cursor, stop);
+  // a copy that starts before stop may run on up to `limit`, which is the
+  // member's end when that is near (copies must be clipped to it).
+  uint8_t* cursor() { return cursor_; }
+  uint8_t* stop(uint8_t** limit) {
+    size_t room = static_cast<size_t>(buffer_.get() + window_ + fresh_size_ - cursor_);
+    uint64_t left = remaining();
+    *limit = cursor_ + static_cast<size_t>(std::min<uint64_t>(left, room + kLongestCopy));
+    return cursor_ + static_cast<size_t>(std::min<uint64_t>(left, room));
+  }
+  void set_cursor(uint8_t* cursor) { cursor_ = cursor; }
+
+  // Copies `length` bytes from `distance` back (1 <= distance <= window);
+  // the source may overlap the destination. May write up to kSlack bytes
+  // beyond the copy, which later output overwrites.
+  static inline uint8_t* Copy(uint8_t* out, size_t distance, size_t length) {
+    const uint8_t* from = out - distance;
+    if (distance >= 8) {
+      for (size_t i = 0; i < length; i += 8) std::memcpy(out + i, from + i, 8);
+    } else if (distance == 1) {
+      std::memset(out, *from, length);
+    } else {
+      for (size_t i = 0; i < length; ++i) out[i] = from[i];
+    }
+    return out + length;
+  }
+
+  // Hands the fresh output to the sink and slides the history down.
+  Status Flush() {
+    size_t fresh = static_cast<size_t>(cursor_ - flushed_);
+    if (fresh == 0) return Status::Ok();
+    crc_ = Crc16(crc_, flushed_, fresh);
+    LZH_TRY(sink_.Write(flushed_, fresh));
+    remaining_ -= fresh;
+    std::memmove(buffer_.get(), cursor_ - window_, window_);
+    cursor_ = flushed_ = buffer_.get() + window_;
+    return Status::Ok();
+  }
+
+  Status Finish(uint16_t* crc) {
+    LZH_TRY(Flush());
+    *crc = crc_;
+    return Status::Ok();
+  }
+
+ private:
+  static constexpr size_t kSlack = 16;
+
+  ByteSink& sink_;
+  size_t window_;
+  size_t fresh_size_;
+  std::unique_ptr<uint8_t[]> buffer_;
+  uint64_t remaining_;  // of the original size, not counting unflushed output
+  uint8_t* cursor_;
+  uint8_t* flushed_;
+  uint16_t crc_ = 0;
+};
+
+}  // namespace lzh

@@ -1,0 +1,86 @@
+// Archive reading for the commands: every path the user gives goes
+// through NativePath, and only regular files are offered to the walker
+// (a directory or a device is simply not an archive).
+#include "archive_reading.h"
+
+#include <climits>
+
+#include "format/archive_walker.h"
+#include "os/os.h"
+
+namespace lzh::commands {
+namespace {
+
+// The walker reports a member whose data is cut short with its header
+// filled in; a header that is itself damaged leaves no usable member.
+bool DataCutShort(const MemberHeader& header, uint64_t size) {
+  return header.data_offset > header.header_offset && header.data_offset <= size &&
+         header.packed_size > size - header.data_offset;
+}
+
+Status OpenReader(const std::string& path, std::unique_ptr<FileReader>* reader) {
+  std::string native = os::NativePath(path);
+  os::EntryInfo info;
+  LZH_TRY(os::InspectTarget(native, &info));
+  LZH_REQUIRE(info.type != os::EntryType::kMissing, kIo, "no such file");
+  LZH_REQUIRE(info.type == os::EntryType::kFile, kCorrupt, "not an LZH archive");
+  return FileReader::Open(native, reader);
+}
+
+}  // namespace
+
+Status ReadArchive(const std::string& path, ArchiveContents* contents) {
+  *contents = ArchiveContents();
+  LZH_TRY(OpenReader(path, &contents->reader));
+  ArchiveWalker walker(*contents->reader);
+  LZH_TRY(walker.Open());
+  contents->archive_offset = walker.archive_offset();
+  for (;;) {
+    MemberHeader header;
+    bool end = false;
+    Status status = walker.Next(&header, &end);
+    if (!status.ok()) {
+      if (DataCutShort(header, contents->reader->Size())) contents->members.push_back(header);
+      contents->damage = status;
+      break;
+    }
+    if (end) break;
+    contents->members.push_back(std::move(header));
+  }
+  return Status::Ok();
+}
+
+bool IsReadableArchive(const std::string& path) {
+  std::unique_ptr<FileReader> reader;
+  if (!OpenReader(path, &reader).ok()) return false;
+  ArchiveWalker walker(*reader);
+  if (!walker.Open().ok()) return false;
+  MemberHeader header;
+  bool end = false;
+  Status status = walker.Next(&header, &end);
+  // A member whose data is cut short still has a valid first header.
+  return !end && (status.ok() || DataCutShort(header, reader->Size()));
+}
+
+int CountMembers(const std::string& path) {
+  std::unique_ptr<FileReader> reader;
+  if (!OpenReader(path, &reader).ok()) return -1;
+  ArchiveWalker walker(*reader);
+  if (!walker.Open().ok()) return -1;
+  MemberHeader header;
+  int count = 0;
+  for (;;) {
+    bool end = false;
+    header.data_offset = 0;  // so that a damaged header never looks like a cut-short member
+    Status status = walker.Next(&header, &end);
+    if (end || !status.ok()) {
+      if (!status.ok() && DataCutShort(header, reader->Size())) ++count;
+      break;
+    }
+    if (count == INT_MAX) break;
+    ++count;
+  }
+  return count;
+}
+
+}  // namespace lzh::commands

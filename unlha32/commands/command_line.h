@@ -1,0 +1,65 @@
+// CommandLine: the parsed form of the one string the exported Unlha()
+// receives: "<command> [switches and archive, any order] [base dir] [files]".
+//
+// Parsing is separate from running so that the reading commands here and
+// the writing commands share one grammar and one set of switches; every
+// switch of the usage screen is parsed and checked even where only a
+// writing command gives it work. Switches apply wherever they stand.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lzh::commands {
+
+enum class Command : char {
+  kAdd = 'a', kUpdate = 'u', kMove = 'm', kFreshen = 'f', kDelete = 'd', kSelfExtract = 's',
+  kList = 'l', kVerboseList = 'v', kTest = 't', kExtract = 'e', kExtractPaths = 'x', kPrint = 'p',
+};
+
+enum class CompressionChoice : char { kDefault, kLh1Compatible, kLh5, kLh6, kLh7 };
+
+struct Switches {
+  bool recurse = false;                 // -r
+  bool expand_named_directories = false;  // -r2
+  std::optional<bool> directory_names;  // -x, -x- / -x0; unset: the command's default
+  bool no_questions = false;            // -m
+  bool strict_names = false;            // -p: match whole paths
+  bool no_date_check = false;           // -c
+  bool all_attributes = false;          // -a
+  bool store_only = false;              // -z
+  bool archive_time_newest = false;     // -t
+  int header_level = 2;                 // -h0, -h1, -h2
+  CompressionChoice compression = CompressionChoice::kDefault;  // -o, -o5, -o6, -o7
+  bool no_progress = false;             // -n
+  bool case_sensitive = false;          // -i
+  bool long_progress_names = false;     // -l
+  bool silent = false;                  // -s
+  bool directory_entries = false;       // -d
+  bool no_space_check = false;          // -f
+  std::string work_directory;           // -wDIR
+};
+
+struct CommandLine {
+  Command command = Command::kList;
+  Switches switches;
+  std::string archive;
+  std::string base_directory;  // empty: the current directory
+  std::vector<std::string> files;  // names and patterns, @lists expanded
+};
+
+// Splits a command line into tokens: blanks and tabs separate, double
+// quotes group blanks into a token and are removed.
+std::vector<std::string> Tokenize(std::string_view line);
+
+// True when the text ends with '\' or '/' (a whole character: a
+// double-byte character whose second byte is 0x5C is no separator).
+bool EndsWithSeparator(std::string_view text);
+
+// Parses `line`. On failure returns false with a one-line explanation in
+// `*error`. @list files are read here, relative to the current directory.
+bool ParseCommandLine(std::string_view line, CommandLine* parsed, std::string* error);
+
+}  // namespace lzh::commands

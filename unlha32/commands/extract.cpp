@@ -1,0 +1,402 @@
+// t, p, e and x: the commands that decode member data.
+//
+// Extraction never leaves a file that is not exactly the member: data goes
+// to a temporary file beside its final place and is renamed over it only
+// after the CRC checked out and the file was closed without error. Every
+// directory on the way is entered without following links (target_path),
+// so a link planted on disk or extracted earlier from the same archive
+// cannot carry a write elsewhere. A problem with one member is reported by
+// name and the command goes on with the next.
+#include <cinttypes>
+#include <string>
+#include <vector>
+
+#include "archive_reading.h"
+#include "codec/method.h"
+#include "format/member_data.h"
+#include "names.h"
+#include "os/os.h"
+#include "reading_commands.h"
+#include "selection.h"
+#include "target_path.h"
+
+namespace lzh::commands {
+namespace {
+
+constexpr size_t kLineLimit = 79;
+constexpr size_t kProgressNameLimit = 60;
+
+class FileSink final : public ByteSink {
+ public:
+  explicit FileSink(os::File& file) : file_(file) {}
+  Status Write(const uint8_t* data, size_t size) override { return file_.Write(data, size); }
+
+ private:
+  os::File& file_;
+};
+
+class DiscardSink final : public ByteSink {
+ public:
+  Status Write(const uint8_t*, size_t) override { return Status::Ok(); }
+};
+
+// Contents go into the report as they are, except NUL bytes, which would
+// end the report's text early.
+class ReportSink final : public ByteSink {
+ public:
+  explicit ReportSink(Report& report) : report_(report) {}
+  Status Write(const uint8_t* data, size_t size) override {
+    std::string_view text(reinterpret_cast<const char*>(data), size);
+    for (size_t nul; (nul = text.find('\0')) != std::string_view::npos;) {
+      report_.Text(text.substr(0, nul));
+      report_.Text("\\x00");
+      text.remove_prefix(nul + 1);
+    }
+    report_.Text(text);
+    return Status::Ok();
+  }
+
+ private:
+  Report& report_;
+};
+
+enum class Answer : uint8_t { kYes, kNo, kAll, kQuit, kNoTerminal };
+
+class Extraction {
+ public:
+  Extraction(const CommandLine& line, Report& report, ArchiveContents& archive)
+      : line_(line),
+        report_(report),
+        archive_(archive),
+        form_(CurrentTextForm()),
+        with_directories_(line.switches.directory_names.value_or(line.command == Command::kExtractPaths)),
+        progress_(!line.switches.no_progress && os::StderrIsTerminal()),
+        umask_(os::ProcessUmask()) {}
+
+  Result Run();
+
+ private:
+  struct Selected {
+    const MemberHeader* header;
+    LocalMemberNames names;
+  };
+  struct DirectoryToFinish {
+    std::vector<std::string> components;
+    const MemberHeader* header;
+  };
+
+  void Note(const char* word, const std::string& name, const std::string& message = {}) {
+    std::string line = std::string(word) + std::string(word[0] ? 9 - std::string_view(word).size() : 0, ' ');
+    if (message.empty()) {
+      report_.Line(FitName(line + name, kLineLimit, form_));
+    } else {
+      report_.Line(line + name + ": " + message);
+    }
+  }
+  void Progress(const char* verb, const Selected& member) {
+    if (!progress_) return;
+    std::string name = DisplayName(member.names.path, form_);
+    if (!line_.switches.long_progress_names) name = FitName(name, kProgressNameLimit, form_);
+    os::WriteStderr(std::string(verb) + " " + name + "\n");
+  }
+  Result Failed(const Selected& member, Status status) {
+    ++failed_;
+    std::string message = status.message();
+    if (status.fault() == Fault::kUnsupported && member.header->method == Method::kOther)
+      message = "unsupported method " + member.header->MethodText();
+    Note("FAILED", DisplayName(member.names.path, form_), message);
+    return ResultFor(status.fault());
+  }
+  Result Skipped(const Selected& member, const std::string& why) {
+    ++skipped_;
+    Note("skipped", DisplayName(member.names.path, form_), why);
+    return Result::kSkipped;
+  }
+
+  Result Test(const Selected& member);
+  Result Print(const Selected& member, bool label);
+  Result Extract(const Selected& member);
+  Result ExtractFile(const Selected& member, const os::Directory& directory, const std::string& name);
+  Result ExtractLink(const Selected& member, const os::Directory& directory, const std::string& name);
+  // Decides about an existing entry at the final name: true to write.
+  bool MayReplace(const Selected& member, const os::Directory& directory, const std::string& name,
+                  Result* result);
+  Answer Ask(const std::string& shown);
+  std::string TemporaryName();
+  void FinishDirectories();
+  void Summary();
+
+  const CommandLine& line_;
+  Report& report_;
+  ArchiveContents& archive_;
+  const TextForm form_;
+  const bool with_directories_;
+  const bool progress_;
+  const uint32_t umask_;
+  os::Directory root_;
+  bool replace_all_ = false;
+  bool quit_ = false;
+  uint32_t temporary_counter_ = 0;
+  uint64_t done_ = 0, skipped_ = 0, failed_ = 0;
+  std::vector<DirectoryToFinish> directories_;
+};
+
+Result Extraction::Run() {
+  Result result = Result::kOk;
+  const bool writes = line_.command == Command::kExtract || line_.command == Command::kExtractPaths;
+  if (writes) {
+    std::string base = line_.base_directory.empty() ? std::string(".") : line_.base_directory;
+    Status status = line_.base_directory.empty() ? Status::Ok() : os::MakeDirectories(base);
+    if (status.ok()) status = os::Directory::Open(base, &root_);
+    if (!status.ok()) {
+      report_.Line("Cannot use the directory " + DisplayName(base, form_) + ": " + status.message());
+      return Result::kIoError;
+    }
+  }
+  MemberSelection selection(line_.files, line_.switches.strict_names, line_.switches.case_sensitive);
+  std::vector<Selected> members;
+  for (const MemberHeader& header : archive_.members) {
+    LocalMemberNames names = LocalNames(header, form_);
+    if (selection.Selects(names.path)) members.push_back(Selected{&header, std::move(names)});
+  }
+  size_t with_data = 0;
+  for (const Selected& member : members) with_data += !member.header->is_directory && !member.header->is_symlink;
+  os::FileSizeLimitAsError size_limit_as_error;
+  for (const Selected& member : members) {
+    if (quit_) break;
+    switch (line_.command) {
+      case Command::kTest: result = Worse(result, Test(member)); break;
+      case Command::kPrint: result = Worse(result, Print(member, with_data > 1)); break;
+      default: result = Worse(result, Extract(member)); break;
+    }
+  }
+  if (writes) FinishDirectories();
+  if (quit_) {
+    report_.Line("Stopped at the user's request.");
+    result = Worse(result, Result::kSkipped);
+  }
+  for (const std::string& pattern : selection.Unmatched()) {
+    report_.Line("No member matches " + DisplayName(pattern, form_));
+    result = Worse(result, Result::kSkipped);
+  }
+  if (!archive_.damage.ok()) {
+    report_.Line(std::string("The archive is damaged after the members above: ") + archive_.damage.message());
+    result = Worse(result, Result::kDamaged);
+  }
+  if (line_.command != Command::kPrint) Summary();
+  return result;
+}
+
+void Extraction::Summary() {
+  const char* verb = line_.command == Command::kTest ? "tested" : "extracted";
+  char text[160];
+  std::snprintf(text, sizeof text, "%" PRIu64 " member%s %s, %" PRIu64 " skipped, %" PRIu64 " failed", done_,
+                done_ == 1 ? "" : "s", verb, skipped_, failed_);
+  report_.Line(text);
+}
+
+Result Extraction::Test(const Selected& member) {
+  const MemberHeader& header = *member.header;
+  if (header.symlink_damaged) return Failed(member, Status::Corrupt("symbolic link without a target"));
+  if (header.is_directory || header.is_symlink) return Result::kOk;
+  Progress("Testing", member);
+  DiscardSink sink;
+  Status status = ExtractMemberData(*archive_.reader, header, sink);
+  if (!status.ok()) return Failed(member, status);
+  ++done_;
+  Note("ok", DisplayName(member.names.path, form_));
+  return Result::kOk;
+}
+
+Result Extraction::Print(const Selected& member, bool label) {
+  const MemberHeader& header = *member.header;
+  if (header.is_directory || header.is_symlink) return Result::kOk;
+  if (label) report_.Line("::::::: " + DisplayName(member.names.path, form_));
+  ReportSink sink(report_);
+  Status status = ExtractMemberData(*archive_.reader, header, sink);
+  if (!status.ok()) return Failed(member, status);
+  ++done_;
+  return Result::kOk;
+}
+
+Result Extraction::Extract(const Selected& member) {
+  const MemberHeader& header = *member.header;
+  if (header.is_directory && !with_directories_) return Result::kOk;
+  if (header.symlink_damaged) return Failed(member, Status::Corrupt("symbolic link without a target"));
+  if (!header.is_directory && !header.is_symlink && !CanDecode(header.method))
+    return Failed(member, Status::Unsupported("unsupported method"));
+
+  std::vector<std::string> components;
+  std::string reason;
+  std::string wanted = with_directories_ ? member.names.path : member.names.base;
+  PathVerdict verdict = MakeTargetPath(wanted, &components, &reason);
+  if (verdict == PathVerdict::kRefused) return Skipped(member, reason);
+  std::string name = components.back();
+  if (header.is_directory) {
+    os::Directory directory;
+    bool through_link = false;
+    Status status = OpenTargetDirectory(root_, components, true, &directory, &through_link);
+    if (!status.ok()) return through_link ? Skipped(member, status.message()) : Failed(member, status);
+    directories_.push_back(DirectoryToFinish{components, &header});
+    return Result::kOk;
+  }
+  components.pop_back();
+  os::Directory directory;
+  bool through_link = false;
+  Status status = OpenTargetDirectory(root_, components, true, &directory, &through_link);
+  if (!status.ok()) return through_link ? Skipped(member, status.message()) : Failed(member, status);
+  Result result = Result::kOk;
+  if (verdict == PathVerdict::kMadeSafe) {
+    std::string safe;
+    for (const std::string& component : components) safe += component + "/";
+    Note("note", DisplayName(member.names.path, form_), "written as " + DisplayName(safe + name, form_));
+  }
+  if (!MayReplace(member, directory, name, &result)) return result;
+  Progress("Extracting", member);
+  return Worse(result, header.is_symlink ? ExtractLink(member, directory, name)
+                                         : ExtractFile(member, directory, name));
+}
+
+bool Extraction::MayReplace(const Selected& member, const os::Directory& directory, const std::string& name,
+                            Result* result) {
+  os::EntryInfo existing;
+  Status status = directory.Lookup(name, &existing);
+  if (!status.ok()) {
+    *result = Failed(member, status);
+    return false;
+  }
+  if (existing.type == os::EntryType::kMissing) return true;
+  std::string shown = DisplayName(member.names.path, form_);
+  if (existing.type == os::EntryType::kDirectory) {
+    *result = Skipped(member, "a directory of that name exists");
+    return false;
+  }
+  const MemberHeader& header = *member.header;
+  if (!line_.switches.no_date_check && header.mtime_valid && existing.mtime >= header.mtime) {
+    ++skipped_;
+    Note("kept", shown, "the existing file is as new or newer");
+    return false;
+  }
+  if (line_.switches.no_questions || replace_all_) return true;
+  switch (Ask(shown)) {
+    case Answer::kYes: return true;
+    case Answer::kAll: replace_all_ = true; return true;
+    case Answer::kNo:
+      ++skipped_;
+      Note("kept", shown, "not replaced, as answered");
+      return false;
+    case Answer::kQuit:
+      quit_ = true;
+      return false;
+    case Answer::kNoTerminal:
+      *result = Skipped(member, "a file of that name exists (-m replaces it)");
+      return false;
+  }
+  return false;
+}
+
+Answer Extraction::Ask(const std::string& shown) {
+  std::string answer;
+  for (;;) {
+    if (!os::AskOnTerminal("Replace " + shown + "? [y]es [n]o [a]ll [q]uit: ", &answer))
+      return Answer::kNoTerminal;
+    char c = answer.empty() ? 'n' : static_cast<char>(answer[0] | 0x20);
+    if (c == 'y') return Answer::kYes;
+    if (c == 'n') return Answer::kNo;
+    if (c == 'a') return Answer::kAll;
+    if (c == 'q') return Answer::kQuit;
+  }
+}
+
+std::string Extraction::TemporaryName() {
+  return ".unlha32-" + std::to_string(os::ProcessId()) + "-" + std::to_string(++temporary_counter_) + ".tmp";
+}
+
+Result Extraction::ExtractFile(const Selected& member, const os::Directory& directory, const std::string& name) {
+  const MemberHeader& header = *member.header;
+  if (!line_.switches.no_space_check && header.original_size > 0) {
+    uint64_t free_bytes = 0;
+    if (directory.FreeSpace(&free_bytes).ok() && free_bytes < header.original_size) {
+      ++failed_;
+      Note("FAILED", DisplayName(member.names.path, form_),
+           "not enough free space (" + std::to_string(header.original_size) + " bytes needed, -f skips this check)");
+      return Result::kIoError;
+    }
+  }
+  const bool read_only = header.has_unix_mode ? !(header.unix_mode & 0200) : (header.attribute & 0x01) != 0;
+  uint32_t mode = header.has_unix_mode ? (header.unix_mode & 0777) : (read_only ? 0444 : 0666);
+  // A stale temporary file (a crashed run with the same process id) is
+  // stepped over, never reused.
+  std::string temporary;
+  os::EntryInfo stale;
+  do {
+    temporary = TemporaryName();
+    stale = os::EntryInfo{};
+  } while (directory.Lookup(temporary, &stale).ok() && stale.type != os::EntryType::kMissing &&
+           temporary_counter_ < 1000);
+  os::File file;
+  Status status = directory.CreateNewFile(temporary, mode, &file);
+  if (!status.ok()) return Failed(member, status);
+
+  FileSink sink(file);
+  status = ExtractMemberData(*archive_.reader, header, sink);
+  if (status.ok() && header.mtime_valid) status = file.SetModificationTime(header.mtime);
+  Status closed = file.Close();
+  if (status.ok()) status = closed;
+  if (status.ok()) status = directory.Rename(temporary, name);
+  if (!status.ok()) {
+    (void)directory.Remove(temporary);  // the member's failure is what gets reported
+    return Failed(member, status);
+  }
+  if (read_only) (void)directory.SetMode(name, mode & ~umask_);  // Windows keeps only this bit
+  ++done_;
+  Note("ok", DisplayName(member.names.path, form_));
+  return Result::kOk;
+}
+
+Result Extraction::ExtractLink(const Selected& member, const os::Directory& directory, const std::string& name) {
+  if (!os::SymlinksSupported()) return Skipped(member, "symbolic links are not created on this system");
+  // Made under a temporary name and renamed: an existing file or link of
+  // that name is replaced, never written through.
+  std::string temporary = TemporaryName();
+  Status status = directory.CreateSymlink(member.names.link_target, temporary);
+  if (status.ok() && member.header->mtime_valid)
+    (void)directory.SetModificationTime(temporary, member.header->mtime);
+  if (status.ok()) status = directory.Rename(temporary, name);
+  if (!status.ok()) {
+    (void)directory.Remove(temporary);
+    return Failed(member, status);
+  }
+  ++done_;
+  Note("ok", DisplayName(member.names.path + " -> " + member.names.link_target, form_));
+  return Result::kOk;
+}
+
+// Directory times and modes come last: writing into a directory changes
+// its time, and a read-only mode would stop the members below it.
+void Extraction::FinishDirectories() {
+  for (auto it = directories_.rbegin(); it != directories_.rend(); ++it) {
+    std::vector<std::string> parent = it->components;
+    std::string name = parent.back();
+    parent.pop_back();
+    os::Directory directory;
+    bool through_link = false;
+    if (!OpenTargetDirectory(root_, parent, false, &directory, &through_link).ok()) continue;
+    if (it->header->has_unix_mode) (void)directory.SetMode(name, (it->header->unix_mode & 0777) & ~umask_);
+    if (it->header->mtime_valid) (void)directory.SetModificationTime(name, it->header->mtime);
+  }
+}
+
+}  // namespace
+
+Result ExtractMembers(const CommandLine& line, Report& report) {
+  ArchiveContents archive;
+  Status status = ReadArchive(line.archive, &archive);
+  if (!status.ok()) {
+    report.Line("Cannot read " + DisplayName(line.archive, CurrentTextForm()) + ": " + status.message());
+    return Result::kNotArchive;
+  }
+  return Extraction(line, report, archive).Run();
+}
+
+}  // namespace lzh::commands

@@ -1,0 +1,157 @@
+// l and v. Every line of `l` stays within 79 bytes, so that a listing
+// fits the report size a front end reserves (80 bytes per member plus
+// five lines); `v` gives each member a full-path line and a detail line.
+#include <cinttypes>
+#include <cstdarg>
+#include <cstdio>
+
+#include "archive_reading.h"
+#include "names.h"
+#include "os/os.h"
+#include "reading_commands.h"
+#include "selection.h"
+
+namespace lzh::commands {
+namespace {
+
+constexpr size_t kLineLimit = 79;
+
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string Format(const char* format, ...) {
+  char text[256];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
+  return text;
+}
+
+std::string Ratio(uint64_t packed, uint64_t original) {
+  if (original == 0) return "-";
+  // Tenths of a percent, without floating point or overflow.
+  uint64_t tenths = packed >= UINT64_MAX / 1000 ? packed / (original / 1000 + 1) : packed * 1000 / original;
+  return Format("%" PRIu64 ".%" PRIu64 "%%", tenths / 10, tenths % 10);
+}
+
+// Local date and time to the minute, 16 characters.
+std::string DateTime(const MemberHeader& header) {
+  os::LocalTime t;
+  if (!header.mtime_valid || !os::ToLocalTime(header.mtime, &t)) return "(no valid date) ";
+  return Format("%04d-%02d-%02d %02d:%02d", t.year, t.month, t.day, t.hour, t.minute);
+}
+
+const char* OsName(uint8_t id) {
+  switch (id) {
+    case 'M': return "MS-DOS";
+    case '2': return "OS/2";
+    case '9': return "OS-9";
+    case 'K': return "OS-9/68K";
+    case '3': return "OS/386";
+    case 'H': return "Human68K";
+    case 'U': return "Unix";
+    case 'C': return "CP/M";
+    case 'F': return "FLEX";
+    case 'm': return "Mac";
+    case 'R': return "Runser";
+    case 'T': return "TownsOS";
+    case 'X': return "XOSK";
+    case 'w': return "Win95";
+    case 'W': return "WinNT";
+    case 'J': return "Java";
+    case 'A': return "Amiga";
+    case 'a': return "Atari";
+    case 0: return "generic";
+    default: return "?";
+  }
+}
+
+std::string Attributes(const MemberHeader& header) {
+  if (header.has_unix_mode) {
+    static const char kTypes[] = "?pc?d?b?-?l?s???";
+    std::string mode(1, kTypes[(header.unix_mode >> 12) & 15]);
+    static const char kBits[] = "rwxrwxrwx";
+    for (int bit = 0; bit < 9; ++bit) mode += (header.unix_mode & (0400 >> bit)) ? kBits[bit] : '-';
+    return mode;
+  }
+  std::string dos = "----";
+  if (header.attribute & 0x20) dos[0] = 'a';
+  if (header.attribute & 0x04) dos[1] = 's';
+  if (header.attribute & 0x02) dos[2] = 'h';
+  if (header.attribute & 0x01) dos[3] = 'r';
+  return dos;
+}
+
+// The name as a listing shows it: directories end in '/', links point.
+std::string ShownName(const MemberHeader& header, const LocalMemberNames& names, bool full_path,
+                      TextForm form) {
+  std::string name = DisplayName(full_path ? names.path : names.base, form);
+  if (header.is_directory) name += '/';
+  if (header.is_symlink) name += " -> " + DisplayName(names.link_target, form);
+  return name;
+}
+
+}  // namespace
+
+Result ListArchive(const CommandLine& line, Report& report) {
+  const bool verbose = line.command == Command::kVerboseList;
+  const TextForm form = CurrentTextForm();
+  ArchiveContents archive;
+  Status status = ReadArchive(line.archive, &archive);
+  std::string archive_name = DisplayName(line.archive, form);
+  if (!status.ok()) {
+    report.Line("Cannot list " + archive_name + ": " + status.message());
+    return Result::kNotArchive;
+  }
+  std::string title = archive.archive_offset > 0
+                          ? Format("Archive (self-extracting, at offset %" PRIu64 "): ", archive.archive_offset)
+                          : std::string("Archive: ");
+  report.Line(FitName(title + archive_name, kLineLimit, form));
+  const char* columns = "%10s %10s %6s %-16s %-6s %s";
+  const std::string rule_start = Format(columns, "----------", "----------", "------", "----------------", "------", "");
+  std::string rule;
+  if (verbose) {
+    report.Line(Format("%10s %10s %6s %-16s %-6s %s %-8s %-4s %s", "Original", "Packed", "Ratio", "Date       Time",
+                       "Method", "L", "OS", "CRC", "Attributes"));
+    rule = rule_start + "- -------- ---- ----------";
+  } else {
+    report.Line(Format(columns, "Original", "Packed", "Ratio", "Date       Time", "Method", "Name"));
+    rule = rule_start + std::string(kLineLimit - rule_start.size(), '-');
+  }
+  report.Line(rule);
+  MemberSelection selection(line.files, line.switches.strict_names, line.switches.case_sensitive);
+  uint64_t total_original = 0, total_packed = 0;
+  uint64_t listed = 0;
+  for (const MemberHeader& header : archive.members) {
+    LocalMemberNames names = LocalNames(header, form);
+    if (!selection.Selects(names.path)) continue;
+    ++listed;
+    total_original += header.original_size;
+    total_packed += header.packed_size;
+    std::string sizes = Format("%10" PRIu64 " %10" PRIu64 " %6s %s %-6s", header.original_size,
+                               header.packed_size, Ratio(header.packed_size, header.original_size).c_str(),
+                               DateTime(header).c_str(), header.MethodText().c_str());
+    if (verbose) {
+      report.Line(ShownName(header, names, true, form));
+      report.Line(Format("%s %d %-8s %04X %s", sizes.c_str(), header.level, OsName(header.os_id), header.crc,
+                         Attributes(header).c_str()));
+    } else {
+      std::string shown = ShownName(header, names, false, form);
+      report.Line(sizes + " " + FitName(shown, kLineLimit - sizes.size() - 1, form));
+    }
+  }
+  report.Line(rule);
+  report.Line(Format("%10" PRIu64 " %10" PRIu64 " %6s %" PRIu64 " member%s", total_original, total_packed,
+                     Ratio(total_packed, total_original).c_str(), listed, listed == 1 ? "" : "s"));
+  Result result = Result::kOk;
+  for (const std::string& pattern : selection.Unmatched()) {
+    report.Line("No member matches " + DisplayName(pattern, form));
+    result = Worse(result, Result::kSkipped);
+  }
+  if (!archive.damage.ok()) {
+    report.Line(std::string("The archive is damaged after the members listed: ") + archive.damage.message());
+    result = Worse(result, Result::kDamaged);
+  }
+  return result;
+}
+
+}  // namespace lzh::commands

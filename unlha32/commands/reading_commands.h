@@ -1,0 +1,15 @@
+// The commands that read archives: l and v (list), t (test), e and x
+// (extract), p (print into the report). Each runs the whole command and
+// returns the worst result it met; every problem is a line in the report.
+#pragma once
+
+#include "command_line.h"
+#include "report.h"
+#include "result.h"
+
+namespace lzh::commands {
+
+Result ListArchive(const CommandLine& line, Report& report);
+Result ExtractMembers(const CommandLine& line, Report& report);
+
+}  // namespace lzh::commands

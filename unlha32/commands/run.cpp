@@ -1,0 +1,52 @@
+// Command dispatch. The writing commands are recognised by the parser
+// (their switches are checked already) and get their work in a later
+// step; until then they are refused like any command the library cannot
+// carry out, with nothing touched.
+#include "run.h"
+
+#include "archive_reading.h"
+#include "command_line.h"
+#include "names.h"
+#include "os/os.h"
+#include "reading_commands.h"
+
+namespace lzh::commands {
+namespace {
+
+std::string_view Trimmed(std::string_view line) {
+  while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
+  while (!line.empty() && (line.back() == ' ' || line.back() == '\t')) line.remove_suffix(1);
+  return line;
+}
+
+}  // namespace
+
+Result RunCommandLine(std::string_view line, Report& report) {
+  std::string bare(Trimmed(line));
+  if (!bare.empty() && IsReadableArchive(bare)) {
+    CommandLine list;
+    list.command = Command::kList;
+    list.archive = bare;
+    return ListArchive(list, report);
+  }
+  CommandLine parsed;
+  std::string error;
+  if (!ParseCommandLine(line, &parsed, &error)) {
+    report.Line("Command line not understood: " + DisplayName(error, CurrentTextForm()));
+    return Result::kBadCommand;
+  }
+  switch (parsed.command) {
+    case Command::kList:
+    case Command::kVerboseList: return ListArchive(parsed, report);
+    case Command::kTest:
+    case Command::kExtract:
+    case Command::kExtractPaths:
+    case Command::kPrint: return ExtractMembers(parsed, report);
+    default:
+      report.Line(std::string("The command ") + static_cast<char>(parsed.command) +
+                  " is not available in this version of the library.");
+      return Result::kBadCommand;
+  }
+}
+
+}  // namespace lzh::commands

@@ -1,0 +1,102 @@
+// The self-extractor search tries every offset that looks like a method id
+// ("-l??-" at offset 2) and keeps the first header that proves itself: a
+// level-0/1 checksum or a header CRC that matches, or, for level-2/3
+// headers without a CRC, data that lies within the file. A plain archive
+// needs no proof at offset 0: a truncated download must still be
+// recognised, so that its damage can be reported.
+#include "format/archive_walker.h"
+
+#include <algorithm>
+
+#include "format/header_parser.h"
+
+namespace lzh {
+namespace {
+
+constexpr size_t kBufferBytes = 256 * 1024;
+
+bool DataWithin(const MemberHeader& h, uint64_t size) {
+  return h.data_offset <= size && h.packed_size <= size - h.data_offset;
+}
+
+}  // namespace
+
+Status ArchiveWalker::Window(uint64_t offset, std::span<const uint8_t>* bytes) {
+  uint64_t size = reader_.Size();
+  size_t want = static_cast<size_t>(std::min<uint64_t>(kMaxHeaderBytes, size - offset));
+  if (offset < buffer_offset_ || offset + want > buffer_offset_ + buffer_size_) {
+    if (buffer_.empty()) buffer_.resize(kBufferBytes);
+    size_t fill = static_cast<size_t>(std::min<uint64_t>(kBufferBytes, size - offset));
+    buffer_offset_ = offset;
+    buffer_size_ = 0;
+    LZH_TRY(ReadExactlyAt(reader_, offset, buffer_.data(), fill));
+    buffer_size_ = fill;
+  }
+  *bytes = std::span<const uint8_t>(buffer_.data() + (offset - buffer_offset_), want);
+  return Status::Ok();
+}
+
+bool ArchiveWalker::IsArchiveAt(uint64_t offset, bool validated) {
+  std::span<const uint8_t> bytes;
+  if (!Window(offset, &bytes).ok() || bytes.empty() || bytes[0] == 0) return false;
+  if (!ParseHeader(bytes, offset, &probe_).ok()) return false;
+  if (!validated) return true;
+  // Parsing has checked the level-0/1 checksum and any header CRC, and a
+  // level-2/3 chain must have ended within the bytes; the sizes must fit.
+  return DataWithin(probe_, reader_.Size());
+}
+
+Status ArchiveWalker::Open() {
+  uint64_t size = reader_.Size();
+  archive_offset_ = 0;
+  if (size == 1) {
+    uint8_t byte = 1;
+    LZH_TRY(ReadExactlyAt(reader_, 0, &byte, 1));
+    LZH_REQUIRE(byte == 0, kCorrupt, "not an LZH archive");
+    next_offset_ = 0;
+    return Status::Ok();
+  }
+  if (!IsArchiveAt(0, false)) {
+    uint64_t limit = std::min<uint64_t>(kSelfExtractorSearchBytes, size);
+    uint64_t offset = 1;
+    for (; offset + kMinHeaderBytes <= size && offset < limit; ++offset) {
+      std::span<const uint8_t> bytes;
+      LZH_TRY(Window(offset, &bytes));
+      if (bytes[2] == '-' && bytes[3] == 'l' && bytes[6] == '-' && bytes[20] <= 3 &&
+          IsArchiveAt(offset, true))
+        break;
+    }
+    LZH_REQUIRE(offset + kMinHeaderBytes <= size && offset < limit, kCorrupt,
+                "not an LZH archive");
+    archive_offset_ = offset;
+  }
+  next_offset_ = archive_offset_;
+  return Status::Ok();
+}
+
+Status ArchiveWalker::Next(MemberHeader* header, bool* end) {
+  uint64_t size = reader_.Size();
+  *end = false;
+  if (next_offset_ >= size) {
+    *end = true;
+    end_offset_ = size;
+    has_end_byte_ = false;
+    return Status::Ok();
+  }
+  std::span<const uint8_t> bytes;
+  Status status = Window(next_offset_, &bytes);
+  if (status.ok() && bytes[0] == 0) {
+    *end = true;
+    end_offset_ = next_offset_;
+    has_end_byte_ = true;
+    next_offset_ = size;  // whatever follows the end byte is not ours
+    return Status::Ok();
+  }
+  if (status.ok()) status = ParseHeader(bytes, next_offset_, header);
+  if (status.ok() && !DataWithin(*header, size))
+    status = Status::Truncated("member data runs past the end of the archive");
+  next_offset_ = status.ok() ? header->data_offset + header->packed_size : size;
+  return status;
+}
+
+}  // namespace lzh

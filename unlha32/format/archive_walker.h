@@ -1,0 +1,76 @@
+// ArchiveWalker: the members of an archive, header by header, without
+// touching their data (listing, counting, finding a member to extract).
+//
+// Headers are parsed from a large window buffer refilled only when the next
+// header might not fit in it, so walking an archive of many small members
+// costs one read per few hundred KiB and no allocation per member (reuse
+// one MemberHeader for the whole walk).
+//
+// Usage:
+//   ArchiveWalker walker(reader);
+//   LZH_TRY(walker.Open());
+//   MemberHeader header;
+//   for (bool end = false;;) {
+//     LZH_TRY(walker.Next(&header, &end));
+//     if (end) break;
+//     ...
+//   }
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "codec/status.h"
+#include "format/member_header.h"
+#include "format/reader.h"
+
+namespace lzh {
+
+// Self-extracting programs carry their archive within this many bytes.
+inline constexpr uint64_t kSelfExtractorSearchBytes = 64 * 1024;
+
+class ArchiveWalker {
+ public:
+  explicit ArchiveWalker(RandomAccessReader& reader) : reader_(reader) {}
+
+  // Finds the archive: a header at offset 0, a lone end byte (an empty
+  // archive), or else the first validated header within the first 64 KiB
+  // (a self-extracting program). Fails with kCorrupt "not an LZH archive".
+  Status Open();
+
+  // True when the archive was found after a prefix (self-extracting file);
+  // archive_offset() is where its first header starts.
+  bool self_extracting() const { return archive_offset_ > 0; }
+  uint64_t archive_offset() const { return archive_offset_; }
+
+  // Reads the next header. At the end of the archive (an end byte, or the
+  // end of the input when the end byte is missing) sets *end and leaves
+  // *header alone; bytes after an end byte are ignored. When a member's
+  // data runs past the end of the input, returns kTruncated "member data
+  // runs past the end of the archive" with *header filled in. After any
+  // error the walk is over: the next call reports the end.
+  Status Next(MemberHeader* header, bool* end);
+
+  // Once Next has reported the end: where the archive stops (the end byte's
+  // offset, or the input size) and whether it had its end byte.
+  uint64_t end_offset() const { return end_offset_; }
+  bool has_end_byte() const { return has_end_byte_; }
+
+ private:
+  // The input from `offset` on, min(kMaxHeaderBytes, what is left) bytes.
+  Status Window(uint64_t offset, std::span<const uint8_t>* bytes);
+  bool IsArchiveAt(uint64_t offset, bool validated);
+
+  RandomAccessReader& reader_;
+  std::vector<uint8_t> buffer_;
+  uint64_t buffer_offset_ = 0;
+  size_t buffer_size_ = 0;
+  uint64_t archive_offset_ = 0;
+  uint64_t next_offset_ = 0;
+  uint64_t end_offset_ = 0;
+  bool has_end_byte_ = false;
+  MemberHeader probe_;  // scratch header for the archive search
+};
+
+}  // namespace lzh

@@ -1,0 +1,17 @@
+// MS-DOS time stamps: the local-time stamps of level-0 and level-1 headers.
+// Both directions use the machine's local time zone, as the writers of
+// those headers did.
+#pragma once
+
+#include <cstdint>
+
+namespace lzh {
+
+// False for stamps that name no real time (date 0, month 0, hour 25, ...);
+// listing such members must still work, so this is not an error.
+bool DosTimeToUnix(uint32_t stamp, int64_t* unix_time);
+
+// Times outside 1980..2107 are clamped to the nearest representable stamp.
+uint32_t UnixToDosTime(int64_t unix_time);
+
+}  // namespace lzh

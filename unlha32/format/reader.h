@@ -1,0 +1,74 @@
+// RandomAccessReader: where archive bytes come from.
+//
+// The format layer reads an archive at arbitrary 64-bit offsets: headers one
+// after the other while walking, a member's data when decoding, a header's
+// exact bytes when copying it into a rewritten archive. Files and memory
+// (tests, fuzzers) serve the same interface. The file implementation keeps
+// all offsets 64-bit on every platform, the 32-bit Windows build included.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <span>
+#include <string>
+
+#include "codec/status.h"
+#include "codec/stream.h"
+
+namespace lzh {
+
+class RandomAccessReader {
+ public:
+  virtual ~RandomAccessReader() = default;
+  virtual uint64_t Size() const = 0;
+  // Reads up to `size` bytes at `offset`; `*got` is smaller than `size` only
+  // at the end of the input.
+  virtual Status ReadAt(uint64_t offset, uint8_t* buffer, size_t size, size_t* got) = 0;
+};
+
+// Reads exactly `size` bytes at `offset`, or fails with "truncated data".
+Status ReadExactlyAt(RandomAccessReader& reader, uint64_t offset, uint8_t* buffer, size_t size);
+
+// A view of bytes owned by the caller; they must outlive the reader.
+class MemoryReader final : public RandomAccessReader {
+ public:
+  explicit MemoryReader(std::span<const uint8_t> bytes) : bytes_(bytes) {}
+  uint64_t Size() const override { return bytes_.size(); }
+  Status ReadAt(uint64_t offset, uint8_t* buffer, size_t size, size_t* got) override;
+
+ private:
+  std::span<const uint8_t> bytes_;
+};
+
+class FileReader final : public RandomAccessReader {
+ public:
+  // Opens `path` (bytes as the platform's file functions take them).
+  static Status Open(const std::string& path, std::unique_ptr<FileReader>* reader);
+  ~FileReader() override;
+  uint64_t Size() const override { return size_; }
+  Status ReadAt(uint64_t offset, uint8_t* buffer, size_t size, size_t* got) override;
+
+ private:
+  FileReader(std::FILE* file, uint64_t size) : file_(file), size_(size) {}
+  std::FILE* file_;
+  uint64_t size_;
+  uint64_t position_ = UINT64_MAX;  // where the stream stands, to skip needless seeks
+};
+
+// Streams the byte range [offset, offset + size) of a reader, in blocks; the
+// range is what DecodeMember sees of a member. Ends early (got = 0) where
+// the reader ends.
+class RangeSource final : public ByteSource {
+ public:
+  RangeSource(RandomAccessReader& reader, uint64_t offset, uint64_t size)
+      : reader_(reader), offset_(offset), remaining_(size) {}
+  Status Read(uint8_t* buffer, size_t capacity, size_t* got) override;
+
+ private:
+  RandomAccessReader& reader_;
+  uint64_t offset_;
+  uint64_t remaining_;
+};
+
+}  // namespace lzh

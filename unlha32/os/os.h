@@ -1,0 +1,175 @@
+// The library's own small operating-system layer: files with 64-bit
+// offsets, directories reached without following links, terminal and
+// locale facts. One header, a POSIX and a Win32 implementation; every
+// platform #ifdef of the commands lives behind it.
+//
+// Extraction writes where an archive from a stranger tells it to, so the
+// directory operations are relative to an open directory and never follow
+// a symbolic link: a link planted on the path (on disk, or extracted
+// earlier) cannot redirect a write. Failures come back as lzh::Status with
+// static messages, like every other layer.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "codec/status.h"
+
+namespace lzh::os {
+
+// Paths handed to the library treat '\' and '/' alike; this gives the form
+// the platform's calls take.
+std::string NativePath(std::string_view path);
+
+enum class EntryType : uint8_t { kMissing, kFile, kDirectory, kSymlink, kOther };
+
+struct EntryInfo {
+  EntryType type = EntryType::kMissing;
+  uint64_t size = 0;
+  int64_t mtime = 0;  // Unix time
+};
+
+// Facts about a path without following a final link; a missing path is
+// not an error (type kMissing).
+Status Inspect(const std::string& path, EntryInfo* info);
+// The same, following links: what a program opening the path would get.
+Status InspectTarget(const std::string& path, EntryInfo* info);
+
+class File {
+ public:
+  File() = default;
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+  ~File();
+
+  static Status OpenRead(const std::string& path, File* file);
+
+  bool is_open() const;
+  // `*got` is 0 only at the end of the file.
+  Status Read(uint8_t* buffer, size_t capacity, size_t* got);
+  Status ReadAt(uint64_t offset, uint8_t* buffer, size_t capacity, size_t* got);
+  Status Write(const uint8_t* data, size_t size);
+  Status Seek(uint64_t offset);
+  Status Size(uint64_t* size);
+  Status Sync();
+  Status SetModificationTime(int64_t mtime);
+  Status Close();
+
+ private:
+  friend class Directory;
+#ifdef _WIN32
+  void* handle_ = nullptr;
+#else
+  int fd_ = -1;
+#endif
+};
+
+struct DirectoryEntry {
+  std::string name;
+  EntryType type = EntryType::kMissing;
+  bool hidden = false;  // a dot-file on POSIX, hidden or system on Windows
+};
+
+// An open directory. Children are looked up, created and opened without
+// following symbolic links.
+class Directory {
+ public:
+  Directory() = default;
+  Directory(Directory&& other) noexcept;
+  Directory& operator=(Directory&& other) noexcept;
+  Directory(const Directory&) = delete;
+  Directory& operator=(const Directory&) = delete;
+  ~Directory();
+
+  // Opens a directory the user named (a link there is the user's choice
+  // and is followed).
+  static Status Open(const std::string& path, Directory* directory);
+
+  // Opens the child directory `name`, creating it when missing and
+  // `create` holds. A link in its place is refused.
+  Status OpenChild(const std::string& name, bool create, Directory* child) const;
+  Status Lookup(const std::string& name, EntryInfo* info) const;
+  // Creates a new file (never an existing one, never through a link),
+  // with the permission bits `mode` less the process umask.
+  Status CreateNewFile(const std::string& name, uint32_t mode, File* file) const;
+  // Replaces `to` (a file or a link, never followed) by `from`.
+  Status Rename(const std::string& from, const std::string& to) const;
+  Status Remove(const std::string& name) const;
+  Status CreateSymlink(const std::string& target, const std::string& name) const;
+  Status SetModificationTime(const std::string& name, int64_t mtime) const;
+  // Sets permission bits (already less the umask) without following links.
+  Status SetMode(const std::string& name, uint32_t mode) const;
+  Status FreeSpace(uint64_t* bytes) const;
+  Status List(std::vector<DirectoryEntry>* entries) const;
+
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;  // for messages and, on Windows, every call
+#ifndef _WIN32
+  int fd_ = -1;
+#endif
+};
+
+// Creates a directory the user named, with any missing parents (links
+// on the way are the user's and are followed).
+Status MakeDirectories(const std::string& path);
+
+// Broken-down local time of a Unix time; false when it has none.
+struct LocalTime {
+  int year, month, day, hour, minute, second;
+};
+bool ToLocalTime(int64_t unix_time, LocalTime* local);
+
+// While alive, a write past the process's file-size limit fails with an
+// error instead of killing the process (POSIX SIGXFSZ), so that a half
+// written temporary file is removed and the failure reported. An
+// existing handler of the program is left alone.
+class FileSizeLimitAsError {
+ public:
+  FileSizeLimitAsError();
+  ~FileSizeLimitAsError();
+  FileSizeLimitAsError(const FileSizeLimitAsError&) = delete;
+  FileSizeLimitAsError& operator=(const FileSizeLimitAsError&) = delete;
+
+ private:
+  bool restore_ = false;
+};
+
+bool SymlinksSupported();
+// Part of the names of temporary files, so that two processes extracting
+// into one directory do not collide.
+uint32_t ProcessId();
+uint32_t ProcessUmask();
+
+// Terminal facts and talk. Progress goes to stderr only when it is a
+// terminal; questions go to the controlling terminal (not to redirected
+// standard streams), and there is none in batch runs.
+bool StderrIsTerminal();
+void WriteStderr(std::string_view text);
+// Shows `question` on the terminal and reads one line of answer; false
+// when no terminal is attached.
+bool AskOnTerminal(std::string_view question, std::string* answer);
+
+// True when names should be shown and created as UTF-8 (a UTF-8 locale on
+// POSIX; never on Windows, where names stay in the ANSI code page).
+bool LocaleIsUtf8();
+// True where names are kept in the ANSI code page as stored (Windows).
+bool UsesAnsiCodePage();
+// True for the first byte of a double-byte character of the ANSI code
+// page (Windows); POSIX names hold no such bytes.
+bool IsLeadByte(uint8_t byte);
+// Converts text in the given code page (932 for Shift_JIS) to UTF-8;
+// false, with `*utf8` untouched, when the bytes do not convert.
+bool ConvertToUtf8(std::string_view text, uint32_t code_page, std::string* utf8);
+// False for a path component this system would misread: on Windows a
+// device name (CON, NUL, COM1, ...), a stream colon or a reserved
+// character; POSIX takes any component without '/'.
+bool ComponentIsAcceptable(std::string_view component);
+
+}  // namespace lzh::os

@@ -1,0 +1,460 @@
+// POSIX implementation of the OS layer. Directory work is done with the
+// *at() calls on open descriptors and O_NOFOLLOW, so a symbolic link that
+// appears on a path between a check and a write still cannot be followed.
+#ifndef _WIN32
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <iconv.h>
+#include <langinfo.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <ctime>
+#include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "os.h"
+
+namespace lzh::os {
+namespace {
+
+Status ErrnoStatus(int error) {
+  switch (error) {
+    case ENOSPC: return Status::Io("no space left on the device");
+    case EFBIG: return Status::Io("file too large (size limit reached)");
+    case EDQUOT: return Status::Io("disk quota exceeded");
+    case EACCES:
+    case EPERM: return Status::Io("permission denied");
+    case EROFS: return Status::Io("read-only file system");
+    case ENOENT: return Status::Io("no such file or directory");
+    case EEXIST: return Status::Io("already exists");
+    case ELOOP: return Status::Io("a symbolic link stands on the path");
+    case ENOTDIR: return Status::Io("not a directory");
+    case EISDIR: return Status::Io("is a directory");
+    case ENAMETOOLONG: return Status::Io("name too long");
+    case EMFILE:
+    case ENFILE: return Status::Io("too many open files");
+    case ENOMEM: return Status::NoMemory();
+    default: return Status::Io("input/output error");
+  }
+}
+
+Status LastError() { return ErrnoStatus(errno); }
+
+EntryType TypeOf(mode_t mode) {
+  if (S_ISREG(mode)) return EntryType::kFile;
+  if (S_ISDIR(mode)) return EntryType::kDirectory;
+  if (S_ISLNK(mode)) return EntryType::kSymlink;
+  return EntryType::kOther;
+}
+
+void FillInfo(const struct stat& st, EntryInfo* info) {
+  info->type = TypeOf(st.st_mode);
+  info->size = static_cast<uint64_t>(st.st_size);
+  info->mtime = st.st_mtime;
+}
+
+// Modification time set, access time kept.
+struct Times {
+  struct timespec value[2];
+  explicit Times(int64_t mtime) {
+    value[0].tv_sec = 0;
+    value[0].tv_nsec = UTIME_OMIT;
+    value[1].tv_sec = static_cast<time_t>(mtime);
+    value[1].tv_nsec = 0;
+  }
+};
+
+bool NameHasUtf8(const char* value) {
+  if (value == nullptr) return false;
+  std::string lower;
+  for (const char* p = value; *p; ++p) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
+  return lower.find("utf-8") != std::string::npos || lower.find("utf8") != std::string::npos;
+}
+
+}  // namespace
+
+std::string NativePath(std::string_view path) {
+  std::string native(path);
+  for (char& c : native)
+    if (c == '\\') c = '/';
+  return native;
+}
+
+Status Inspect(const std::string& path, EntryInfo* info) {
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) {
+      *info = EntryInfo{};
+      return Status::Ok();
+    }
+    return LastError();
+  }
+  FillInfo(st, info);
+  return Status::Ok();
+}
+
+Status InspectTarget(const std::string& path, EntryInfo* info) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP) {
+      *info = EntryInfo{};
+      return Status::Ok();
+    }
+    return LastError();
+  }
+  FillInfo(st, info);
+  return Status::Ok();
+}
+
+File::File(File&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = other.fd_;
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+File::~File() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+Status File::OpenRead(const std::string& path, File* file) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return LastError();
+  struct stat st;
+  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    return Status::Io("is a directory");
+  }
+  *file = File();
+  file->fd_ = fd;
+  return Status::Ok();
+}
+
+bool File::is_open() const { return fd_ >= 0; }
+
+Status File::Read(uint8_t* buffer, size_t capacity, size_t* got) {
+  for (;;) {
+    ssize_t n = ::read(fd_, buffer, capacity);
+    if (n >= 0) {
+      *got = static_cast<size_t>(n);
+      return Status::Ok();
+    }
+    if (errno != EINTR) return LastError();
+  }
+}
+
+Status File::ReadAt(uint64_t offset, uint8_t* buffer, size_t capacity, size_t* got) {
+  for (;;) {
+    ssize_t n = ::pread(fd_, buffer, capacity, static_cast<off_t>(offset));
+    if (n >= 0) {
+      *got = static_cast<size_t>(n);
+      return Status::Ok();
+    }
+    if (errno != EINTR) return LastError();
+  }
+}
+
+Status File::Write(const uint8_t* data, size_t size) {
+  while (size > 0) {
+    ssize_t n = ::write(fd_, data, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return LastError();
+    }
+    data += n;
+    size -= static_cast<size_t>(n);
+  }
+  return Status::Ok();
+}
+
+Status File::Seek(uint64_t offset) {
+  if (lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) return LastError();
+  return Status::Ok();
+}
+
+Status File::Size(uint64_t* size) {
+  struct stat st;
+  if (fstat(fd_, &st) != 0) return LastError();
+  *size = static_cast<uint64_t>(st.st_size);
+  return Status::Ok();
+}
+
+Status File::Sync() {
+  if (fsync(fd_) != 0) return LastError();
+  return Status::Ok();
+}
+
+Status File::SetModificationTime(int64_t mtime) {
+  if (futimens(fd_, Times(mtime).value) != 0) return LastError();
+  return Status::Ok();
+}
+
+Status File::Close() {
+  if (fd_ < 0) return Status::Ok();
+  int result = ::close(fd_);
+  fd_ = -1;
+  // A close can be the first to report a failed delayed write.
+  if (result != 0 && errno != EINTR) return LastError();
+  return Status::Ok();
+}
+
+Directory::Directory(Directory&& other) noexcept : path_(std::move(other.path_)), fd_(other.fd_) {
+  other.fd_ = -1;
+}
+
+Directory& Directory::operator=(Directory&& other) noexcept {
+  if (this != &other) {
+    if (fd_ >= 0) ::close(fd_);
+    path_ = std::move(other.path_);
+    fd_ = other.fd_;
+    other.fd_ = -1;
+  }
+  return *this;
+}
+
+Directory::~Directory() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+Status Directory::Open(const std::string& path, Directory* directory) {
+  std::string native = path.empty() ? std::string(".") : NativePath(path);
+  int fd = ::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return LastError();
+  *directory = Directory();
+  directory->fd_ = fd;
+  directory->path_ = native;
+  return Status::Ok();
+}
+
+Status Directory::OpenChild(const std::string& name, bool create, Directory* child) const {
+  int fd = ::openat(fd_, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0 && errno == ENOENT && create) {
+    if (mkdirat(fd_, name.c_str(), 0777) != 0 && errno != EEXIST) return LastError();
+    fd = ::openat(fd_, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  }
+  if (fd < 0) return LastError();
+  *child = Directory();
+  child->fd_ = fd;
+  child->path_ = path_ == "." ? name : path_ + "/" + name;
+  return Status::Ok();
+}
+
+Status Directory::Lookup(const std::string& name, EntryInfo* info) const {
+  struct stat st;
+  if (fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    if (errno == ENOENT) {
+      *info = EntryInfo{};
+      return Status::Ok();
+    }
+    return LastError();
+  }
+  FillInfo(st, info);
+  return Status::Ok();
+}
+
+Status Directory::CreateNewFile(const std::string& name, uint32_t mode, File* file) const {
+  int fd = ::openat(fd_, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                    static_cast<mode_t>(mode & 0777));
+  if (fd < 0) return LastError();
+  *file = File();
+  file->fd_ = fd;
+  return Status::Ok();
+}
+
+Status Directory::Rename(const std::string& from, const std::string& to) const {
+  if (renameat(fd_, from.c_str(), fd_, to.c_str()) != 0) return LastError();
+  return Status::Ok();
+}
+
+Status Directory::Remove(const std::string& name) const {
+  if (unlinkat(fd_, name.c_str(), 0) != 0) return LastError();
+  return Status::Ok();
+}
+
+Status Directory::CreateSymlink(const std::string& target, const std::string& name) const {
+  if (symlinkat(target.c_str(), fd_, name.c_str()) != 0) return LastError();
+  return Status::Ok();
+}
+
+Status Directory::SetModificationTime(const std::string& name, int64_t mtime) const {
+  if (utimensat(fd_, name.c_str(), Times(mtime).value, AT_SYMLINK_NOFOLLOW) != 0) return LastError();
+  return Status::Ok();
+}
+
+Status Directory::SetMode(const std::string& name, uint32_t mode) const {
+  // fchmodat cannot refuse links portably; open the entry itself instead.
+  int fd = ::openat(fd_, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return LastError();
+  int result = fchmod(fd, static_cast<mode_t>(mode & 07777));
+  int error = errno;
+  ::close(fd);
+  if (result != 0) return ErrnoStatus(error);
+  return Status::Ok();
+}
+
+Status Directory::FreeSpace(uint64_t* bytes) const {
+  struct statvfs vfs;
+  if (fstatvfs(fd_, &vfs) != 0) return LastError();
+  *bytes = static_cast<uint64_t>(vfs.f_bavail) * static_cast<uint64_t>(vfs.f_frsize);
+  return Status::Ok();
+}
+
+Status Directory::List(std::vector<DirectoryEntry>* entries) const {
+  int fd = ::openat(fd_, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return LastError();
+  DIR* dir = fdopendir(fd);
+  if (dir == nullptr) {
+    ::close(fd);
+    return LastError();
+  }
+  entries->clear();
+  while (struct dirent* entry = readdir(dir)) {
+    std::string name = entry->d_name;
+    if (name == "." || name == "..") continue;
+    EntryInfo info;
+    Status status = Lookup(name, &info);
+    if (!status.ok()) {
+      closedir(dir);
+      return status;
+    }
+    entries->push_back(DirectoryEntry{name, info.type, name[0] == '.'});
+  }
+  closedir(dir);
+  return Status::Ok();
+}
+
+Status MakeDirectories(const std::string& path) {
+  std::string native = NativePath(path);
+  for (size_t i = 1; i <= native.size(); ++i) {
+    if (i < native.size() && native[i] != '/') continue;
+    std::string prefix = native.substr(0, i);
+    if (mkdir(prefix.c_str(), 0777) != 0 && errno != EEXIST) return LastError();
+  }
+  return Status::Ok();
+}
+
+bool ToLocalTime(int64_t unix_time, LocalTime* local) {
+  time_t value = static_cast<time_t>(unix_time);
+  struct tm parts;
+  if (localtime_r(&value, &parts) == nullptr) return false;
+  *local = LocalTime{parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday,
+                     parts.tm_hour, parts.tm_min, parts.tm_sec};
+  return true;
+}
+
+FileSizeLimitAsError::FileSizeLimitAsError() {
+  struct sigaction current;
+  if (sigaction(SIGXFSZ, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
+    signal(SIGXFSZ, SIG_IGN);
+    restore_ = true;
+  }
+}
+
+FileSizeLimitAsError::~FileSizeLimitAsError() {
+  if (restore_) signal(SIGXFSZ, SIG_DFL);
+}
+
+bool SymlinksSupported() { return true; }
+
+uint32_t ProcessId() { return static_cast<uint32_t>(getpid()); }
+
+uint32_t ProcessUmask() {
+  // Reading the mask without changing it: /proc on Linux; elsewhere the
+  // set-and-restore pair, which is brief.
+  if (FILE* status = std::fopen("/proc/self/status", "r")) {
+    char line[256];
+    while (std::fgets(line, sizeof line, status)) {
+      if (std::strncmp(line, "Umask:", 6) == 0) {
+        std::fclose(status);
+        return static_cast<uint32_t>(std::strtoul(line + 6, nullptr, 8));
+      }
+    }
+    std::fclose(status);
+  }
+  mode_t mask = umask(022);
+  umask(mask);
+  return mask;
+}
+
+bool StderrIsTerminal() { return isatty(STDERR_FILENO) == 1; }
+
+void WriteStderr(std::string_view text) {
+  while (!text.empty()) {
+    ssize_t n = ::write(STDERR_FILENO, text.data(), text.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return;
+    text.remove_prefix(static_cast<size_t>(n));
+  }
+}
+
+bool AskOnTerminal(std::string_view question, std::string* answer) {
+  int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return false;
+  std::string_view rest = question;
+  while (!rest.empty()) {
+    ssize_t n = ::write(fd, rest.data(), rest.size());
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    rest.remove_prefix(static_cast<size_t>(n));
+  }
+  answer->clear();
+  char c;
+  for (;;) {
+    ssize_t n = ::read(fd, &c, 1);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0 || c == '\n') break;
+    if (answer->size() < 256) answer->push_back(c);
+  }
+  ::close(fd);
+  return true;
+}
+
+bool LocaleIsUtf8() {
+  // A library does not own the process's locale: the program may never
+  // have called setlocale, so the environment speaks for the user too.
+  if (NameHasUtf8(nl_langinfo(CODESET))) return true;
+  for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+    const char* value = std::getenv(variable);
+    if (value != nullptr && *value != '\0') return NameHasUtf8(value);
+  }
+  return false;
+}
+
+bool UsesAnsiCodePage() { return false; }
+
+bool IsLeadByte(uint8_t) { return false; }
+
+bool ConvertToUtf8(std::string_view text, uint32_t code_page, std::string* utf8) {
+  std::string from = "CP" + std::to_string(code_page);
+  iconv_t converter = iconv_open("UTF-8", from.c_str());
+  if (converter == reinterpret_cast<iconv_t>(-1)) return false;
+  std::string input(text);
+  std::string output(input.size() * 4 + 4, '\0');
+  char* in = input.data();
+  size_t in_left = input.size();
+  char* out = output.data();
+  size_t out_left = output.size();
+  size_t result = iconv(converter, &in, &in_left, &out, &out_left);
+  iconv_close(converter);
+  if (result == static_cast<size_t>(-1) || in_left != 0) return false;
+  output.resize(output.size() - out_left);
+  *utf8 = std::move(output);
+  return true;
+}
+
+bool ComponentIsAcceptable(std::string_view) { return true; }
+
+}  // namespace lzh::os
+
+#endif  // !_WIN32

@@ -1,0 +1,404 @@
+// Win32 implementation of the OS layer, with the ANSI (code-page) calls:
+// names stay in the ANSI code page as the archive and the user gave them.
+// Windows has no openat(); a directory is its path, and every child is
+// checked for a reparse point (a link or junction) before it is used.
+#ifdef _WIN32
+
+#include <windows.h>
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+#include "os.h"
+
+namespace lzh::os {
+namespace {
+
+Status ErrorStatus(DWORD error) {
+  switch (error) {
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL: return Status::Io("no space left on the device");
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION: return Status::Io("permission denied");
+    case ERROR_WRITE_PROTECT: return Status::Io("read-only file system");
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: return Status::Io("no such file or directory");
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS: return Status::Io("already exists");
+    case ERROR_FILENAME_EXCED_RANGE: return Status::Io("name too long");
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY: return Status::NoMemory();
+    default: return Status::Io("input/output error");
+  }
+}
+
+Status LastError() { return ErrorStatus(GetLastError()); }
+
+constexpr int64_t kFiletimeUnixOffset = 116444736000000000LL;  // 1601 to 1970 in 100 ns
+
+FILETIME ToFiletime(int64_t unix_time) {
+  uint64_t ticks = static_cast<uint64_t>(unix_time * 10000000LL + kFiletimeUnixOffset);
+  FILETIME ft;
+  ft.dwLowDateTime = static_cast<DWORD>(ticks);
+  ft.dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+  return ft;
+}
+
+int64_t FromFiletime(const FILETIME& ft) {
+  uint64_t ticks = (static_cast<uint64_t>(ft.dwHighDateTime) << 32) | ft.dwLowDateTime;
+  return (static_cast<int64_t>(ticks) - kFiletimeUnixOffset) / 10000000LL;
+}
+
+EntryType TypeOf(DWORD attributes) {
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return EntryType::kSymlink;
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return EntryType::kDirectory;
+  return EntryType::kFile;
+}
+
+std::string Join(const std::string& directory, const std::string& name) {
+  if (directory.empty() || directory == ".") return name;
+  char last = directory.back();
+  return last == '\\' || last == '/' ? directory + name : directory + "\\" + name;
+}
+
+}  // namespace
+
+std::string NativePath(std::string_view path) { return std::string(path); }
+
+Status Inspect(const std::string& path, EntryInfo* info) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+    DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+      *info = EntryInfo{};
+      return Status::Ok();
+    }
+    return ErrorStatus(error);
+  }
+  info->type = TypeOf(data.dwFileAttributes);
+  info->size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  info->mtime = FromFiletime(data.ftLastWriteTime);
+  return Status::Ok();
+}
+
+Status InspectTarget(const std::string& path, EntryInfo* info) {
+  LZH_TRY(Inspect(path, info));
+  if (info->type == EntryType::kSymlink) info->type = EntryType::kOther;
+  return Status::Ok();
+}
+
+File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = nullptr; }
+
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    if (handle_) CloseHandle(handle_);
+    handle_ = other.handle_;
+    other.handle_ = nullptr;
+  }
+  return *this;
+}
+
+File::~File() {
+  if (handle_) CloseHandle(handle_);
+}
+
+Status File::OpenRead(const std::string& path, File* file) {
+  HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return LastError();
+  *file = File();
+  file->handle_ = h;
+  return Status::Ok();
+}
+
+bool File::is_open() const { return handle_ != nullptr; }
+
+Status File::Read(uint8_t* buffer, size_t capacity, size_t* got) {
+  DWORD want = capacity > 0x40000000 ? 0x40000000 : static_cast<DWORD>(capacity);
+  DWORD n = 0;
+  if (!ReadFile(handle_, buffer, want, &n, nullptr)) return LastError();
+  *got = n;
+  return Status::Ok();
+}
+
+Status File::ReadAt(uint64_t offset, uint8_t* buffer, size_t capacity, size_t* got) {
+  LZH_TRY(Seek(offset));
+  return Read(buffer, capacity, got);
+}
+
+Status File::Write(const uint8_t* data, size_t size) {
+  while (size > 0) {
+    DWORD chunk = size > 0x40000000 ? 0x40000000 : static_cast<DWORD>(size);
+    DWORD n = 0;
+    if (!WriteFile(handle_, data, chunk, &n, nullptr)) return LastError();
+    if (n == 0) return Status::Io("no space left on the device");
+    data += n;
+    size -= n;
+  }
+  return Status::Ok();
+}
+
+Status File::Seek(uint64_t offset) {
+  LARGE_INTEGER distance;
+  distance.QuadPart = static_cast<LONGLONG>(offset);
+  if (!SetFilePointerEx(handle_, distance, nullptr, FILE_BEGIN)) return LastError();
+  return Status::Ok();
+}
+
+Status File::Size(uint64_t* size) {
+  LARGE_INTEGER value;
+  if (!GetFileSizeEx(handle_, &value)) return LastError();
+  *size = static_cast<uint64_t>(value.QuadPart);
+  return Status::Ok();
+}
+
+Status File::Sync() {
+  if (!FlushFileBuffers(handle_)) return LastError();
+  return Status::Ok();
+}
+
+Status File::SetModificationTime(int64_t mtime) {
+  FILETIME ft = ToFiletime(mtime);
+  if (!SetFileTime(handle_, nullptr, nullptr, &ft)) return LastError();
+  return Status::Ok();
+}
+
+Status File::Close() {
+  if (!handle_) return Status::Ok();
+  BOOL ok = CloseHandle(handle_);
+  handle_ = nullptr;
+  if (!ok) return LastError();
+  return Status::Ok();
+}
+
+Directory::Directory(Directory&& other) noexcept : path_(std::move(other.path_)) {}
+
+Directory& Directory::operator=(Directory&& other) noexcept {
+  path_ = std::move(other.path_);
+  return *this;
+}
+
+Directory::~Directory() = default;
+
+Status Directory::Open(const std::string& path, Directory* directory) {
+  std::string native = path.empty() ? std::string(".") : path;
+  DWORD attributes = GetFileAttributesA(native.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return LastError();
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return Status::Io("not a directory");
+  directory->path_ = native;
+  return Status::Ok();
+}
+
+Status Directory::OpenChild(const std::string& name, bool create, Directory* child) const {
+  std::string path = Join(path_, name);
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    if (!create) return LastError();
+    if (!CreateDirectoryA(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
+      return LastError();
+    attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return LastError();
+  }
+  if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return Status::Io("a symbolic link stands on the path");
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return Status::Io("not a directory");
+  child->path_ = path;
+  return Status::Ok();
+}
+
+Status Directory::Lookup(const std::string& name, EntryInfo* info) const {
+  return Inspect(Join(path_, name), info);
+}
+
+// The read-only bit comes later, from SetMode, once the data is written.
+Status Directory::CreateNewFile(const std::string& name, uint32_t, File* file) const {
+  HANDLE h = ::CreateFileA(Join(path_, name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                         CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return LastError();
+  *file = File();
+  file->handle_ = h;
+  return Status::Ok();
+}
+
+Status Directory::Rename(const std::string& from, const std::string& to) const {
+  if (!MoveFileExA(Join(path_, from).c_str(), Join(path_, to).c_str(), MOVEFILE_REPLACE_EXISTING))
+    return LastError();
+  return Status::Ok();
+}
+
+Status Directory::Remove(const std::string& name) const {
+  if (!DeleteFileA(Join(path_, name).c_str())) return LastError();
+  return Status::Ok();
+}
+
+Status Directory::CreateSymlink(const std::string&, const std::string&) const {
+  return Status::Unsupported("symbolic links are not created on this system");
+}
+
+Status Directory::SetModificationTime(const std::string& name, int64_t mtime) const {
+  HANDLE h = ::CreateFileA(Join(path_, name).c_str(), FILE_WRITE_ATTRIBUTES,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return LastError();
+  FILETIME ft = ToFiletime(mtime);
+  BOOL ok = SetFileTime(h, nullptr, nullptr, &ft);
+  CloseHandle(h);
+  if (!ok) return LastError();
+  return Status::Ok();
+}
+
+Status Directory::SetMode(const std::string& name, uint32_t mode) const {
+  // Windows keeps only the read-only bit of a Unix mode.
+  std::string path = Join(path_, name);
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) return LastError();
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return Status::Ok();
+  DWORD wanted = (mode & 0200) ? (attributes & ~FILE_ATTRIBUTE_READONLY)
+                               : (attributes | FILE_ATTRIBUTE_READONLY);
+  if (wanted != attributes && !SetFileAttributesA(path.c_str(), wanted)) return LastError();
+  return Status::Ok();
+}
+
+Status Directory::FreeSpace(uint64_t* bytes) const {
+  ULARGE_INTEGER available;
+  if (!GetDiskFreeSpaceExA(path_.c_str(), &available, nullptr, nullptr)) return LastError();
+  *bytes = available.QuadPart;
+  return Status::Ok();
+}
+
+Status Directory::List(std::vector<DirectoryEntry>* entries) const {
+  WIN32_FIND_DATAA data;
+  HANDLE search = FindFirstFileA(Join(path_, "*").c_str(), &data);
+  entries->clear();
+  if (search == INVALID_HANDLE_VALUE) {
+    DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND ? Status::Ok() : ErrorStatus(error);
+  }
+  do {
+    std::string name = data.cFileName;
+    if (name == "." || name == "..") continue;
+    bool hidden = (data.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
+    entries->push_back(DirectoryEntry{name, TypeOf(data.dwFileAttributes), hidden});
+  } while (FindNextFileA(search, &data));
+  FindClose(search);
+  return Status::Ok();
+}
+
+Status MakeDirectories(const std::string& path) {
+  // Failures on the way (a drive root, an existing parent) do not matter;
+  // only whether the directory exists at the end does.
+  for (size_t i = 0; i <= path.size(); ++i) {
+    if (i < path.size() && IsDBCSLeadByte(static_cast<BYTE>(path[i]))) {
+      ++i;
+      continue;
+    }
+    if (i < path.size() && path[i] != '\\' && path[i] != '/') continue;
+    if (i == 0 || path[i - 1] == ':') continue;
+    CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
+  }
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+    return Status::Io("cannot create the directory");
+  return Status::Ok();
+}
+
+bool ToLocalTime(int64_t unix_time, LocalTime* local) {
+  FILETIME utc = ToFiletime(unix_time), local_ft;
+  SYSTEMTIME parts;
+  if (!FileTimeToLocalFileTime(&utc, &local_ft) || !FileTimeToSystemTime(&local_ft, &parts)) return false;
+  *local = LocalTime{parts.wYear, parts.wMonth, parts.wDay, parts.wHour, parts.wMinute, parts.wSecond};
+  return true;
+}
+
+// Windows has no file-size signal.
+FileSizeLimitAsError::FileSizeLimitAsError() = default;
+FileSizeLimitAsError::~FileSizeLimitAsError() = default;
+
+bool SymlinksSupported() { return false; }
+
+uint32_t ProcessId() { return GetCurrentProcessId(); }
+
+uint32_t ProcessUmask() { return 0; }
+
+bool StderrIsTerminal() {
+  DWORD mode;
+  return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
+}
+
+void WriteStderr(std::string_view text) {
+  DWORD written;
+  WriteFile(GetStdHandle(STD_ERROR_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written,
+            nullptr);
+}
+
+bool AskOnTerminal(std::string_view question, std::string* answer) {
+  HANDLE in = ::CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                          nullptr, OPEN_EXISTING, 0, nullptr);
+  if (in == INVALID_HANDLE_VALUE) return false;
+  HANDLE out = ::CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (out == INVALID_HANDLE_VALUE) {
+    CloseHandle(in);
+    return false;
+  }
+  DWORD count;
+  WriteFile(out, question.data(), static_cast<DWORD>(question.size()), &count, nullptr);
+  answer->clear();
+  char c;
+  while (ReadFile(in, &c, 1, &count, nullptr) && count == 1 && c != '\n') {
+    if (c != '\r' && answer->size() < 256) answer->push_back(c);
+  }
+  CloseHandle(out);
+  CloseHandle(in);
+  return true;
+}
+
+bool LocaleIsUtf8() { return false; }
+
+bool UsesAnsiCodePage() { return true; }
+
+bool IsLeadByte(uint8_t byte) { return IsDBCSLeadByte(byte) != 0; }
+
+bool ConvertToUtf8(std::string_view text, uint32_t code_page, std::string* utf8) {
+  if (text.empty()) {
+    utf8->clear();
+    return true;
+  }
+  int size = static_cast<int>(text.size());
+  int wide_size = MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, text.data(), size, nullptr, 0);
+  if (wide_size <= 0) return false;
+  std::wstring wide(static_cast<size_t>(wide_size), L'\0');
+  MultiByteToWideChar(code_page, MB_ERR_INVALID_CHARS, text.data(), size, wide.data(), wide_size);
+  int out_size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_size, nullptr, 0, nullptr, nullptr);
+  if (out_size <= 0) return false;
+  std::string out(static_cast<size_t>(out_size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), wide_size, out.data(), out_size, nullptr, nullptr);
+  *utf8 = std::move(out);
+  return true;
+}
+
+bool ComponentIsAcceptable(std::string_view component) {
+  for (size_t i = 0; i < component.size(); ++i) {
+    unsigned char byte = static_cast<unsigned char>(component[i]);
+    if (IsDBCSLeadByte(byte)) {
+      ++i;  // a trail byte may look like '|' and is not one
+      continue;
+    }
+    if (byte < 0x20 || std::strchr("<>:\"|?*", component[i]) != nullptr) return false;
+  }
+  // Device names stay devices whatever extension follows them.
+  std::string stem(component.substr(0, component.find('.')));
+  while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+  for (char& c : stem) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
+  for (const char* device : kDevices)
+    if (stem == device) return false;
+  if (stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
+      stem[3] >= '0' && stem[3] <= '9')
+    return false;
+  return true;
+}
+
+}  // namespace lzh::os
+
+#endif  // _WIN32

@@ -1,0 +1,160 @@
+// The reading commands end to end through Unlha(): what t, e, x and p
+// produce, which members they select, and how they treat files that are
+// already there.
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+#include "api_fixture.h"
+
+namespace lzh::test {
+namespace {
+
+Bytes Pattern(size_t size, uint32_t seed) {
+  Bytes bytes(size);
+  for (size_t i = 0; i < size; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    bytes[i] = static_cast<uint8_t>(i % 7 == 0 ? (seed >> 16) : 'a' + i % 13);
+  }
+  return bytes;
+}
+
+std::vector<Member> Tree() {
+  return {
+      Member{{"top.txt"}, ToBytes("top level\n"), Method::kLh0, 1300000000, 0640},
+      Member{{"docs"}, {}, Method::kLhd, 1300000100, 0750, true},
+      Member{{"docs", "manual.TXT"}, Pattern(70000, 1), Method::kLh5, 1300000200, 0644},
+      Member{{"docs", "deep", "notes.txt"}, Pattern(5000, 2), Method::kLh6, 1300000300, 0600},
+      Member{{"src", "main.c"}, Pattern(20000, 3), Method::kLh7, 1300000400, 0755},
+      Member{{"src", "old.c"}, Pattern(3000, 4), Method::kLh1, 1300000500, 0644},
+  };
+}
+
+using Extraction = ScratchTest;
+
+TEST_F(Extraction, XRestoresContentsPathsTimesAndModes) {
+  std::vector<Member> tree = Tree();
+  std::string archive = Put("tree.lzh", WriteArchive(tree));
+  Outcome run = RunUnlha("x " + archive + " " + Out());
+  ASSERT_EQ(run.result, UNLHA_OK) << run.report;
+  mode_t mask = umask(0);
+  umask(mask);
+  for (const Member& m : tree) {
+    fs::path path = root_ / "out";
+    for (const std::string& c : m.path) path /= c;
+    struct stat st;
+    ASSERT_EQ(stat(path.c_str(), &st), 0) << path;
+    EXPECT_EQ(st.st_mtime, m.mtime) << path;
+    EXPECT_EQ(st.st_mode & 0777, *m.unix_mode & ~mask) << path;
+    if (!m.directory) EXPECT_EQ(ReadFile(path), m.data) << path;
+  }
+  EXPECT_NE(run.report.find("5 members extracted, 0 skipped, 0 failed"), std::string::npos) << run.report;
+}
+
+TEST_F(Extraction, EDropsDirectoriesUnlessX) {
+  std::string archive = Put("tree.lzh", WriteArchive(Tree()));
+  ASSERT_EQ(RunUnlha("e " + archive + " " + Out() + " *.txt").result, UNLHA_OK);
+  EXPECT_EQ(OutEntries(), (std::vector<std::string>{"manual.TXT", "notes.txt", "top.txt"}));
+  fs::remove_all(root_ / "out");
+  ASSERT_EQ(RunUnlha("e -x " + archive + " " + Out() + " notes.txt").result, UNLHA_OK);
+  EXPECT_EQ(OutEntries(), (std::vector<std::string>{"docs", "docs/deep", "docs/deep/notes.txt"}));
+  fs::remove_all(root_ / "out");
+  ASSERT_EQ(RunUnlha("x -x- " + archive + " " + Out() + " main.c").result, UNLHA_OK);
+  EXPECT_EQ(OutEntries(), (std::vector<std::string>{"main.c"}));
+}
+
+TEST_F(Extraction, SelectionByBaseNameWholePathCaseAndList) {
+  std::string archive = Put("tree.lzh", WriteArchive(Tree()));
+  EXPECT_EQ(RunUnlha("x " + archive + " " + Out() + " MANUAL.txt").result, UNLHA_OK);
+  EXPECT_TRUE(fs::exists(root_ / "out" / "docs" / "manual.TXT"));
+  Outcome strict = RunUnlha("x -p " + archive + " " + Out() + " main.c");
+  EXPECT_EQ(strict.result, UNLHA_SKIPPED);
+  EXPECT_NE(strict.report.find("No member matches main.c"), std::string::npos);
+  EXPECT_EQ(RunUnlha("x -p " + archive + " " + Out() + " src\\main.c").result, UNLHA_OK);
+  EXPECT_EQ(RunUnlha("x -i " + archive + " " + Out() + " MANUAL.txt").result, UNLHA_SKIPPED);
+  fs::remove_all(root_ / "out");
+  WriteFile(root_ / "names.lst", ToBytes("old.c\r\ntop.txt\n"));
+  ASSERT_EQ(RunUnlha("x " + archive + " " + Out() + " @" + (root_ / "names.lst").string()).result, UNLHA_OK);
+  EXPECT_EQ(OutEntries(), (std::vector<std::string>{"src", "src/old.c", "top.txt"}));
+}
+
+TEST_F(Extraction, BaseDirectoryIsCreatedAndRelativeToNothingElse) {
+  std::string archive = Put("tree.lzh", WriteArchive(Tree()));
+  std::string base = (root_ / "new" / "deeper").string() + "\\";
+  ASSERT_EQ(RunUnlha("x " + archive + " " + base + " top.txt").result, UNLHA_OK);
+  EXPECT_TRUE(fs::exists(root_ / "new" / "deeper" / "top.txt"));
+}
+
+TEST_F(Extraction, TestReportsEveryMemberAndASummary) {
+  std::string archive = Put("tree.lzh", WriteArchive(Tree()));
+  Outcome run = RunUnlha("t " + archive);
+  EXPECT_EQ(run.result, UNLHA_OK);
+  EXPECT_NE(run.report.find("ok       src/old.c"), std::string::npos) << run.report;
+  EXPECT_NE(run.report.find("5 members tested, 0 skipped, 0 failed"), std::string::npos);
+  EXPECT_TRUE(OutEntries().empty());
+}
+
+TEST_F(Extraction, PrintPutsContentsIntoTheReport) {
+  std::string archive = Put("p.lzh", WriteArchive({Member{{"a.txt"}, ToBytes("alpha\nbeta\n")},
+                                                    Member{{"b.bin"}, Bytes{'x', 0, 'y'}, Method::kLh0}}));
+  Outcome one = RunUnlha("p " + archive + " a.txt");
+  EXPECT_EQ(one.result, UNLHA_OK);
+  EXPECT_EQ(one.report, "alpha\nbeta");
+  Outcome both = RunUnlha("p " + archive);
+  EXPECT_EQ(both.report, "::::::: a.txt\nalpha\nbeta\n::::::: b.bin\nx\\x00y");
+}
+
+// Existing files: kept when as new or newer, replaced with -m when older,
+// asked about on a terminal, and skipped with a note when there is none.
+// The runs without -m happen in a child without a controlling terminal.
+int RunDetached(const std::string& line, std::string* report) {
+  int pipe_fds[2];
+  if (pipe(pipe_fds) != 0) return -1;
+  pid_t child = fork();
+  if (child == 0) {
+    close(pipe_fds[0]);
+    setsid();
+    std::vector<char> buffer(4096);
+    int result = Unlha(nullptr, line.c_str(), buffer.data(), static_cast<uint32_t>(buffer.size()));
+    ssize_t ignored = write(pipe_fds[1], buffer.data(), strlen(buffer.data()));
+    (void)ignored;
+    _exit(result);
+  }
+  close(pipe_fds[1]);
+  char chunk[512];
+  for (ssize_t n; (n = read(pipe_fds[0], chunk, sizeof chunk)) > 0;) report->append(chunk, static_cast<size_t>(n));
+  close(pipe_fds[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(Extraction, ExistingFilesAreKeptAskedAboutOrReplaced) {
+  std::string archive = Put("a.lzh", WriteArchive({Member{{"f.txt"}, ToBytes("from archive")}}));
+  fs::path existing = root_ / "out" / "f.txt";
+  auto set_existing = [&](int64_t mtime) {
+    WriteFile(existing, ToBytes("on disk"));
+    fs::last_write_time(existing, fs::file_time_type::clock::from_sys(std::chrono::sys_seconds(std::chrono::seconds(mtime))));
+  };
+  set_existing(1300000000 + 10);  // newer than the member
+  Outcome newer = RunUnlha("x -m " + archive + " " + Out());
+  EXPECT_EQ(newer.result, UNLHA_OK);
+  EXPECT_NE(newer.report.find("as new or newer"), std::string::npos);
+  EXPECT_EQ(ReadFile(existing), ToBytes("on disk"));
+
+  set_existing(1300000000 - 10);  // older, no terminal to ask
+  std::string report;
+  EXPECT_EQ(RunDetached("x " + archive + " " + Out(), &report), UNLHA_SKIPPED);
+  EXPECT_NE(report.find("-m replaces it"), std::string::npos) << report;
+  EXPECT_EQ(ReadFile(existing), ToBytes("on disk"));
+
+  EXPECT_EQ(RunUnlha("x -m " + archive + " " + Out()).result, UNLHA_OK);
+  EXPECT_EQ(ReadFile(existing), ToBytes("from archive"));
+
+  set_existing(1300000000 + 10);  // newer, but -c skips the date check
+  EXPECT_EQ(RunUnlha("x -c -m " + archive + " " + Out()).result, UNLHA_OK);
+  EXPECT_EQ(ReadFile(existing), ToBytes("from archive"));
+  EXPECT_EQ(OutEntries(), std::vector<std::string>{"f.txt"});  // no temporary left behind
+}
+
+}  // namespace
+}  // namespace lzh::test

@@ -1,0 +1,134 @@
+// The exported functions' contracts as a front end relies on them:
+// archive recognition, member counts, result codes, and reports that fit
+// the buffer a front end sizes for them.
+#include "api_fixture.h"
+
+namespace lzh::test {
+namespace {
+
+std::vector<Member> ManyMembers(int count) {
+  std::vector<Member> members;
+  for (int i = 0; i < count; ++i)
+    members.push_back(Member{{"dir" + std::to_string(i % 3), "member-" + std::to_string(i) + ".txt"},
+                             ToBytes("contents of member " + std::to_string(i) + "\n"), Method::kLh5});
+  return members;
+}
+
+using ArchiveRecognition = ScratchTest;
+
+TEST_F(ArchiveRecognition, OnlyReadableArchivesAreArchives) {
+  std::string archive = Put("a.lzh", WriteArchive(ManyMembers(3)));
+  EXPECT_NE(UnlhaCheckArchive(archive.c_str(), 0), 0);
+  EXPECT_EQ(UnlhaCheckArchive(root_.c_str(), 0), 0);
+  EXPECT_EQ(UnlhaCheckArchive((root_ / "missing.lzh").c_str(), 0), 0);
+  EXPECT_EQ(UnlhaCheckArchive(Put("empty.lzh", {}).c_str(), 0), 0);
+  EXPECT_EQ(UnlhaCheckArchive(Put("end-byte-only.lzh", {0}).c_str(), 0), 0);
+  EXPECT_EQ(UnlhaCheckArchive(Put("text.lzh", ToBytes("just some text, no archive at all\n")).c_str(), 0), 0);
+  EXPECT_EQ(UnlhaCheckArchive(nullptr, 0), 0);
+}
+
+TEST_F(ArchiveRecognition, SelfExtractingFilesAreArchivesAndList) {
+  Bytes program = ToBytes("MZ");
+  program.resize(5000, 0x90);
+  Bytes archive = WriteArchive(ManyMembers(2));
+  program.insert(program.end(), archive.begin(), archive.end());
+  std::string sfx = Put("setup.exe", program);
+  EXPECT_NE(UnlhaCheckArchive(sfx.c_str(), 0), 0);
+  EXPECT_EQ(UnlhaGetFileCount(sfx.c_str()), 2);
+  Outcome run = RunUnlha("l " + sfx);
+  EXPECT_EQ(run.result, UNLHA_OK);
+  EXPECT_NE(run.report.find("self-extracting"), std::string::npos);
+  EXPECT_NE(run.report.find("member-1.txt"), std::string::npos);
+  ASSERT_EQ(RunUnlha("x " + sfx + " " + Out()).result, UNLHA_OK);
+  EXPECT_EQ(ReadFile(root_ / "out" / "dir1" / "member-1.txt"), ToBytes("contents of member 1\n"));
+}
+
+TEST_F(ArchiveRecognition, FileCountComesFromTheHeaders) {
+  std::string archive = Put("a.lzh", WriteArchive(ManyMembers(57)));
+  EXPECT_EQ(UnlhaGetFileCount(archive.c_str()), 57);
+  EXPECT_EQ(UnlhaGetFileCount((root_ / "missing.lzh").c_str()), -1);
+  EXPECT_EQ(UnlhaGetFileCount(root_.c_str()), -1);
+  EXPECT_EQ(UnlhaGetFileCount(nullptr), -1);
+  EXPECT_EQ(UnlhaGetVersion(), 20);
+}
+
+TEST_F(ArchiveRecognition, BackslashesSeparateDirectoriesInEveryPath) {
+  fs::create_directories(root_ / "sub");
+  WriteFile(root_ / "sub" / "a.lzh", WriteArchive(ManyMembers(2)));
+  std::string dos_style = root_.string() + "\\sub\\a.lzh";
+  EXPECT_NE(UnlhaCheckArchive(dos_style.c_str(), 0), 0);
+  EXPECT_EQ(UnlhaGetFileCount(dos_style.c_str()), 2);
+  EXPECT_EQ(RunUnlha("x " + dos_style + " " + root_.string() + "\\out\\").result, UNLHA_OK);
+  EXPECT_TRUE(fs::exists(root_ / "out" / "dir0" / "member-0.txt"));
+}
+
+using CommandLineErrors = ScratchTest;
+
+TEST_F(CommandLineErrors, UnknownCommandsAndSwitchesChangeNothing) {
+  std::string archive = Put("a.lzh", WriteArchive(ManyMembers(2)));
+  Outcome unknown = RunUnlha("q " + archive);
+  EXPECT_EQ(unknown.result, UNLHA_BAD_COMMAND);
+  EXPECT_NE(unknown.report.find("unknown command q"), std::string::npos);
+  Outcome bad_switch = RunUnlha("x -y " + archive + " " + Out());
+  EXPECT_EQ(bad_switch.result, UNLHA_BAD_COMMAND);
+  EXPECT_NE(bad_switch.report.find("-y"), std::string::npos);
+  EXPECT_TRUE(OutEntries().empty());
+  EXPECT_EQ(RunUnlha("").result, UNLHA_BAD_COMMAND);
+  EXPECT_EQ(Unlha(nullptr, nullptr, nullptr, 0), UNLHA_BAD_COMMAND);
+}
+
+TEST_F(CommandLineErrors, MissingAndNonArchivesAreReportedAsSuch) {
+  Outcome missing = RunUnlha("l " + (root_ / "missing.lzh").string());
+  EXPECT_EQ(missing.result, UNLHA_NOT_ARCHIVE);
+  EXPECT_NE(missing.report.find("missing.lzh"), std::string::npos);
+  EXPECT_EQ(RunUnlha("x " + Put("text.txt", ToBytes("hello")) + " " + Out()).result, UNLHA_NOT_ARCHIVE);
+}
+
+TEST_F(CommandLineErrors, BareArchivePathWithBlanksIsListed) {
+  std::string archive = Put("my archive.lzh", WriteArchive(ManyMembers(4)));
+  Outcome run = RunUnlha(archive);
+  EXPECT_EQ(run.result, UNLHA_OK) << run.report;
+  EXPECT_NE(run.report.find("member-3.txt"), std::string::npos);
+  Outcome quoted = RunUnlha("L \"" + archive + "\" ");
+  EXPECT_EQ(quoted.result, UNLHA_OK);
+  EXPECT_NE(quoted.report.find("4 members"), std::string::npos);
+}
+
+using ReportSize = ScratchTest;
+
+TEST_F(ReportSize, ListingFitsEightyBytesPerMemberPlusFiveLines) {
+  for (int count : {1, 7, 40}) {
+    std::vector<Member> members = ManyMembers(count);
+    members[0].path = {"a-very-long-directory-name", "and-an-even-longer-file-name-that-cannot-fit.txt"};
+    std::string archive = Put("a.lzh", WriteArchive(members));
+    Outcome run = RunUnlha("l " + archive, (count + 5) * 80);
+    EXPECT_EQ(run.result, UNLHA_OK);
+    EXPECT_EQ(run.report.find("(report cut"), std::string::npos) << run.report;
+    size_t start = 0;
+    while (start < run.report.size()) {
+      size_t end = run.report.find('\n', start);
+      if (end == std::string::npos) end = run.report.size();
+      EXPECT_LE(end - start, 79u) << run.report.substr(start, end - start);
+      start = end + 1;
+    }
+  }
+}
+
+TEST_F(ReportSize, ReportsThatDoNotFitAreCutAtALineAndSaySo) {
+  std::string archive = Put("a.lzh", WriteArchive(ManyMembers(40)));
+  for (size_t size : {1u, 2u, 50u, 300u, 800u, 1001u}) {
+    Outcome run = RunUnlha("v " + archive, size);
+    EXPECT_EQ(run.result, UNLHA_OK);
+    EXPECT_LT(run.report.size(), size);
+    if (size >= 300) {
+      size_t last = run.report.rfind('\n');
+      ASSERT_NE(last, std::string::npos);
+      EXPECT_EQ(run.report.substr(last + 1, 11), "(report cut");
+    }
+  }
+  EXPECT_EQ(RunUnlha("l " + archive, 0).result, UNLHA_OK);
+  EXPECT_EQ(Unlha(nullptr, ("l " + archive).c_str(), nullptr, 100), UNLHA_OK);
+}
+
+}  // namespace
+}  // namespace lzh::test

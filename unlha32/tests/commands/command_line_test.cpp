@@ -1,0 +1,114 @@
+// The command language: what the front end hands over must parse into the
+// command the user meant, and anything else must be refused with a reason
+// rather than half-understood.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+
+#include "commands/command_line.h"
+
+namespace lzh::commands {
+namespace {
+
+CommandLine ParseOk(const std::string& line) {
+  CommandLine parsed;
+  std::string error;
+  EXPECT_TRUE(ParseCommandLine(line, &parsed, &error)) << line << ": " << error;
+  return parsed;
+}
+
+std::string ParseError(const std::string& line) {
+  CommandLine parsed;
+  std::string error;
+  EXPECT_FALSE(ParseCommandLine(line, &parsed, &error)) << line;
+  return error;
+}
+
+TEST(CommandLineTokens, QuotedBlanksStayInOneTokenAndQuotesGo) {
+  EXPECT_EQ(Tokenize("x  -m1 \t\"my files.lzh\" docs\\ "),
+            (std::vector<std::string>{"x", "-m1", "my files.lzh", "docs\\"}));
+  EXPECT_EQ(Tokenize("e a\"b c\"d"), (std::vector<std::string>{"e", "ab cd"}));
+  EXPECT_EQ(Tokenize("e \"unterminated name"), (std::vector<std::string>{"e", "unterminated name"}));
+}
+
+TEST(CommandLineParse, FrontEndLineWithLhaSwitchesAndBaseDirectory) {
+  CommandLine line = ParseOk("x -m1 -r \"my files.lzh\" docs\\ *.txt \"a b.c\" ");
+  EXPECT_EQ(line.command, Command::kExtractPaths);
+  EXPECT_TRUE(line.switches.no_questions);
+  EXPECT_TRUE(line.switches.recurse);
+  EXPECT_EQ(line.archive, "my files.lzh");
+  EXPECT_EQ(line.base_directory, "docs\\");
+  EXPECT_EQ(line.files, (std::vector<std::string>{"*.txt", "a b.c"}));
+}
+
+TEST(CommandLineParse, CommandLettersAreCaseInsensitive) {
+  EXPECT_EQ(ParseOk("L a.lzh").command, Command::kList);
+  EXPECT_EQ(ParseOk("V a.lzh").command, Command::kVerboseList);
+  EXPECT_EQ(ParseOk("T a.lzh").command, Command::kTest);
+}
+
+TEST(CommandLineParse, UnknownCommandsAndSwitchesAreRefusedByName) {
+  EXPECT_NE(ParseError("q a.lzh").find("unknown command q"), std::string::npos);
+  EXPECT_NE(ParseError("list a.lzh").find("unknown command"), std::string::npos);
+  EXPECT_NE(ParseError("l -q a.lzh").find("-q"), std::string::npos);
+  EXPECT_NE(ParseError("l -h3 a.lzh").find("-h"), std::string::npos);
+  EXPECT_NE(ParseError("l -x5 a.lzh").find("-x"), std::string::npos);
+  EXPECT_FALSE(ParseError("l -r").empty());  // no archive
+  EXPECT_FALSE(ParseError("   ").empty());
+}
+
+TEST(CommandLineParse, SwitchesApplyWhereverTheyStand) {
+  CommandLine line = ParseOk("e a.lzh out/ b.txt -p -i c.txt -n");
+  EXPECT_TRUE(line.switches.strict_names);
+  EXPECT_TRUE(line.switches.case_sensitive);
+  EXPECT_TRUE(line.switches.no_progress);
+  EXPECT_EQ(line.base_directory, "out/");
+  EXPECT_EQ(line.files, (std::vector<std::string>{"b.txt", "c.txt"}));
+}
+
+TEST(CommandLineParse, ModifiersTurnSwitchesOnAndOff) {
+  Switches s = ParseOk("a -x-rh1o6 -z+ -c0 -w/tmp/work a.lzh").switches;
+  EXPECT_EQ(s.directory_names, std::optional<bool>(false));
+  EXPECT_TRUE(s.recurse);
+  EXPECT_EQ(s.header_level, 1);
+  EXPECT_EQ(s.compression, CompressionChoice::kLh6);
+  EXPECT_TRUE(s.store_only);
+  EXPECT_FALSE(s.no_date_check);
+  EXPECT_EQ(s.work_directory, "/tmp/work");
+  Switches more = ParseOk("a -r2 -o -x1 -w tmp a.lzh").switches;
+  EXPECT_TRUE(more.expand_named_directories);
+  EXPECT_EQ(more.compression, CompressionChoice::kLh1Compatible);
+  EXPECT_EQ(more.directory_names, std::optional<bool>(true));
+  EXPECT_EQ(more.work_directory, "tmp");
+  EXPECT_FALSE(ParseOk("e a.lzh").switches.directory_names.has_value());
+}
+
+TEST(CommandLineParse, DoubleDashMakesLaterDashesAndAtsPlainNames) {
+  CommandLine line = ParseOk("e -- -odd.lzh @name -x");
+  EXPECT_EQ(line.archive, "-odd.lzh");
+  EXPECT_EQ(line.files, (std::vector<std::string>{"@name", "-x"}));
+  EXPECT_FALSE(line.switches.directory_names.has_value());
+}
+
+TEST(CommandLineParse, ListFilesAddOneNamePerLine) {
+  std::filesystem::path list = std::filesystem::temp_directory_path() / "unlha32_list_test.txt";
+  {
+    std::ofstream out(list, std::ios::binary);
+    out << "one.txt\r\n\r\nsub/two.txt\nlast";
+  }
+  CommandLine line = ParseOk("e a.lzh first @" + list.string() + " after");
+  EXPECT_EQ(line.files, (std::vector<std::string>{"first", "one.txt", "sub/two.txt", "last", "after"}));
+  std::filesystem::remove(list);
+  EXPECT_NE(ParseError("e a.lzh @" + list.string()).find("list file"), std::string::npos);
+}
+
+TEST(CommandLineParse, OnlyTheFirstArgumentAfterTheArchiveIsABaseDirectory) {
+  CommandLine line = ParseOk("e a.lzh one.txt sub/");
+  EXPECT_EQ(line.base_directory, "");
+  EXPECT_EQ(line.files, (std::vector<std::string>{"one.txt", "sub/"}));
+}
+
+}  // namespace
+}  // namespace lzh::commands

@@ -1,0 +1,180 @@
+// Walking archives: where an archive starts (self-extracting prefixes),
+// where it ends (end byte, missing end byte, junk), and members whose data
+// the input does not hold.
+#include <gtest/gtest.h>
+
+#include "format/archive_walker.h"
+#include "header_bytes.h"
+
+namespace lzh {
+namespace {
+
+using test::Bytes;
+using test::Fields;
+
+// A member: a level-0/2 header for `name` followed by `data` stored.
+Bytes StoredMember(const std::string& name, const std::string& data, int level = 0) {
+  Fields f;
+  f.packed = f.original = static_cast<uint32_t>(data.size());
+  Bytes b = level == 0 ? test::Level0(f, name) : test::Level23(2, f, 0, 'U', {{0x01, name}});
+  test::AddText(&b, data);
+  return b;
+}
+
+struct Walk {
+  Status status;
+  std::vector<std::string> names;
+  bool self_extracting = false;
+  uint64_t archive_offset = 0;
+  uint64_t end_offset = 0;
+  bool has_end_byte = false;
+};
+
+Walk WalkAll(const Bytes& archive) {
+  MemoryReader reader(archive);
+  ArchiveWalker walker(reader);
+  Walk w;
+  w.status = walker.Open();
+  if (!w.status.ok()) return w;
+  w.self_extracting = walker.self_extracting();
+  w.archive_offset = walker.archive_offset();
+  MemberHeader h;
+  for (bool end = false;;) {
+    w.status = walker.Next(&h, &end);
+    if (!w.status.ok() || end) break;
+    w.names.push_back(h.PathString());
+  }
+  w.end_offset = walker.end_offset();
+  w.has_end_byte = walker.has_end_byte();
+  return w;
+}
+
+Bytes TwoMembers() {
+  Bytes a = StoredMember("one", "first");
+  test::Append(&a, StoredMember("two", "second", 2));
+  return a;
+}
+
+TEST(Walker, ListsMembersUpToTheEndByte) {
+  Bytes archive = TwoMembers();
+  size_t end = archive.size();
+  archive.push_back(0);
+  Walk w = WalkAll(archive);
+  ASSERT_TRUE(w.status.ok()) << w.status.message();
+  EXPECT_EQ(w.names, (std::vector<std::string>{"one", "two"}));
+  EXPECT_FALSE(w.self_extracting);
+  EXPECT_TRUE(w.has_end_byte);
+  EXPECT_EQ(w.end_offset, end);
+}
+
+TEST(Walker, MissingEndByteIsAccepted) {
+  Bytes archive = TwoMembers();
+  Walk w = WalkAll(archive);
+  ASSERT_TRUE(w.status.ok());
+  EXPECT_EQ(w.names.size(), 2u);
+  EXPECT_FALSE(w.has_end_byte);
+  EXPECT_EQ(w.end_offset, archive.size());
+}
+
+TEST(Walker, JunkAfterTheEndByteIsIgnored) {
+  Bytes archive = TwoMembers();
+  archive.push_back(0);
+  Bytes junk = StoredMember("ghost", "not ours");
+  junk.insert(junk.end(), {0x1A, 0x1A, 0xFF});
+  test::Append(&archive, junk);
+  Walk w = WalkAll(archive);
+  ASSERT_TRUE(w.status.ok());
+  EXPECT_EQ(w.names.size(), 2u);
+}
+
+TEST(Walker, MemberDataPastTheEndOfTheFileIsTruncated) {
+  Bytes archive = TwoMembers();
+  archive.resize(archive.size() - 3);
+  Walk w = WalkAll(archive);
+  EXPECT_EQ(w.status.fault(), Fault::kTruncated);
+  EXPECT_STREQ(w.status.message(), "member data runs past the end of the archive");
+  EXPECT_EQ(w.names, std::vector<std::string>{"one"});
+}
+
+TEST(Walker, SizeField0xFFFFFFFFIsTruncatedData) {
+  Fields f;
+  f.packed = 0xFFFFFFFF;
+  Bytes archive = test::Level0(f, "huge");
+  archive.push_back(0);
+  Walk w = WalkAll(archive);
+  EXPECT_EQ(w.status.fault(), Fault::kTruncated);
+}
+
+TEST(Walker, TruncatedHeaderAfterAGoodMember) {
+  Bytes archive = StoredMember("one", "first");
+  Bytes second = StoredMember("two", "x");
+  archive.insert(archive.end(), second.begin(), second.begin() + 10);
+  Walk w = WalkAll(archive);
+  EXPECT_STREQ(w.status.message(), "truncated header");
+  EXPECT_EQ(w.names.size(), 1u);
+}
+
+// An executable stub: "MZ", text that looks like method ids but is no
+// header, then the archive.
+Bytes SelfExtractor(size_t stub_size, const Bytes& archive) {
+  Bytes b(stub_size, 0x90);
+  b[0] = 'M';
+  b[1] = 'Z';
+  std::string decoy = "xx-lh5-decoy text with -lh0- inside and zeros";
+  std::copy(decoy.begin(), decoy.end(), b.begin() + 100);
+  test::Append(&b, archive);
+  return b;
+}
+
+TEST(Walker, FindsTheArchiveInASelfExtractor) {
+  Bytes archive = TwoMembers();
+  archive.push_back(0);
+  for (size_t stub : {size_t{1000}, size_t{0xD000}, size_t{64 * 1024 - 30}}) {
+    Walk w = WalkAll(SelfExtractor(stub, archive));
+    ASSERT_TRUE(w.status.ok()) << stub;
+    EXPECT_TRUE(w.self_extracting);
+    EXPECT_EQ(w.archive_offset, stub);
+    EXPECT_EQ(w.names, (std::vector<std::string>{"one", "two"}));
+  }
+}
+
+TEST(Walker, ArchiveBeyondTheSearchRangeIsNotFound) {
+  Walk w = WalkAll(SelfExtractor(64 * 1024 + 10, TwoMembers()));
+  EXPECT_STREQ(w.status.message(), "not an LZH archive");
+}
+
+TEST(Walker, SelfExtractorWithLevel2HeaderWithoutCrc) {
+  Fields f;
+  f.packed = f.original = 4;
+  Bytes archive = test::Level23(2, f, 0, 'a', {{0x01, "atari"}}, false);
+  test::AddText(&archive, "data");
+  Walk w = WalkAll(SelfExtractor(5000, archive));
+  ASSERT_TRUE(w.status.ok());
+  EXPECT_EQ(w.names, std::vector<std::string>{"atari"});
+}
+
+TEST(Walker, RejectsWhatIsNoArchive) {
+  for (const Bytes& input : {Bytes{}, Bytes{'h', 'e', 'l', 'l', 'o'}, Bytes(100000, 0x2D), Bytes{1}})
+    EXPECT_STREQ(WalkAll(input).status.message(), "not an LZH archive") << input.size();
+}
+
+TEST(Walker, LoneEndByteIsAnEmptyArchive) {
+  Walk w = WalkAll(Bytes{0});
+  ASSERT_TRUE(w.status.ok());
+  EXPECT_TRUE(w.names.empty());
+  EXPECT_TRUE(w.has_end_byte);
+}
+
+TEST(Walker, ManyMembersInOneWalk) {
+  // Many headers cross the walker's window refills.
+  Bytes archive;
+  for (int i = 0; i < 20000; ++i) test::Append(&archive, StoredMember("m" + std::to_string(i), "abc", i % 2 ? 2 : 0));
+  archive.push_back(0);
+  Walk w = WalkAll(archive);
+  ASSERT_TRUE(w.status.ok()) << w.status.message();
+  ASSERT_EQ(w.names.size(), 20000u);
+  EXPECT_EQ(w.names[12345], "m12345");
+}
+
+}  // namespace
+}  // namespace lzh
