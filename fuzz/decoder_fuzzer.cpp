@@ -2,10 +2,11 @@
 //
 // Input: method byte, three bytes of declared original size (little-endian,
 // capped at 128 KiB, twice the largest window, so that one run stays
-// fast), one byte of "slack", then the compressed stream. The source offers the whole stream but the member
-// declares `slack` bytes fewer, so a decoder that reads past its declared
-// compressed size is caught, as is one that writes past the declared
-// original size or claims success with less.
+// fast), one byte of "slack", then the compressed stream. The source
+// offers the whole stream but the member declares `slack` bytes fewer, so
+// a decoder that reads past its declared compressed size is caught, as is
+// one that writes past the declared original size or claims success with
+// less.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
