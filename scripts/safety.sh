@@ -59,10 +59,11 @@ memcheck() {
 memcheck_end_to_end() {
   local build="$root/build"
   cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null &&
-    cmake --build "$build" -j2 --target tavo_e2e_tests api_tests >/dev/null || return 1
+    cmake --build "$build" -j2 --target tavo_e2e_tests api_tests hostile_tests >/dev/null || return 1
   memcheck "$build/tests/e2e/tavo_e2e_tests" --tavo="$build/bin/tavo" \
     --double="$build/testdouble/libunlha32.so" --partial-double="$build/testdouble-partial/libunlha32.so" &&
-    memcheck "$build/unlha32/tests/api/api_tests"
+    memcheck "$build/unlha32/tests/api/api_tests" &&
+    memcheck "$build/unlha32/tests/hostile/hostile_tests"
 }
 
 ensure_safety_tools || exit 1
