@@ -92,7 +92,8 @@ class InterruptedChange : public FaultTest, public ::testing::WithParamInterface
 
 TEST_P(InterruptedChange, LeavesTheOldArchiveOrTheNewOneAndNoTemporary) {
   SKIP_UNLESS_WRITING_COMMANDS();
-  const auto [command, signal] = GetParam();
+  const char command = std::get<0>(GetParam());
+  const int signal = std::get<1>(GetParam());
   Bytes original = WriteArchive({Member{{"keep.bin"}, Noise(3 << 20, 3), Method::kLh0},
                                  Member{{"gone.bin"}, Noise(3 << 20, 4), Method::kLh0}});
   const Bytes source = Noise(3 << 20, 5);
