@@ -85,8 +85,12 @@ class Extraction {
     const MemberHeader* header;
   };
 
-  void Note(const char* word, const std::string& name, const std::string& message = {}) {
-    std::string line = std::string(word) + std::string(word[0] ? 9 - std::string_view(word).size() : 0, ' ');
+  // One line per member: a status word in a column of nine, the name,
+  // and what happened. Plain "ok" lines are fitted to the line limit; a
+  // problem is shown whole.
+  void Note(std::string_view word, const std::string& name, const std::string& message = {}) {
+    std::string line(word);
+    line.resize(9, ' ');
     if (message.empty()) {
       report_.Line(FitName(line + name, kLineLimit, form_));
     } else {
@@ -221,7 +225,8 @@ Result Extraction::Print(const Selected& member, bool label) {
 
 Result Extraction::Extract(const Selected& member) {
   const MemberHeader& header = *member.header;
-  if (header.is_directory && !with_directories_) return Result::kOk;
+  // A directory entry without a name (level 0 allows it) creates nothing.
+  if (header.is_directory && (!with_directories_ || header.path.empty())) return Result::kOk;
   if (header.symlink_damaged) return Failed(member, Status::Corrupt("symbolic link without a target"));
   if (!header.is_directory && !header.is_symlink && !CanDecode(header.method))
     return Failed(member, Status::Unsupported("unsupported method"));

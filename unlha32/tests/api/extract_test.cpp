@@ -1,6 +1,8 @@
 // The reading commands end to end through Unlha(): what t, e, x and p
 // produce, which members they select, and how they treat files that are
 // already there.
+#include <poll.h>
+#include <pty.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 
@@ -154,6 +156,62 @@ TEST_F(Extraction, ExistingFilesAreKeptAskedAboutOrReplaced) {
   EXPECT_EQ(RunUnlha("x -c -m " + archive + " " + Out()).result, UNLHA_OK);
   EXPECT_EQ(ReadFile(existing), ToBytes("from archive"));
   EXPECT_EQ(OutEntries(), std::vector<std::string>{"f.txt"});  // no temporary left behind
+}
+
+// Runs `line` in a child whose terminal is a pseudo-terminal; `answer` is
+// typed once the terminal shows `prompt`. Returns the result and fills
+// `*screen` with what the terminal showed.
+int RunOnTerminal(const std::string& line, const std::string& prompt, const std::string& answer,
+                  std::string* screen) {
+  int master = -1;
+  pid_t child = forkpty(&master, nullptr, nullptr, nullptr);
+  if (child == 0) _exit(Unlha(nullptr, line.c_str(), nullptr, 0));
+  bool answered = prompt.empty();
+  char chunk[512];
+  for (;;) {
+    struct pollfd ready = {master, POLLIN, 0};
+    if (poll(&ready, 1, 10000) <= 0) break;
+    ssize_t n = read(master, chunk, sizeof chunk);
+    if (n <= 0) break;
+    screen->append(chunk, static_cast<size_t>(n));
+    if (!answered && screen->find(prompt) != std::string::npos) {
+      answered = true;
+      ssize_t ignored = write(master, answer.data(), answer.size());
+      (void)ignored;
+    }
+  }
+  close(master);
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST_F(Extraction, TerminalQuestionsAndProgressGoToTheTerminalOnly) {
+  std::string archive = Put("a.lzh", WriteArchive({Member{{"f.txt"}, ToBytes("from archive")},
+                                                    Member{{"g.txt"}, ToBytes("second")}}));
+  fs::path existing = root_ / "out" / "f.txt";
+  auto set_older = [&] {
+    WriteFile(existing, ToBytes("on disk"));
+    fs::last_write_time(existing, fs::file_time_type::clock::from_sys(std::chrono::sys_seconds(std::chrono::seconds(1000))));
+  };
+  set_older();
+  std::string screen;
+  EXPECT_EQ(RunOnTerminal("x " + archive + " " + Out(), "[q]uit", "q\n", &screen), UNLHA_SKIPPED);
+  EXPECT_NE(screen.find("Replace f.txt?"), std::string::npos) << screen;
+  EXPECT_EQ(ReadFile(existing), ToBytes("on disk"));
+  EXPECT_FALSE(fs::exists(root_ / "out" / "g.txt"));  // quit stops the command
+
+  screen.clear();
+  EXPECT_EQ(RunOnTerminal("x " + archive + " " + Out(), "[q]uit", "y\n", &screen), UNLHA_OK);
+  EXPECT_EQ(ReadFile(existing), ToBytes("from archive"));
+  EXPECT_NE(screen.find("Extracting g.txt"), std::string::npos) << screen;
+
+  screen.clear();
+  EXPECT_EQ(RunOnTerminal("t -n " + archive, "", "", &screen), UNLHA_OK);
+  EXPECT_EQ(screen.find("Testing"), std::string::npos) << screen;
+  screen.clear();
+  EXPECT_EQ(RunOnTerminal("t " + archive, "", "", &screen), UNLHA_OK);
+  EXPECT_NE(screen.find("Testing f.txt"), std::string::npos) << screen;
 }
 
 }  // namespace
