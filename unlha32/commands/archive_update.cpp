@@ -87,6 +87,7 @@ Status ArchiveUpdate::Begin(const std::string& archive, const std::string& work_
   LZH_REQUIRE(!archive_name.empty(), kIo, "no archive name");
   LZH_TRY(os::ExclusiveLock::Acquire(JoinPath(archive_directory_, "." + archive_name + ".unlha32-lock"),
                                      kLockWaitSeconds, &lock_));
+  remove_lock_on_interrupt_ = std::make_unique<os::RemoveOnInterrupt>(lock_.path());
   temporary_directory_ = work_directory.empty() ? archive_directory_ : os::NativePath(work_directory);
   *stale_removed = RemoveStaleTemporaries(temporary_directory_.empty() ? "." : temporary_directory_, archive_name);
   if (temporary_directory_ != archive_directory_)

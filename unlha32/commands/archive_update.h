@@ -79,6 +79,7 @@ class ArchiveUpdate final : public SeekableOutput {
   os::FileSizeLimitAsError size_limit_as_error_;
   std::vector<os::FileIdentity> own_files_;
   os::File file_;
+  std::unique_ptr<os::RemoveOnInterrupt> remove_lock_on_interrupt_;
   std::unique_ptr<os::RemoveOnInterrupt> remove_on_interrupt_;
   std::vector<uint8_t> buffer_;
   uint64_t position_ = 0;
