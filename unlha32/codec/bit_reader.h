@@ -67,6 +67,13 @@ class BitReader {
   // True when bits beyond the end of the real data have been consumed.
   bool Overran() const { return Consumed() > delivered_ * 8; }
 
+  // A fault found in bits read past the end of the data is a symptom of
+  // truncation, and is reported as such.
+  Status ExplainFailure(Status status) const {
+    if (!status.ok() && (Overran() || !io_status_.ok())) return Check();
+    return status;
+  }
+
   // The state to report after (or during) decoding: an I/O failure first,
   // then a read into the invented bits past the end.
   Status Check() const {

@@ -42,6 +42,11 @@ class BitWriter {
     return written_ + static_cast<uint64_t>(next_ - block_.get()) + (count_ + 7) / 8;
   }
 
+  // Bits produced so far.
+  uint64_t bit_count() const {
+    return (written_ + static_cast<uint64_t>(next_ - block_.get())) * 8 + count_;
+  }
+
   Status Check() const { return status_; }
 
   // Pads the last byte with zero bits and hands everything to the sink.

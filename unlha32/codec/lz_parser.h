@@ -94,6 +94,12 @@ class LzParser {
   }
 
   uint64_t consumed() const { return consumed_; }
+
+  // The last three bytes read (after Run; fewer are valid for a shorter
+  // input).
+  void CopyLastBytes(uint8_t* bytes) const {
+    std::memcpy(bytes, &buffer_[filled_ >= 3 ? filled_ - 3 : 0], 3);
+  }
   uint16_t crc() const { return crc_; }
 
  private:

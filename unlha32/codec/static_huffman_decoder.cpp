@@ -121,7 +121,7 @@ Status DecodeStaticHuffman(Method method, ByteSource& source, uint64_t compresse
     while (out < stop) {
       if (block_left == 0) [[unlikely]] {
         window.set_cursor(out);
-        LZH_TRY(ReadBlockHeader(in, params, *tables, &block_left));
+        LZH_TRY(in.ExplainFailure(ReadBlockHeader(in, params, *tables, &block_left)));
       }
       --block_left;
       in.Refill();
@@ -133,7 +133,8 @@ Status DecodeStaticHuffman(Method method, ByteSource& source, uint64_t compresse
       size_t length = symbol - (256 - kMinMatch);
       unsigned position = tables->position.Decode(in);
       size_t distance = position <= 1 ? position + 1 : (size_t{1} << (position - 1)) + in.Take(position - 1) + 1;
-      LZH_REQUIRE(distance <= params.window, kCorrupt, "distance beyond the window");
+      if (distance > params.window) [[unlikely]]
+        return in.ExplainFailure(Status::Corrupt("distance beyond the window"));
       if (length > static_cast<size_t>(limit - out)) length = static_cast<size_t>(limit - out);
       out = OutputWindow::Copy(out, distance, length);
     }

@@ -4,9 +4,18 @@
 //
 // Readers differ in what they accept, so the writer keeps to the strict
 // form: code lengths of at most 16 bits, a table with one symbol in use in
-// its one-symbol form, no byte after the last one holding bits, and a
-// report (store_instead) when every block had a one-symbol literal/length
-// table, which one common reader refuses.
+// its one-symbol form, and no byte after the last one holding bits. Two
+// more reader faults shape the end of the data:
+// - one reader fails when the last block's literal/length table has one
+//   symbol; the last block therefore always holds two different symbols
+//   (the final symbol is re-expressed when needed), and a member that can
+//   only be written as one-symbol blocks is reported as store_instead;
+// - another fails when the last code starts so close to the end that
+//   fewer bits remain than the longest code of its table; the last
+//   symbol's codes then swap lengths with a longest code of their tables.
+// To keep the last block from being tiny, the last kHoldBack symbols of a
+// full block stay pending until the next block or the end.
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <memory>
@@ -25,7 +34,8 @@ using namespace static_huffman;
 // Blocks end after this many symbols: long enough that the tables cost
 // little, short enough that they follow changes in the data.
 constexpr unsigned kBlockSymbols = 16384;
-static_assert(kBlockSymbols <= kMaxBlockSymbols);
+constexpr unsigned kHoldBack = 1024;
+static_assert(kBlockSymbols + kHoldBack <= kMaxBlockSymbols);
 
 MatchFinderConfig ConfigFor(Method method) {
   switch (method) {
@@ -39,6 +49,43 @@ MatchFinderConfig ConfigFor(Method method) {
 }
 
 inline unsigned PositionSymbol(unsigned q) { return static_cast<unsigned>(std::bit_width(q)); }
+inline uint16_t LengthSymbol(unsigned length) {
+  return static_cast<uint16_t>(length + (256 - kMinMatch));
+}
+
+// Stands in for the BitWriter to measure a block before writing it.
+struct BitCounter {
+  uint64_t bits = 0;
+  void Put(uint32_t, unsigned n) { bits += n; }
+};
+
+// A block's counts and tables; lengths and codes stay 0 for a table in its
+// one-symbol form.
+struct BlockCodes {
+  uint32_t literal_length_counts[kNC];
+  uint32_t position_counts[kMaxNP];
+  uint32_t code_length_counts[kNT];
+  unsigned literal_length_used;
+  unsigned code_length_used;
+  unsigned position_used;
+  unsigned literal_length_n;  // lengths sent: up to the last non-zero one
+  uint8_t literal_length_bits[kNC];
+  uint16_t literal_length_codes[kNC];
+  uint8_t code_length_bits[kNT];
+  uint16_t code_length_codes[kNT];
+  uint8_t position_bits[kMaxNP];
+  uint16_t position_codes[kMaxNP];
+};
+
+// Gives `symbol` the longest length of the table by swapping with a
+// symbol that has it; the set of lengths, and so the code space, is
+// unchanged.
+void MakeLongest(uint8_t* bits, unsigned symbols, unsigned symbol) {
+  unsigned longest = symbol;
+  for (unsigned s = 0; s < symbols; ++s)
+    if (bits[s] > bits[longest]) longest = s;
+  std::swap(bits[symbol], bits[longest]);
+}
 
 class BlockWriter {
  public:
@@ -46,26 +93,36 @@ class BlockWriter {
       : writer_(sink), params_(params), give_up_at_(give_up_at) {}
 
   inline void Literal(uint8_t byte) {
+    if (count_ == kBlockSymbols + kHoldBack) WriteFullBlock();
     symbols_[count_++] = byte;
-    ++literal_length_counts_[byte];
-    if (count_ == kBlockSymbols) WriteBlock();
   }
 
   inline void Match(unsigned length, unsigned distance) {
-    unsigned symbol = length + (256 - kMinMatch);
-    unsigned q = distance - 1;
-    symbols_[count_] = static_cast<uint16_t>(symbol);
-    positions_[count_] = static_cast<uint16_t>(q);
+    if (count_ == kBlockSymbols + kHoldBack) WriteFullBlock();
+    symbols_[count_] = LengthSymbol(length);
+    positions_[count_] = static_cast<uint16_t>(distance - 1);
     ++count_;
-    ++literal_length_counts_[symbol];
-    ++position_counts_[PositionSymbol(q)];
-    if (count_ == kBlockSymbols) WriteBlock();
   }
 
   bool Stopped() const { return writer_.size() >= give_up_at_ || !writer_.Check().ok(); }
 
-  Status Finish(uint64_t* packed_size, bool* only_one_symbol_blocks) {
-    if (count_ > 0) WriteBlock();
+  // `last_bytes` are the member's last three bytes (fewer for a shorter
+  // member), for re-expressing the final symbol.
+  Status Finish(const uint8_t* last_bytes, uint64_t* packed_size, bool* only_one_symbol_blocks) {
+    if (count_ > 0) {
+      BuildCodes(count_);
+      if (codes_->literal_length_used < 2 && wrote_full_block_ && SplitLastSymbol(last_bytes))
+        BuildCodes(count_);
+      if (codes_->literal_length_used >= 2 && !LastCodesClearOfEnd()) {
+        unsigned symbol = symbols_[count_ - 1];
+        MakeLongest(codes_->literal_length_bits, kNC, symbol);
+        if (symbol >= 256 && codes_->position_used >= 2)
+          MakeLongest(codes_->position_bits, params_.np, PositionSymbol(positions_[count_ - 1]));
+        BuildCodesFromLengths();
+      }
+      EmitBlock(writer_, count_);
+      if (codes_->literal_length_used >= 2) wrote_full_block_ = true;
+    }
     LZH_TRY(writer_.Finish());
     *packed_size = writer_.size();
     *only_one_symbol_blocks = !wrote_full_block_;
@@ -73,40 +130,187 @@ class BlockWriter {
   }
 
  private:
+  void WriteFullBlock() {
+    BuildCodes(kBlockSymbols);
+    EmitBlock(writer_, kBlockSymbols);
+    if (codes_->literal_length_used >= 2) wrote_full_block_ = true;
+    count_ -= kBlockSymbols;
+    std::memmove(symbols_, symbols_ + kBlockSymbols, count_ * sizeof symbols_[0]);
+    std::memmove(positions_, positions_ + kBlockSymbols, count_ * sizeof positions_[0]);
+  }
+
+  // Re-expresses the end of a pending block made of one repeated symbol so
+  // that it holds two different ones. A block after a full one holds at
+  // least kHoldBack symbols, so a run of literals has three to turn into a
+  // match.
+  bool SplitLastSymbol(const uint8_t* last_bytes) {
+    if (count_ < 4) return false;
+    unsigned last = count_ - 1;
+    unsigned symbol = symbols_[last];
+    if (symbol < 256) {
+      // Three equal literals become a copy from distance 1.
+      symbols_[last - 2] = LengthSymbol(kMinMatch);
+      positions_[last - 2] = 0;
+      count_ -= 2;
+      return true;
+    }
+    unsigned length = symbol - (256 - kMinMatch);
+    if (length == kMinMatch) {
+      for (unsigned i = 0; i < 3; ++i) symbols_[last + i] = last_bytes[i];
+      count_ += 2;
+    } else {
+      symbols_[last] = static_cast<uint16_t>(symbol - 1);
+      symbols_[count_++] = last_bytes[2];
+    }
+    return true;
+  }
+
+  // Whether every code of the last symbol has at least as many bits after
+  // its start (padding included) as the longest code of its table.
+  bool LastCodesClearOfEnd() {
+    BitCounter counter;
+    EmitBlock(counter, count_);
+    uint64_t end = writer_.bit_count() + counter.bits;
+    unsigned tail = static_cast<unsigned>(-end & 7);
+    const BlockCodes& codes = *codes_;
+    unsigned symbol = symbols_[count_ - 1];
+    if (symbol >= 256) {
+      unsigned p = PositionSymbol(positions_[count_ - 1]);
+      tail += codes.position_bits[p] + (p > 1 ? p - 1 : 0);
+      if (tail < Longest(codes.position_bits, params_.np)) return false;
+    }
+    tail += codes.literal_length_bits[symbol];
+    return tail >= Longest(codes.literal_length_bits, kNC);
+  }
+
+  static unsigned Longest(const uint8_t* bits, unsigned symbols) {
+    unsigned longest = 0;
+    for (unsigned s = 0; s < symbols; ++s) longest = std::max<unsigned>(longest, bits[s]);
+    return longest;
+  }
+
+  void BuildCodes(unsigned symbols) {
+    BlockCodes& codes = *codes_;
+    std::memset(codes.literal_length_counts, 0, sizeof codes.literal_length_counts);
+    std::memset(codes.position_counts, 0, sizeof codes.position_counts);
+    for (unsigned i = 0; i < symbols; ++i) {
+      unsigned symbol = symbols_[i];
+      ++codes.literal_length_counts[symbol];
+      if (symbol >= 256) ++codes.position_counts[PositionSymbol(positions_[i])];
+    }
+    codes.literal_length_used = BuildCodeLengths(codes.literal_length_counts, kNC, kMaxCodeBits,
+                                                 codes.literal_length_bits);
+    codes.position_used = BuildCodeLengths(codes.position_counts, params_.np, kMaxCodeBits,
+                                           codes.position_bits);
+    BuildCodesFromLengths();
+  }
+
+  // Everything that follows from the literal/length and position lengths.
+  void BuildCodesFromLengths() {
+    BlockCodes& codes = *codes_;
+    std::memset(codes.code_length_counts, 0, sizeof codes.code_length_counts);
+    std::memset(codes.code_length_bits, 0, sizeof codes.code_length_bits);
+    codes.code_length_used = 0;
+    codes.literal_length_n = 0;
+    if (codes.literal_length_used >= 2) {
+      unsigned n = kNC;
+      while (codes.literal_length_bits[n - 1] == 0) --n;
+      codes.literal_length_n = n;
+      WalkLiteralLengthTable(codes, [&](unsigned symbol, unsigned, unsigned) {
+        ++codes.code_length_counts[symbol];
+      });
+      codes.code_length_used =
+          BuildCodeLengths(codes.code_length_counts, kNT, kMaxCodeBits, codes.code_length_bits);
+    }
+    BuildCanonicalCodes(codes.code_length_bits, kNT, codes.code_length_codes);
+    BuildCanonicalCodes(codes.literal_length_bits, kNC, codes.literal_length_codes);
+    BuildCanonicalCodes(codes.position_bits, params_.np, codes.position_codes);
+  }
+
+  template <typename Out>
+  void EmitBlock(Out& out, unsigned symbols) {
+    const BlockCodes& codes = *codes_;
+    out.Put(symbols, 16);
+    if (codes.literal_length_used >= 2) {
+      if (codes.code_length_used >= 2) {
+        EmitSmallTable(out, codes.code_length_bits, kNT, kTBits, 3);
+      } else {
+        EmitOneSymbolTable(out, codes.code_length_counts, kNT, kTBits);
+      }
+      out.Put(codes.literal_length_n, kCBits);
+      WalkLiteralLengthTable(codes, [&](unsigned symbol, unsigned extra, unsigned extra_bits) {
+        out.Put(codes.code_length_codes[symbol], codes.code_length_bits[symbol]);
+        out.Put(extra, extra_bits);
+      });
+    } else {
+      // The NT table is not needed: sent as n = 0, symbol 0.
+      out.Put(0, kTBits);
+      out.Put(0, kTBits);
+      EmitOneSymbolTable(out, codes.literal_length_counts, kNC, kCBits);
+    }
+    if (codes.position_used >= 2) {
+      EmitSmallTable(out, codes.position_bits, params_.np, params_.pbits, -1);
+    } else {
+      EmitOneSymbolTable(out, codes.position_counts, params_.np, params_.pbits);
+    }
+
+    for (unsigned i = 0; i < symbols; ++i) {
+      unsigned symbol = symbols_[i];
+      out.Put(codes.literal_length_codes[symbol], codes.literal_length_bits[symbol]);
+      if (symbol < 256) continue;
+      unsigned q = positions_[i];
+      unsigned p = PositionSymbol(q);
+      out.Put(codes.position_codes[p], codes.position_bits[p]);
+      if (p > 1) out.Put(q & ((1u << (p - 1)) - 1), p - 1);
+    }
+  }
+
   // write_pt_len: lengths up to 6 in 3 bits, longer ones as 111 followed by
   // (length - 7) one bits and a zero bit.
-  void WriteSmallTable(const uint8_t* lengths, unsigned symbols, unsigned count_bits,
-                       int special) {
+  template <typename Out>
+  static void EmitSmallTable(Out& out, const uint8_t* lengths, unsigned symbols,
+                             unsigned count_bits, int special) {
     unsigned n = symbols;
     while (n > 0 && lengths[n - 1] == 0) --n;
-    writer_.Put(n, count_bits);
+    out.Put(n, count_bits);
     for (unsigned i = 0; i < n;) {
       unsigned length = lengths[i++];
       if (length <= 6) {
-        writer_.Put(length, 3);
+        out.Put(length, 3);
       } else {
-        writer_.Put((1u << (length - 3)) - 2, length - 3);
+        out.Put((1u << (length - 3)) - 2, length - 3);
       }
       if (static_cast<int>(i) == special) {
         unsigned zeros = 0;
         while (zeros < 3 && i + zeros < n && lengths[i + zeros] == 0) ++zeros;
-        writer_.Put(zeros, 2);
+        out.Put(zeros, 2);
         i += zeros;
       }
     }
   }
 
-  // Runs over the NC lengths as NT symbols, either counting them or
-  // writing them.
+  // n = 0, then the one symbol in use (symbol 0 when none is).
+  template <typename Out>
+  static void EmitOneSymbolTable(Out& out, const uint32_t* counts, unsigned symbols,
+                                 unsigned count_bits) {
+    unsigned symbol = 0;
+    while (symbol < symbols && counts[symbol] == 0) ++symbol;
+    out.Put(0, count_bits);
+    out.Put(symbol == symbols ? 0 : symbol, count_bits);
+  }
+
+  // The NC lengths as NT symbols with their extra bits.
   template <typename Emit>
-  void WalkLiteralLengthTable(unsigned n, Emit emit) {
+  static void WalkLiteralLengthTable(const BlockCodes& codes, Emit emit) {
+    const uint8_t* bits = codes.literal_length_bits;
+    const unsigned n = codes.literal_length_n;
     for (unsigned i = 0; i < n;) {
-      if (literal_length_bits_[i] != 0) {
-        emit(literal_length_bits_[i++] + 2u, 0u, 0u);
+      if (bits[i] != 0) {
+        emit(bits[i++] + 2u, 0u, 0u);
         continue;
       }
       unsigned zeros = 1;
-      while (i + zeros < n && literal_length_bits_[i + zeros] == 0) ++zeros;
+      while (i + zeros < n && bits[i + zeros] == 0) ++zeros;
       i += zeros;
       if (zeros <= 2) {
         for (unsigned k = 0; k < zeros; ++k) emit(0u, 0u, 0u);
@@ -121,84 +325,15 @@ class BlockWriter {
     }
   }
 
-  void WriteBlock() {
-    // Tables in their one-symbol form keep all-zero codes of 0 bits.
-    uint8_t code_length_bits[kNT] = {};
-    uint16_t code_length_codes[kNT] = {};
-    uint16_t literal_length_codes[kNC] = {};
-    uint8_t position_bits[kMaxNP] = {};
-    uint16_t position_codes[kMaxNP] = {};
-
-    writer_.Put(count_, 16);
-    unsigned used = BuildCodeLengths(literal_length_counts_, kNC, kMaxCodeBits,
-                                     literal_length_bits_);
-    if (used >= 2) {
-      wrote_full_block_ = true;
-      unsigned n = kNC;
-      while (literal_length_bits_[n - 1] == 0) --n;
-      uint32_t code_length_counts[kNT] = {};
-      WalkLiteralLengthTable(n, [&](unsigned symbol, unsigned, unsigned) { ++code_length_counts[symbol]; });
-      unsigned nt_used = BuildCodeLengths(code_length_counts, kNT, kMaxCodeBits, code_length_bits);
-      if (nt_used >= 2) {
-        WriteSmallTable(code_length_bits, kNT, kTBits, 3);
-        BuildCanonicalCodes(code_length_bits, kNT, code_length_codes);
-      } else {
-        WriteOneSymbolTable(code_length_counts, kNT, kTBits);
-      }
-      writer_.Put(n, kCBits);
-      WalkLiteralLengthTable(n, [&](unsigned symbol, unsigned extra, unsigned extra_bits) {
-        writer_.Put(code_length_codes[symbol], code_length_bits[symbol]);
-        writer_.Put(extra, extra_bits);
-      });
-      BuildCanonicalCodes(literal_length_bits_, kNC, literal_length_codes);
-    } else {
-      // The NT table is not needed: sent as n = 0, symbol 0.
-      writer_.Put(0, kTBits);
-      writer_.Put(0, kTBits);
-      WriteOneSymbolTable(literal_length_counts_, kNC, kCBits);
-    }
-
-    unsigned np = params_.np;
-    if (BuildCodeLengths(position_counts_, np, kMaxCodeBits, position_bits) >= 2) {
-      WriteSmallTable(position_bits, np, params_.pbits, -1);
-      BuildCanonicalCodes(position_bits, np, position_codes);
-    } else {
-      WriteOneSymbolTable(position_counts_, np, params_.pbits);
-    }
-
-    for (unsigned i = 0; i < count_; ++i) {
-      unsigned symbol = symbols_[i];
-      writer_.Put(literal_length_codes[symbol], literal_length_bits_[symbol]);
-      if (symbol < 256) continue;
-      unsigned q = positions_[i];
-      unsigned p = PositionSymbol(q);
-      writer_.Put(position_codes[p], position_bits[p]);
-      if (p > 1) writer_.Put(q & ((1u << (p - 1)) - 1), p - 1);
-    }
-
-    count_ = 0;
-    std::memset(literal_length_counts_, 0, sizeof literal_length_counts_);
-    std::memset(position_counts_, 0, sizeof position_counts_);
-  }
-
-  // n = 0, then the one symbol in use (symbol 0 when none is).
-  void WriteOneSymbolTable(const uint32_t* counts, unsigned symbols, unsigned count_bits) {
-    unsigned symbol = 0;
-    while (symbol < symbols && counts[symbol] == 0) ++symbol;
-    writer_.Put(0, count_bits);
-    writer_.Put(symbol == symbols ? 0 : symbol, count_bits);
-  }
-
   BitWriter writer_;
   const Params params_;
   const uint64_t give_up_at_;
   unsigned count_ = 0;
   bool wrote_full_block_ = false;
-  uint16_t symbols_[kBlockSymbols];
-  uint16_t positions_[kBlockSymbols];
-  uint32_t literal_length_counts_[kNC] = {};
-  uint32_t position_counts_[kMaxNP] = {};
-  uint8_t literal_length_bits_[kNC];
+  std::unique_ptr<BlockCodes> codes_ = std::make_unique<BlockCodes>();
+  // Two spare entries: splitting the last symbol may add two.
+  uint16_t symbols_[kBlockSymbols + kHoldBack + 2];
+  uint16_t positions_[kBlockSymbols + kHoldBack + 2];
 };
 
 }  // namespace
@@ -209,7 +344,9 @@ Status EncodeStaticHuffman(Method method, ByteSource& in, ByteSink& out, uint64_
   auto blocks = std::make_unique<BlockWriter>(out, ParamsOf(method), give_up_at);
   LZH_TRY(parser.Run(*blocks));
   bool only_one_symbol_blocks = false;
-  LZH_TRY(blocks->Finish(&result->packed_size, &only_one_symbol_blocks));
+  uint8_t last_bytes[3];
+  parser.CopyLastBytes(last_bytes);
+  LZH_TRY(blocks->Finish(last_bytes, &result->packed_size, &only_one_symbol_blocks));
   result->original_size = parser.consumed();
   result->crc = parser.crc();
   result->store_instead = only_one_symbol_blocks || result->packed_size >= give_up_at;

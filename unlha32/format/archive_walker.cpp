@@ -3,7 +3,9 @@
 // level-0/1 checksum or a header CRC that matches, or, for level-2/3
 // headers without a CRC, data that lies within the file. A plain archive
 // needs no proof at offset 0: a truncated download must still be
-// recognised, so that its damage can be reported.
+// recognised, so that its damage can be reported. In a self-extracting
+// file the same search runs again after each end byte, because one program
+// can carry several archives.
 #include "format/archive_walker.h"
 
 #include <algorithm>
@@ -46,6 +48,22 @@ bool ArchiveWalker::IsArchiveAt(uint64_t offset, bool validated) {
   return DataWithin(probe_, reader_.Size());
 }
 
+Status ArchiveWalker::FindValidatedHeader(uint64_t from, uint64_t limit, uint64_t* found) {
+  uint64_t size = reader_.Size();
+  limit = std::min(limit, size);
+  *found = size;
+  for (uint64_t offset = from; offset < limit && offset + kMinHeaderBytes <= size; ++offset) {
+    std::span<const uint8_t> bytes;
+    LZH_TRY(Window(offset, &bytes));
+    if (bytes[2] == '-' && bytes[3] == 'l' && bytes[6] == '-' && bytes[20] <= 3 &&
+        IsArchiveAt(offset, true)) {
+      *found = offset;
+      break;
+    }
+  }
+  return Status::Ok();
+}
+
 Status ArchiveWalker::Open() {
   uint64_t size = reader_.Size();
   archive_offset_ = 0;
@@ -53,22 +71,9 @@ Status ArchiveWalker::Open() {
     uint8_t byte = 1;
     LZH_TRY(ReadExactlyAt(reader_, 0, &byte, 1));
     LZH_REQUIRE(byte == 0, kCorrupt, "not an LZH archive");
-    next_offset_ = 0;
-    return Status::Ok();
-  }
-  if (!IsArchiveAt(0, false)) {
-    uint64_t limit = std::min<uint64_t>(kSelfExtractorSearchBytes, size);
-    uint64_t offset = 1;
-    for (; offset + kMinHeaderBytes <= size && offset < limit; ++offset) {
-      std::span<const uint8_t> bytes;
-      LZH_TRY(Window(offset, &bytes));
-      if (bytes[2] == '-' && bytes[3] == 'l' && bytes[6] == '-' && bytes[20] <= 3 &&
-          IsArchiveAt(offset, true))
-        break;
-    }
-    LZH_REQUIRE(offset + kMinHeaderBytes <= size && offset < limit, kCorrupt,
-                "not an LZH archive");
-    archive_offset_ = offset;
+  } else if (!IsArchiveAt(0, false)) {
+    LZH_TRY(FindValidatedHeader(1, kSelfExtractorSearchBytes, &archive_offset_));
+    LZH_REQUIRE(archive_offset_ < size, kCorrupt, "not an LZH archive");
   }
   next_offset_ = archive_offset_;
   return Status::Ok();
@@ -85,6 +90,15 @@ Status ArchiveWalker::Next(MemberHeader* header, bool* end) {
   }
   std::span<const uint8_t> bytes;
   Status status = Window(next_offset_, &bytes);
+  if (status.ok() && bytes[0] == 0 && self_extracting()) {
+    // A self-extractor may carry a second archive after the first (an
+    // Amiga one keeps its own help archive first): go on with it.
+    uint64_t following = size;
+    status = FindValidatedHeader(next_offset_ + 1, next_offset_ + 1 + kSelfExtractorSearchBytes,
+                                 &following);
+    if (status.ok() && following < size) next_offset_ = following;
+    if (status.ok()) status = Window(next_offset_, &bytes);  // the search moved the window
+  }
   if (status.ok() && bytes[0] == 0) {
     *end = true;
     end_offset_ = next_offset_;

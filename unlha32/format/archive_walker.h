@@ -48,7 +48,9 @@ class ArchiveWalker {
 
   // Reads the next header. At the end of the archive (an end byte, or the
   // end of the input when the end byte is missing) sets *end and leaves
-  // *header alone; bytes after an end byte are ignored. When a member's
+  // *header alone; bytes after an end byte are ignored, except that in a
+  // self-extracting file a further archive within 64 KiB of the end byte
+  // (validated as in Open) is walked as well. When a member's
   // data runs past the end of the input, returns kTruncated "member data
   // runs past the end of the archive" with *header filled in. After any
   // error the walk is over: the next call reports the end.
@@ -63,6 +65,8 @@ class ArchiveWalker {
   // The input from `offset` on, min(kMaxHeaderBytes, what is left) bytes.
   Status Window(uint64_t offset, std::span<const uint8_t>* bytes);
   bool IsArchiveAt(uint64_t offset, bool validated);
+  // The first validated header in [from, limit), or the input size.
+  Status FindValidatedHeader(uint64_t from, uint64_t limit, uint64_t* found);
 
   RandomAccessReader& reader_;
   std::vector<uint8_t> buffer_;

@@ -243,7 +243,7 @@ TEST(ArchiveWriterFaults, LowLevelsRefuse4GiBMembersBeforeReading) {
 }
 
 TEST(ArchiveRoundTrip, FileOutputAndFileReader) {
-  std::filesystem::path path = std::filesystem::temp_directory_path() / "lzh_format_file_round_trip.lzh";
+  std::filesystem::path path = test::UniqueTempPath("lzh_format_round_trip");
   std::vector<uint8_t> text = test::TextBytes(100000, 6);
   {
     std::unique_ptr<FileOutput> output;

@@ -70,8 +70,7 @@ TEST_P(Oracle, ExtractsOurArchivesByteIdentically) {
   const Tool& tool = GetParam();
   if (!Installed(tool.name)) GTEST_SKIP() << tool.name << " is not installed";
   std::vector<test::NamedInput> corpus = test::RoundTripCorpus();
-  fs::path work = fs::temp_directory_path() / ("lzh_oracle_" + std::string(tool.name));
-  fs::remove_all(work);
+  fs::path work = test::UniqueTempPath("lzh_oracle_" + std::string(tool.name));
   fs::create_directories(work);
   for (int level = 0; level <= 2; ++level) {
     for (Method method : tool.methods) {

@@ -3,7 +3,10 @@
 // runs of one byte.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -57,6 +60,15 @@ inline std::vector<NamedInput> RoundTripCorpus() {
   for (size_t size = 5; size <= 60; size += 5)
     corpus.push_back({"tiny_" + std::to_string(size), TextBytes(size, static_cast<uint32_t>(size) * 7)});
   return corpus;
+}
+
+// A path in the temporary directory that no concurrent test run shares
+// (ctest may run several build trees' tests at once).
+inline std::filesystem::path UniqueTempPath(const std::string& prefix) {
+  std::random_device entropy;
+  auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+  return std::filesystem::temp_directory_path() /
+         (prefix + "_" + std::to_string(now) + "_" + std::to_string(entropy()));
 }
 
 }  // namespace lzh::test

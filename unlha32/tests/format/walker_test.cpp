@@ -138,6 +138,20 @@ TEST(Walker, FindsTheArchiveInASelfExtractor) {
   }
 }
 
+TEST(Walker, SelfExtractorCarryingTwoArchivesShowsBoth) {
+  Bytes help = StoredMember("help.txt", "how to use");
+  help.push_back(0);
+  Bytes payload = StoredMember("payload", "the real thing", 2);
+  payload.push_back(0);
+  Bytes both = help;
+  both.insert(both.end(), 3000, 0x4E);  // more program code between them
+  test::Append(&both, payload);
+  Walk w = WalkAll(SelfExtractor(2000, both));
+  ASSERT_TRUE(w.status.ok());
+  EXPECT_EQ(w.names, (std::vector<std::string>{"help.txt", "payload"}));
+  EXPECT_EQ(w.end_offset, 2000 + both.size() - 1);
+}
+
 TEST(Walker, ArchiveBeyondTheSearchRangeIsNotFound) {
   Walk w = WalkAll(SelfExtractor(kSelfExtractorSearchBytes + 10, TwoMembers()));
   EXPECT_STREQ(w.status.message(), "not an LZH archive");

@@ -1,0 +1,47 @@
+// A private directory per test in which tavo runs: bin/ holds a copy of tavo
+// (or tavo.exe) and of whichever test-double library the test asks for, work/
+// is the current directory, and the double's call log lies beside them. No
+// test can see the real library or another test's files.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "temp_tree.h"
+
+// What the e2e program was told to run, from its command line.
+struct Target {
+  std::string tavo;           // tavo or tavo.exe
+  std::string fullDouble;     // the test double
+  std::string partialDouble;  // the test double lacking UnlhaGetFileCount
+  std::string wine;           // the wine program, empty for native runs
+  bool UnderWine() const { return !wine.empty(); }
+};
+extern Target target;
+
+struct Outcome {
+  std::string output;  // standard output, byte for byte
+  int status;          // exit status as the shell sees it
+};
+
+enum class Library { None, Full, Partial };
+
+using Environment = std::vector<std::pair<std::string, std::string>>;
+
+class Sandbox {
+ public:
+  explicit Sandbox(Library library = Library::Full);
+  Outcome Run(const std::vector<std::string>& arguments, const Environment& environment = {}) const;
+  // The double's call log, one call a line.
+  std::vector<std::string> Calls() const;
+  // An archive as the double sees it, with its member count, in work/.
+  void Archive(const std::string& relative, int members) const;
+  void File(const std::string& relative, const std::string& content = "plain") const;
+  // The line end tavo writes on this platform.
+  std::string Eol() const { return target.UnderWine() ? "\r\n" : "\n"; }
+  std::string work() const { return (tree_.root() / "work").string(); }
+
+ private:
+  TempTree tree_;
+};

@@ -1,0 +1,97 @@
+// Start-up as the user meets it: the usage screen, the missing-library line
+// (also for a library lacking an entry point), exit statuses, the Windows 3.1
+// gate under Wine, and the program's Japanese texts in each locale.
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstdlib>
+#include <string>
+
+#include "sandbox.h"
+#include "usage/usage.h"
+
+namespace {
+
+const std::string kMissingLibrarySjis =
+    "UNLHA32.DLL\202\360\214\251\202\302\202\257\202\351\216\226\202\252\202\305\202\253\202\334\202\271\202\361"
+    "\202\305\202\265\202\275\201B\203C\203\223\203X\203g\201[\203\213\202\265\202\304\202\255\202\276\202\263"
+    "\202\242\201B";
+const std::string kMissingLibraryUtf8 = "UNLHA32.DLLを見つける事ができませんでした。インストールしてください。";
+
+std::string UsageScreen(const std::string& eol) {
+  std::string screen;
+  for (const char* line : kUsageLines) screen += line + eol;
+  return screen;
+}
+
+TEST(StartUp, NoArgumentsPrintsExactlyTheUsageScreen) {
+  Sandbox box;
+  Outcome result = box.Run({});
+  EXPECT_EQ(result.output, UsageScreen(box.Eol()));
+  EXPECT_EQ(result.status, 0);
+  EXPECT_TRUE(box.Calls().empty());
+}
+
+TEST(StartUp, MissingLibraryPrintsOnlyItsLineAndExits255) {
+  Sandbox box(Library::None);
+  for (const auto& arguments : {std::vector<std::string>{}, std::vector<std::string>{"l", "a.lzh"}}) {
+    Outcome result = box.Run(arguments);
+    EXPECT_EQ(result.output, kMissingLibrarySjis + box.Eol());
+    EXPECT_EQ(result.status, 255);
+  }
+}
+
+TEST(StartUp, LibraryLackingAnEntryPointCountsAsMissing) {
+  Sandbox box(Library::Partial);
+  box.Archive("a.lzh", 3);
+  Outcome result = box.Run({"a.lzh"});
+  EXPECT_EQ(result.output, kMissingLibrarySjis + box.Eol());
+  EXPECT_EQ(result.status, 255);
+  EXPECT_TRUE(box.Calls().empty());
+}
+
+TEST(StartUp, JapaneseTextsFollowTheLocale) {
+  Sandbox box(Library::None);
+  if (target.UnderWine()) {
+    // Windows writes the stored Shift_JIS bytes whatever the code page.
+    EXPECT_EQ(box.Run({}, {{"LC_ALL", "ja_JP.UTF-8"}}).output, kMissingLibrarySjis + box.Eol());
+    return;
+  }
+  // A Linux terminal in a UTF-8 locale gets UTF-8; the columns are unchanged.
+  EXPECT_EQ(box.Run({}, {{"LC_ALL", "C.UTF-8"}}).output, kMissingLibraryUtf8 + box.Eol());
+  Sandbox withLibrary;
+  std::string screen = withLibrary.Run({}, {{"LC_ALL", "C.UTF-8"}}).output;
+  EXPECT_NE(screen.find("=== <<< UNLHA32.DLLコマンドラインサポートプログラム >>> ======== 1995-10-03 ===\n"),
+            std::string::npos);
+  EXPECT_NE(screen.find("          i: 大文字／小文字を区別           l: 経過表示のファイル名表示を長く\n"),
+            std::string::npos);
+}
+
+// Under Wine the per-program Windows version can be set to Windows 3.1 in the
+// prefix's registry; GetVersion then answers 0x80000A03.
+class Windows31 : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!target.UnderWine()) GTEST_SKIP() << "the Windows 3.1 gate exists only in the Windows build";
+    ASSERT_EQ(Registry("add", " /v Version /d win31 /f"), 0);
+  }
+  void TearDown() override {
+    if (target.UnderWine()) Registry("delete", " /f");
+  }
+  static int Registry(const std::string& verb, const std::string& rest) {
+    std::string command = target.wine + " reg " + verb +
+                          " 'HKCU\\Software\\Wine\\AppDefaults\\tavo.exe'" + rest + " >/dev/null 2>&1";
+    return std::system(command.c_str());
+  }
+};
+
+TEST_F(Windows31, GateRefusesToStartAndExits255) {
+  Sandbox box;
+  box.Archive("a.lzh", 1);
+  Outcome result = box.Run({"a.lzh"});
+  EXPECT_EQ(result.output, "");
+  EXPECT_EQ(result.status, 255);
+  EXPECT_TRUE(box.Calls().empty());
+}
+
+}  // namespace

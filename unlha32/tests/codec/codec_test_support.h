@@ -1,0 +1,172 @@
+// Shared helpers of the codec tests: memory sources and sinks, generated
+// inputs, and a most-significant-bit-first packer for hand-made streams.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "codec/decoder.h"
+#include "codec/encoder.h"
+
+namespace lzh::test {
+
+using Bytes = std::vector<uint8_t>;
+
+// Hands out its bytes at most `chunk` at a time, and counts what was taken,
+// so that tests see both block-boundary handling and overreads.
+class MemorySource : public ByteSource {
+ public:
+  explicit MemorySource(const Bytes& bytes, size_t chunk = SIZE_MAX) : bytes_(bytes), chunk_(chunk) {}
+  Status Read(uint8_t* buffer, size_t capacity, size_t* got) override {
+    size_t n = std::min({capacity, chunk_, bytes_.size() - taken_});
+    std::memcpy(buffer, bytes_.data() + taken_, n);
+    taken_ += n;
+    *got = n;
+    return Status::Ok();
+  }
+  size_t taken() const { return taken_; }
+
+ private:
+  const Bytes& bytes_;
+  size_t chunk_;
+  size_t taken_ = 0;
+};
+
+class MemorySink : public ByteSink {
+ public:
+  Status Write(const uint8_t* data, size_t size) override {
+    bytes.insert(bytes.end(), data, data + size);
+    return Status::Ok();
+  }
+  Bytes bytes;
+};
+
+struct Decoded {
+  Status status;
+  Bytes bytes;
+  uint16_t crc = 0;
+  size_t taken = 0;  // bytes the decoder read from the source
+};
+
+inline Decoded Decode(Method method, const Bytes& packed, uint64_t original_size,
+                      uint64_t compressed_size, size_t chunk = SIZE_MAX) {
+  MemorySource source(packed, chunk);
+  MemorySink sink;
+  Decoded result;
+  result.status = DecodeMember(method, source, compressed_size, original_size, sink, &result.crc);
+  result.bytes = std::move(sink.bytes);
+  result.taken = source.taken();
+  return result;
+}
+
+inline Decoded Decode(Method method, const Bytes& packed, uint64_t original_size) {
+  return Decode(method, packed, original_size, packed.size());
+}
+
+struct Encoded {
+  Status status;
+  Bytes packed;
+  EncodeResult result;
+};
+
+inline Encoded Encode(Method method, const Bytes& data, uint64_t give_up_at = UINT64_MAX,
+                      size_t chunk = SIZE_MAX) {
+  MemorySource source(data, chunk);
+  MemorySink sink;
+  Encoded encoded;
+  encoded.status = EncodeMember(method, source, sink, give_up_at, &encoded.result);
+  encoded.packed = std::move(sink.bytes);
+  return encoded;
+}
+
+inline Bytes RandomBytes(size_t size, uint32_t seed) {
+  std::mt19937 random(seed);
+  Bytes bytes(size);
+  for (auto& b : bytes) b = static_cast<uint8_t>(random());
+  return bytes;
+}
+
+// Word-salad text with a skewed vocabulary: matches at all distances and
+// literals with skewed counts, like real text.
+inline Bytes Text(size_t size, uint32_t seed) {
+  static const char* const kWords[] = {
+      "the", "archive", "member", "header", "of", "and", "compressed", "data", "window",
+      "to", "a", "Huffman", "table", "is", "in", "block", "position", "length", "for",
+      "static", "inline", "return", "const", "uint8_t", "while", "(i < n)", "{", "}", ";\n",
+      "\n\n", "    ", "error", "truncated", "symbol", "distance", "0x20", "CRC-16"};
+  std::mt19937 random(seed);
+  std::geometric_distribution<int> pick(0.12);
+  Bytes bytes;
+  while (bytes.size() < size) {
+    const char* word = kWords[pick(random) % (sizeof kWords / sizeof kWords[0])];
+    bytes.insert(bytes.end(), word, word + std::strlen(word));
+    bytes.push_back(random() % 7 == 0 ? '\n' : ' ');
+  }
+  bytes.resize(size);
+  return bytes;
+}
+
+// Records of small integers, repeated fields and occasional noise, like an
+// executable's tables.
+inline Bytes BinaryLike(size_t size, uint32_t seed) {
+  std::mt19937 random(seed);
+  Bytes bytes;
+  uint32_t counter = 0;
+  while (bytes.size() < size) {
+    counter += random() % 16;
+    uint8_t record[16] = {0x48, 0x8B, 0x45, 0x00, 0, 0, 0, 0, 0xE8, 0, 0, 0, 0, 0x90, 0x90, 0xC3};
+    std::memcpy(record + 4, &counter, 4);
+    record[9] = static_cast<uint8_t>(random());
+    if (random() % 5 == 0) record[3] = static_cast<uint8_t>(random());
+    bytes.insert(bytes.end(), record, record + 16);
+  }
+  bytes.resize(size);
+  return bytes;
+}
+
+// Packs bits most significant first, as every bit-packed method stores them.
+class BitPacker {
+ public:
+  BitPacker& Put(uint32_t value, unsigned count) {
+    for (unsigned i = count; i-- > 0;) PutBit((value >> i) & 1);
+    return *this;
+  }
+  BitPacker& PutBit(unsigned bit) {
+    if (bits_ % 8 == 0) bytes_.push_back(0);
+    if (bit) bytes_.back() |= static_cast<uint8_t>(0x80 >> (bits_ % 8));
+    ++bits_;
+    return *this;
+  }
+  // A code length of a pt table: 3 bits, or 111 + (length - 7) ones + 0.
+  BitPacker& PutPtLength(unsigned length) {
+    if (length < 7) return Put(length, 3);
+    Put(7, 3);
+    for (unsigned i = 7; i < length; ++i) PutBit(1);
+    return PutBit(0);
+  }
+  const Bytes& bytes() const { return bytes_; }
+
+ private:
+  Bytes bytes_;
+  size_t bits_ = 0;
+};
+
+// Canonical codes from lengths: shorter first, smaller symbol first.
+inline std::vector<uint32_t> CanonicalCodes(const std::vector<unsigned>& lengths) {
+  std::vector<uint32_t> codes(lengths.size());
+  uint32_t code = 0;
+  for (unsigned length = 1; length <= 16; ++length) {
+    for (size_t s = 0; s < lengths.size(); ++s)
+      if (lengths[s] == length) codes[s] = code++;
+    code <<= 1;
+  }
+  return codes;
+}
+
+inline Bytes AsBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+}  // namespace lzh::test

@@ -1,0 +1,58 @@
+// CRC-16 check value and the recognition of method ids, including the rare
+// methods that must be reported as unsupported by name rather than decoded.
+#include <gtest/gtest.h>
+
+#include "codec/crc16.h"
+#include "codec_test_support.h"
+
+namespace lzh::test {
+namespace {
+
+TEST(Crc16, MatchesTheCheckValueAcrossSplitUpdates) {
+  const Bytes data = AsBytes("123456789");
+  EXPECT_EQ(Crc16(0, data.data(), data.size()), 0xBB3D);
+  uint16_t crc = Crc16(0, data.data(), 4);
+  EXPECT_EQ(Crc16(crc, data.data() + 4, 5), 0xBB3D);
+  // Long inputs take the eight-bytes-at-a-time path; it must agree with
+  // byte-at-a-time updates.
+  Bytes long_input = RandomBytes(1000, 1);
+  uint16_t bytewise = 0;
+  for (uint8_t b : long_input) bytewise = Crc16(bytewise, &b, 1);
+  EXPECT_EQ(Crc16(0, long_input.data(), long_input.size()), bytewise);
+}
+
+TEST(MethodId, KnownIdsRoundTripAndRareOnesAreUnsupported) {
+  for (Method method : {Method::kLh0, Method::kLhd, Method::kLh1, Method::kLh4, Method::kLh5,
+                        Method::kLh6, Method::kLh7, Method::kLz4, Method::kLzs, Method::kLz5}) {
+    Method parsed;
+    ASSERT_TRUE(ParseMethodId(reinterpret_cast<const uint8_t*>(MethodIdText(method)), &parsed));
+    EXPECT_EQ(parsed, method) << MethodIdText(method);
+    EXPECT_TRUE(CanDecode(method));
+  }
+  for (const char* id : {"-lh2-", "-lh3-", "-lhx-", "-pm2-", "-LH5-"}) {
+    Method parsed;
+    ASSERT_TRUE(ParseMethodId(reinterpret_cast<const uint8_t*>(id), &parsed)) << id;
+    EXPECT_EQ(parsed, Method::kOther) << id;
+    EXPECT_FALSE(CanDecode(parsed));
+    Decoded decoded = Decode(parsed, Bytes(10, 0), 10);
+    EXPECT_EQ(decoded.status.fault(), Fault::kUnsupported) << id;
+  }
+  Method parsed;
+  EXPECT_FALSE(ParseMethodId(reinterpret_cast<const uint8_t*>("xlh5-"), &parsed));
+  EXPECT_FALSE(ParseMethodId(reinterpret_cast<const uint8_t*>("-lh5x"), &parsed));
+  EXPECT_FALSE(ParseMethodId(reinterpret_cast<const uint8_t*>("-l\x01" "5-"), &parsed));
+}
+
+TEST(MethodId, OnlyWrittenMethodsCanBeEncoded) {
+  for (Method method : {Method::kLh0, Method::kLh1, Method::kLh5, Method::kLh6, Method::kLh7})
+    EXPECT_TRUE(CanEncode(method));
+  for (Method method : {Method::kLhd, Method::kLh4, Method::kLz4, Method::kLzs, Method::kLz5,
+                        Method::kOther}) {
+    EXPECT_FALSE(CanEncode(method));
+    if (method != Method::kLhd && method != Method::kLh0)
+      EXPECT_EQ(Encode(method, Bytes(5, 1)).status.fault(), Fault::kUnsupported);
+  }
+}
+
+}  // namespace
+}  // namespace lzh::test

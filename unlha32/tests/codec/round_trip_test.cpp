@@ -1,0 +1,113 @@
+// Encode-then-decode over inputs chosen to hit the encoders' edges: empty
+// and tiny members, runs, incompressible data, sizes around every window
+// and block boundary, and a large member, for every method we write.
+#include <gtest/gtest.h>
+
+#include "codec/crc16.h"
+#include "codec_test_support.h"
+
+namespace lzh::test {
+namespace {
+
+struct Case {
+  std::string name;
+  Bytes data;
+};
+
+std::vector<Case> Inputs() {
+  std::vector<Case> cases = {
+      {"empty", {}},
+      {"one_byte", {0x41}},
+      {"two_bytes", {0x41, 0x42}},
+      {"all_equal", Bytes(300000, 'x')},
+      {"all_zero_after_text", [] {
+         Bytes b = Text(5000, 3);
+         b.resize(5000 + 256 * 40000 + 1, 0);
+         return b;
+       }()},
+      {"random", RandomBytes(100000, 5)},
+      {"text", Text(200000, 6)},
+      {"binary_like", BinaryLike(150000, 7)},
+  };
+  // Windows of lh1/lh4, lh5, lh6 and lh7, and the sizes of 1, 4 and 2^16
+  // literal symbols (random data codes as literals) around block ends.
+  for (size_t size : {4096u, 8192u, 32768u, 65536u, 16384u, 17408u, 65535u}) {
+    for (int delta : {-1, 0, 1}) {
+      cases.push_back({"text_" + std::to_string(size + delta), Text(size + delta, 11)});
+      cases.push_back({"random_" + std::to_string(size + delta), RandomBytes(size + delta, 12)});
+    }
+  }
+  return cases;
+}
+
+class RoundTrip : public ::testing::TestWithParam<Method> {};
+
+void ExpectRoundTrip(Method method, const Bytes& data, const std::string& name,
+                     size_t chunk = SIZE_MAX) {
+  Encoded encoded = Encode(method, data, UINT64_MAX, chunk);
+  ASSERT_TRUE(encoded.status.ok()) << name << ": " << encoded.status.message();
+  EXPECT_EQ(encoded.result.original_size, data.size()) << name;
+  EXPECT_EQ(encoded.result.packed_size, encoded.packed.size()) << name;
+  EXPECT_EQ(encoded.result.crc, Crc16(0, data.data(), data.size())) << name;
+  Decoded decoded = Decode(method, encoded.packed, data.size(), encoded.packed.size(), chunk);
+  ASSERT_TRUE(decoded.status.ok()) << name << ": " << decoded.status.message();
+  EXPECT_TRUE(decoded.bytes == data) << name;
+  EXPECT_EQ(decoded.crc, encoded.result.crc) << name;
+}
+
+TEST_P(RoundTrip, RestoresEveryInputExactly) {
+  for (const Case& c : Inputs()) ExpectRoundTrip(GetParam(), c.data, c.name);
+}
+
+TEST_P(RoundTrip, SurvivesSourcesThatDeliverAFewBytesAtATime) {
+  ExpectRoundTrip(GetParam(), Text(30000, 21), "text_in_7_byte_reads", 7);
+  ExpectRoundTrip(GetParam(), RandomBytes(5000, 22), "random_in_1_byte_reads", 1);
+}
+
+TEST_P(RoundTrip, RestoresALargeMixedMember) {
+  Bytes data;
+  for (uint32_t part = 0; data.size() < 4u << 20; ++part) {
+    Bytes piece = part % 3 == 0 ? Text(300000, part) : part % 3 == 1 ? BinaryLike(200000, part)
+                                                                     : RandomBytes(50000, part);
+    data.insert(data.end(), piece.begin(), piece.end());
+  }
+  ExpectRoundTrip(GetParam(), data, "large_mixed");
+}
+
+TEST_P(RoundTrip, CompressesRedundantDataAndOnlyIt) {
+  Encoded text = Encode(GetParam(), Text(100000, 31));
+  EXPECT_LT(text.packed.size(), 100000u / 3);
+  EXPECT_FALSE(text.result.store_instead);
+  // Incompressible data reaches the give-up size and asks to be stored.
+  Bytes random = RandomBytes(100000, 32);
+  Encoded packed = Encode(GetParam(), random, random.size());
+  EXPECT_TRUE(packed.status.ok());
+  EXPECT_TRUE(packed.result.store_instead);
+}
+
+TEST_P(RoundTrip, TinyMembersAskToBeStored) {
+  // Empty and one-byte members would be made only of one-symbol blocks (or
+  // nothing at all), which one common reader refuses.
+  EXPECT_TRUE(Encode(GetParam(), {}, 0).result.store_instead);
+  EXPECT_TRUE(Encode(GetParam(), {0x41}, 1).result.store_instead);
+}
+
+INSTANTIATE_TEST_SUITE_P(Methods, RoundTrip,
+                         ::testing::Values(Method::kLh1, Method::kLh5, Method::kLh6, Method::kLh7),
+                         [](const ::testing::TestParamInfo<Method>& info) {
+                           return std::string(MethodIdText(info.param)).substr(1, 3);
+                         });
+
+TEST(StoredRoundTrip, CopiesBytesAndCrc) {
+  Bytes data = BinaryLike(300000, 41);
+  Encoded encoded = Encode(Method::kLh0, data);
+  ASSERT_TRUE(encoded.status.ok());
+  EXPECT_EQ(encoded.packed, data);
+  EXPECT_EQ(encoded.result.crc, Crc16(0, data.data(), data.size()));
+  Decoded decoded = Decode(Method::kLz4, data, data.size());
+  ASSERT_TRUE(decoded.status.ok());
+  EXPECT_EQ(decoded.bytes, data);
+}
+
+}  // namespace
+}  // namespace lzh::test
