@@ -1,6 +1,6 @@
 // The writing commands end to end: the real tavo process loading the real
-// library from beside itself, on the plain route, on the wildcard route
-// over several archives, and with switches from the LHA variable.
+// library from beside itself, on the plain route and on the wildcard
+// route over several archives.
 #include "writing_fixture.h"
 
 #include <cstdio>
@@ -45,12 +45,6 @@ TEST_F(ThroughTavo, WildcardRouteDeletesFromEveryMatchingArchive) {
   EXPECT_EQ(Paths(Archive("one.lzh")), (std::vector<std::string>{"keep.txt"}));
   EXPECT_EQ(Paths(Archive("two.lzh")), (std::vector<std::string>{"keep.txt"}));
   EXPECT_TRUE(Leftovers(root_).empty());
-}
-
-TEST_F(ThroughTavo, SwitchesFromTheLhaVariableApply) {
-  Make("text.txt", std::string(5000, 't'));
-  Tavo("a arc.lzh text.txt", "LHA=-z");
-  EXPECT_EQ(Members(Archive())[0].method, Method::kLh0);
 }
 
 TEST_F(ThroughTavo, MakesASelfExtractingProgramThatRuns) {
