@@ -82,20 +82,19 @@ ArchiveUpdate::~ArchiveUpdate() {
 
 Status ArchiveUpdate::Begin(const std::string& archive, const std::string& work_directory, int* stale_removed) {
   archive_ = os::NativePath(archive);
-  std::string archive_name;
-  SplitDirectoryAndName(archive_, &archive_directory_, &archive_name);
-  LZH_REQUIRE(!archive_name.empty(), kIo, "no archive name");
-  LZH_TRY(os::ExclusiveLock::Acquire(JoinPath(archive_directory_, "." + archive_name + ".unlha32-lock"),
+  SplitDirectoryAndName(archive_, &archive_directory_, &archive_name_);
+  LZH_REQUIRE(!archive_name_.empty(), kIo, "no archive name");
+  LZH_TRY(os::ExclusiveLock::Acquire(JoinPath(archive_directory_, "." + archive_name_ + ".unlha32-lock"),
                                      kLockWaitSeconds, &lock_));
   remove_lock_on_interrupt_ = std::make_unique<os::RemoveOnInterrupt>(lock_.path());
   temporary_directory_ = work_directory.empty() ? archive_directory_ : os::NativePath(work_directory);
-  *stale_removed = RemoveStaleTemporaries(temporary_directory_.empty() ? "." : temporary_directory_, archive_name);
+  *stale_removed = RemoveStaleTemporaries(temporary_directory_.empty() ? "." : temporary_directory_, archive_name_);
   if (temporary_directory_ != archive_directory_)
-    *stale_removed += RemoveStaleTemporaries(archive_directory_.empty() ? "." : archive_directory_, archive_name);
+    *stale_removed += RemoveStaleTemporaries(archive_directory_.empty() ? "." : archive_directory_, archive_name_);
 
   os::Directory directory;
   LZH_TRY(os::Directory::Open(temporary_directory_.empty() ? "." : temporary_directory_, &directory));
-  temporary_name_ = TemporaryName(archive_name, os::ProcessId());
+  temporary_name_ = TemporaryName(archive_name_, os::ProcessId());
   temporary_path_ = JoinPath(temporary_directory_, temporary_name_);
   Status created = directory.CreateNewFile(temporary_name_, 0666, &file_);
   if (!created.ok()) {
@@ -185,12 +184,9 @@ Status ArchiveUpdate::Commit() {
 }
 
 Status ArchiveUpdate::CopyBesideArchive() {
-  std::string archive_name;
-  std::string directory_path;
-  SplitDirectoryAndName(archive_, &directory_path, &archive_name);
   os::Directory directory;
   LZH_TRY(os::Directory::Open(archive_directory_.empty() ? "." : archive_directory_, &directory));
-  std::string name = TemporaryName(archive_name, os::ProcessId());
+  std::string name = TemporaryName(archive_name_, os::ProcessId());
   std::string path = JoinPath(archive_directory_, name);
   os::File copy;
   LZH_TRY(directory.CreateNewFile(name, 0666, &copy));

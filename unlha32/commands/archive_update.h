@@ -72,6 +72,7 @@ class ArchiveUpdate final : public SeekableOutput {
 
   std::string archive_;
   std::string archive_directory_;
+  std::string archive_name_;
   std::string temporary_path_;
   std::string temporary_name_;
   std::string temporary_directory_;
