@@ -30,17 +30,25 @@ using lzh::test::ToBytes;
 const std::string kSjisDirectory = "\x8a\xbf\x8e\x9a";
 const std::string kSjisName = "\x95\x5c.txt";
 
-TEST(ShiftJisNames, ConvertedToUtf8OnLinuxAndKeptAsStoredUnderWine) {
-  std::string locale = target.UnderWine() ? "ja_JP.UTF-8" : "C.UTF-8";
-  locale_t available = newlocale(LC_ALL_MASK, locale.c_str(), nullptr);
-  if (!available) GTEST_SKIP() << "locale " << locale << " is not generated";
+// The locale in which Shift_JIS names can be had: a UTF-8 one on Linux, a
+// Japanese one under Wine (code page 932); empty when it is not generated.
+std::string NameLocale() {
+  const char* name = target.UnderWine() ? "ja_JP.UTF-8" : "C.UTF-8";
+  locale_t available = newlocale(LC_ALL_MASK, name, nullptr);
+  if (!available) return "";
   freelocale(available);
+  return name;
+}
+
+TEST(ShiftJisNames, ConvertedToUtf8OnLinuxAndKeptAsStoredUnderWine) {
+  std::string locale = NameLocale();
+  if (locale.empty()) GTEST_SKIP() << "the locale for Shift_JIS names is not generated";
   Sandbox box(Library::Real);
   PutArchive(box, "sjis.lzh", RawArchive({RawMember{kSjisName, kSjisDirectory + '\xff', ToBytes("hyou"), "-lh0-", 'M'}}));
   Environment japanese = {{"LC_ALL", locale}};
 
   Outcome list = box.Run({"v", "sjis.lzh"}, japanese);
-  std::string shown = target.UnderWine() ? kSjisDirectory + "\\" + kSjisName : "漢字/表.txt";
+  std::string shown = target.UnderWine() ? kSjisDirectory + "/" + kSjisName : "漢字/表.txt";
   EXPECT_TRUE(HasLine(box, list.output, shown)) << list.output;
   Outcome extract = box.Run({"x", "sjis.lzh", "out\\"}, japanese);
   EXPECT_EQ(extract.status, 0);
@@ -99,24 +107,31 @@ std::vector<SampleMember> PlainSampleMembers(const fs::path& manifest) {
   return members;
 }
 
+// Windows cannot create a symbolic link member (it is skipped, not failed),
+// nor Shift_JIS names outside code page 932 (the archive holding them is
+// left out there).
 TEST(ForeignSamples, EveryArchiveTestsCleanAndExtractsWithItsCrc) {
   fs::path folder = LZH_SAMPLES_DIR;
   if (!fs::exists(folder / "MANIFEST.tsv")) GTEST_SKIP() << "no sample archives at " << folder;
   Sandbox box(Library::Real);
+  Environment names;
+  if (!NameLocale().empty()) names.push_back({"LC_ALL", NameLocale()});
   std::set<std::string> archives;
   for (const auto& entry : fs::directory_iterator(folder))
     if (entry.path().filename() != "MANIFEST.tsv" && entry.path().filename() != "README.md")
       archives.insert(entry.path().filename().string());
+  if (target.UnderWine() && names.empty()) archives.erase("cp932_names.lzh");
   ASSERT_FALSE(archives.empty());
   for (const std::string& archive : archives) {
     box.File(archive, Contents(folder / archive));
-    Outcome test = box.Run({"t", archive});
+    Outcome test = box.Run({"t", archive}, names);
     EXPECT_EQ(test.status, 0);
     std::vector<std::string> lines = Lines(box, test.output);
     ASSERT_FALSE(lines.empty()) << archive;
     EXPECT_NE(lines.back().find(" tested, 0 skipped, 0 failed"), std::string::npos) << archive << "\n" << test.output;
-    Outcome extract = box.Run({"x", archive, "out\\" + archive + "\\"});
-    EXPECT_NE(extract.output.find(", 0 skipped, 0 failed"), std::string::npos) << archive << "\n" << extract.output;
+    Outcome extract = box.Run({"x", archive, "out\\" + archive + "\\"}, names);
+    EXPECT_NE(extract.output.find(target.UnderWine() ? " skipped, 0 failed" : ", 0 skipped, 0 failed"), std::string::npos)
+        << archive << "\n" << extract.output;
   }
   for (const SampleMember& member : PlainSampleMembers(folder / "MANIFEST.tsv")) {
     std::string data = box.Read("out/" + member.archive + "/" + member.member);
