@@ -5,6 +5,7 @@
 // tavo still exits 0.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
