@@ -7,8 +7,8 @@
 #
 #   bench/run.sh [WORK_DIR]      (default /tmp/tavo-bench; needs ~200 MB)
 #
-# Each timing is the best of RUNS runs (default 3), which damps noise from
-# other work on the machine.
+# Times are processor seconds (user + system), the best of RUNS runs
+# (default 3): wall time on a shared machine measures the other work too.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -39,15 +39,13 @@ corpus="$work/corpus"
 } > "$corpus" 2>/dev/null || true
 size=$(stat -c %s "$corpus")
 
-# Best wall time of `runs` runs of a command whose output is discarded.
+# Best processor time of `runs` runs of a command whose output is discarded.
 best_time() {
-  local best=""
+  local best="" t
   for ((i = 0; i < runs; ++i)); do
-    local start end
-    start=$(date +%s.%N)
-    "$@" >/dev/null 2>&1
-    end=$(date +%s.%N)
-    best=$(awk -v s="$start" -v e="$end" -v b="$best" 'BEGIN { t = e - s; print (b == "" || t < b) ? t : b }')
+    /usr/bin/time -o "$work/time.txt" -f '%U %S' "$@" >/dev/null 2>&1
+    t=$(awk '{ print $1 + $2 }' "$work/time.txt")
+    best=$(awk -v t="$t" -v b="$best" 'BEGIN { print (b == "" || t < b) ? t : b }')
   done
   echo "$best"
 }
