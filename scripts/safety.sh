@@ -4,9 +4,10 @@
 #      any finding aborts the test that met it; this also replays every
 #      fuzz target over its seed corpus and its regression inputs;
 #   2. every libFuzzer target for $fuzz_seconds seconds (scripts/fuzz.sh);
-#   3. the end-to-end tests (tavo against the test double, the library
-#      through its exported functions, the hostile archives) under valgrind
-#      memcheck, in the normal build, children included.
+#   3. the end-to-end tests (tavo against the test double and against the
+#      real library, the library through its exported functions, the
+#      hostile archives) under valgrind memcheck, in the normal build,
+#      children included.
 # Every stage runs even when an earlier one failed; the closing line counts
 # them, and the script fails when any did.
 set -uo pipefail
@@ -61,9 +62,12 @@ memcheck() {
 memcheck_end_to_end() {
   local build="$root/build"
   cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null &&
-    cmake --build "$build" -j2 --target tavo_e2e_tests api_tests hostile_tests >/dev/null || return 1
+    cmake --build "$build" -j2 --target tavo_e2e_tests tavo_e2e_library_tests api_tests hostile_tests >/dev/null ||
+    return 1
   memcheck "$build/tests/e2e/tavo_e2e_tests" --tavo="$build/bin/tavo" \
     --double="$build/testdouble/libunlha32.so" --partial-double="$build/testdouble-partial/libunlha32.so" &&
+    memcheck "$build/tests/e2e_library/tavo_e2e_library_tests" --tavo="$build/bin/tavo" \
+      --library="$build/bin/libunlha32.so" &&
     memcheck "$build/unlha32/tests/api/api_tests" &&
     memcheck "$build/unlha32/tests/hostile/hostile_tests"
 }

@@ -34,10 +34,12 @@ Sandbox::Sandbox(Library library) {
   fs::create_directories(tree_.root() / "bin");
   fs::create_directories(tree_.root() / "work");
   fs::copy_file(target.tavo, tree_.root() / "bin" / fs::path(target.tavo).filename());
-  if (library != Library::None) {
-    const std::string& source = library == Library::Full ? target.fullDouble : target.partialDouble;
-    fs::copy_file(source, tree_.root() / "bin" / fs::path(source).filename());
-  }
+  if (library == Library::None) return;
+  const std::string& source = library == Library::Full      ? target.fullDouble
+                              : library == Library::Partial ? target.partialDouble
+                                                            : target.library;
+  if (source.empty()) throw std::runtime_error("this test program was not told where its library is");
+  fs::copy_file(source, tree_.root() / "bin" / fs::path(source).filename());
 }
 
 Outcome Sandbox::Run(const std::vector<std::string>& arguments, const Environment& environment) const {
@@ -102,4 +104,9 @@ void Sandbox::Archive(const std::string& relative, int members) const {
 
 void Sandbox::File(const std::string& relative, const std::string& content) const {
   tree_.File("work/" + relative, content);
+}
+
+std::string Sandbox::Read(const std::string& relative) const {
+  std::ifstream file(tree_.root() / "work" / relative, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), {});
 }

@@ -1,7 +1,8 @@
 // A private directory per test in which tavo runs: bin/ holds a copy of tavo
-// (or tavo.exe) and of whichever test-double library the test asks for, work/
-// is the current directory, and the double's call log lies beside them. No
-// test can see the real library or another test's files.
+// (or tavo.exe) and of whichever library the test asks for (a test double or
+// the real library), work/ is the current directory, and the double's call
+// log lies beside them. No test can see another library than its own, nor
+// another test's files.
 #pragma once
 
 #include <string>
@@ -15,6 +16,7 @@ struct Target {
   std::string tavo;           // tavo or tavo.exe
   std::string fullDouble;     // the test double
   std::string partialDouble;  // the test double lacking UnlhaGetFileCount
+  std::string library;        // the real archiver library
   std::string wine;           // the wine program, empty for native runs
   bool UnderWine() const { return !wine.empty(); }
 };
@@ -25,7 +27,7 @@ struct Outcome {
   int status;          // exit status as the shell sees it
 };
 
-enum class Library { None, Full, Partial };
+enum class Library { None, Full, Partial, Real };
 
 using Environment = std::vector<std::pair<std::string, std::string>>;
 
@@ -38,6 +40,8 @@ class Sandbox {
   // An archive as the double sees it, with its member count, in work/.
   void Archive(const std::string& relative, int members) const;
   void File(const std::string& relative, const std::string& content = "plain") const;
+  // The contents of a file below work/; empty when there is none.
+  std::string Read(const std::string& relative) const;
   // The line end tavo writes on this platform.
   std::string Eol() const { return target.UnderWine() ? "\r\n" : "\n"; }
   std::string work() const { return (tree_.root() / "work").string(); }

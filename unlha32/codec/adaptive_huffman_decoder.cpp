@@ -52,11 +52,19 @@ Status DecodeAdaptiveHuffman(ByteSource& source, uint64_t compressed_size,
     uint8_t* limit;
     uint8_t* out = window.cursor();
     uint8_t* const stop = window.stop(&limit);
+    BitCursor bits = in.cursor();
+    auto refill = [&] {
+      if (!bits.TryRefill()) {
+        in.cursor() = bits;
+        in.Refill();
+        bits = in.cursor();
+      }
+    };
     while (out < stop) {
       int node = tree.son[kRoot];
       while (node < kNodes) {
-        in.Refill();
-        node = tree.son[node + static_cast<int>(in.Take(1))];
+        if (bits.count == 0) refill();
+        node = tree.son[node + static_cast<int>(bits.Take(1))];
       }
       int symbol = node - kNodes;
       tree.Update(symbol);
@@ -65,13 +73,14 @@ Status DecodeAdaptiveHuffman(ByteSource& source, uint64_t compressed_size,
         continue;
       }
       size_t length = static_cast<size_t>(symbol) - (256 - kMinMatch);
-      in.Refill();
-      PositionEntry entry = kPositionTable[in.Peek(8)];
-      in.Skip(entry.length);
-      size_t distance = ((size_t{entry.high} << 6) | in.Take(6)) + 1;
+      refill();
+      PositionEntry entry = kPositionTable[bits.Peek(8)];
+      bits.Skip(entry.length);
+      size_t distance = ((size_t{entry.high} << 6) | bits.Take(6)) + 1;
       if (length > static_cast<size_t>(limit - out)) length = static_cast<size_t>(limit - out);
       out = OutputWindow::Copy(out, distance, length);
     }
+    in.cursor() = bits;
     window.set_cursor(out);
     LZH_TRY(in.Check());
     LZH_TRY(window.Flush());

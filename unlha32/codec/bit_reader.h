@@ -21,43 +21,60 @@
 
 namespace lzh {
 
-class BitReader {
- public:
-  BitReader(ByteSource& source, uint64_t compressed_size)
-      : source_(source), unread_(compressed_size), block_(new uint8_t[kBlockSize]) {
-    next_ = end_ = block_.get();
-  }
+// The hot part of the reader's state. A decoder's inner loop copies it into
+// a local variable so that it lives in registers: output bytes are stored
+// through uint8_t pointers, which may alias anything in memory and would
+// otherwise force a reload of the state after every byte.
+struct BitCursor {
+  uint64_t bits = 0;   // left-aligned; below the top `count` bits: zeros or the next input bits
+  unsigned count = 0;  // valid bits in `bits`
+  const uint8_t* next = nullptr;
+  const uint8_t* end = nullptr;
 
-  // Makes at least 56 bits available to Peek/Skip (zero bits past the end).
-  inline void Refill() {
-    if (end_ - next_ >= 8) [[likely]] {
-      uint64_t word;
-      std::memcpy(&word, next_, 8);
-      word = LoadBigEndian(word);
-      bits_ |= word >> count_;
-      next_ += (63 - count_) >> 3;
-      count_ |= 56;
-      return;
-    }
-    RefillSlow();
+  // Tops up to at least 56 bits when 8 input bytes are at hand.
+  inline bool TryRefill() {
+    if (end - next < 8) [[unlikely]]
+      return false;
+    uint64_t word;
+    std::memcpy(&word, next, 8);
+    if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
+    bits |= word >> count;
+    next += (63 - count) >> 3;
+    count |= 56;
+    return true;
   }
 
   // The next `n` bits (1 <= n <= 32), without consuming them.
-  inline uint32_t Peek(unsigned n) const { return static_cast<uint32_t>(bits_ >> (64 - n)); }
-  // The next bits as a left-aligned word, for table look-ups.
-  inline uint64_t Window() const { return bits_; }
+  inline uint32_t Peek(unsigned n) const { return static_cast<uint32_t>(bits >> (64 - n)); }
   inline void Skip(unsigned n) {
-    bits_ <<= n;
-    count_ -= n;
+    bits <<= n;
+    count -= n;
   }
-  // Consumes and returns `n` bits (0 <= n <= 32); needs a Refill before
-  // when more than the bits already buffered may be needed.
+  // Consumes and returns `n` bits (0 <= n <= 32).
   inline uint32_t Take(unsigned n) {
     if (n == 0) return 0;
     uint32_t value = Peek(n);
     Skip(n);
     return value;
   }
+};
+
+class BitReader {
+ public:
+  BitReader(ByteSource& source, uint64_t compressed_size)
+      : source_(source), unread_(compressed_size), block_(new uint8_t[kBlockSize]) {
+    cursor_.next = cursor_.end = block_.get();
+  }
+
+  BitCursor& cursor() { return cursor_; }
+
+  // Makes at least 56 bits available to Peek/Skip (zero bits past the end).
+  inline void Refill() {
+    if (!cursor_.TryRefill()) RefillSlow();
+  }
+  inline uint32_t Peek(unsigned n) const { return cursor_.Peek(n); }
+  inline void Skip(unsigned n) { cursor_.Skip(n); }
+  inline uint32_t Take(unsigned n) { return cursor_.Take(n); }
   // Take with its own refill, for the cold paths (table headers).
   uint32_t Read(unsigned n) {
     Refill();
@@ -85,30 +102,26 @@ class BitReader {
  private:
   static constexpr size_t kBlockSize = 64 * 1024;
 
-  static inline uint64_t LoadBigEndian(uint64_t word) {
-    if constexpr (std::endian::native == std::endian::little) return __builtin_bswap64(word);
-    return word;
-  }
-
-  uint64_t Consumed() const { return loaded_bits_total() - count_; }
-  uint64_t loaded_bits_total() const {
-    return (delivered_ + padding_ - static_cast<uint64_t>(end_ - next_)) * 8;
+  uint64_t Consumed() const {
+    uint64_t accounted = delivered_ + padding_ - static_cast<uint64_t>(cursor_.end - cursor_.next);
+    return accounted * 8 - cursor_.count;
   }
 
   void RefillSlow() {
-    if (next_ == end_ && unread_ > 0 && io_status_.ok()) LoadBlock();
-    while (count_ <= 56) {
+    if (cursor_.next == cursor_.end && unread_ > 0 && io_status_.ok()) LoadBlock();
+    if (cursor_.TryRefill()) return;
+    while (cursor_.count <= 56) {
       uint64_t byte = 0;
-      if (next_ < end_) {
-        byte = *next_++;
+      if (cursor_.next < cursor_.end) {
+        byte = *cursor_.next++;
       } else if (unread_ > 0 && io_status_.ok()) {
         LoadBlock();
         continue;
       } else {
         ++padding_;
       }
-      bits_ |= byte << (56 - count_);
-      count_ += 8;
+      cursor_.bits |= byte << (56 - cursor_.count);
+      cursor_.count += 8;
     }
   }
 
@@ -123,17 +136,14 @@ class BitReader {
     if (got == 0) unread_ = 0;  // the source ended early: the rest is padding
     unread_ -= got > unread_ ? unread_ : got;
     delivered_ += got;
-    next_ = block_.get();
-    end_ = next_ + got;
+    cursor_.next = block_.get();
+    cursor_.end = cursor_.next + got;
   }
 
   ByteSource& source_;
   uint64_t unread_;  // bytes of the compressed size not yet taken from the source
   std::unique_ptr<uint8_t[]> block_;
-  const uint8_t* next_;
-  const uint8_t* end_;
-  uint64_t bits_ = 0;    // left-aligned; bits below the top `count_` are zero
-  unsigned count_ = 0;   // valid bits in bits_
+  BitCursor cursor_;
   uint64_t delivered_ = 0;  // real bytes obtained from the source
   uint64_t padding_ = 0;    // zero bytes invented past the end
   Status io_status_;

@@ -71,9 +71,9 @@ class HuffmanDecoder {
     for (unsigned i = 0; i < (1u << kRootBits); ++i) table_[i] = static_cast<uint16_t>(symbol);
   }
 
-  // Needs at least 16 buffered bits (a Refill since the last 40 consumed).
-  inline unsigned Decode(BitReader& in) const {
-    uint64_t window = in.Window();
+  // Needs at least 16 buffered bits (a refill since the last 40 consumed).
+  inline unsigned Decode(BitCursor& in) const {
+    uint64_t window = in.bits;
     unsigned entry = table_[window >> (64 - kRootBits)];
     if (entry & kSubtableFlag) [[unlikely]]
       entry = table_[(entry & ~kSubtableFlag) + ((window << kRootBits) >> (64 - sub_bits_))];

@@ -55,11 +55,13 @@ class OutputWindow {
   void set_cursor(uint8_t* cursor) { cursor_ = cursor; }
 
   // Copies `length` bytes from `distance` back (1 <= distance <= window);
-  // the source may overlap the destination. May write up to kSlack bytes
+  // the source may overlap the destination. May write up to 15 bytes
   // beyond the copy, which later output overwrites.
   static inline uint8_t* Copy(uint8_t* out, size_t distance, size_t length) {
     const uint8_t* from = out - distance;
-    if (distance >= 8) {
+    if (distance >= 16) {
+      for (size_t i = 0; i < length; i += 16) std::memcpy(out + i, from + i, 16);
+    } else if (distance >= 8) {
       for (size_t i = 0; i < length; i += 8) std::memcpy(out + i, from + i, 8);
     } else if (distance == 1) {
       std::memset(out, *from, length);
@@ -88,7 +90,7 @@ class OutputWindow {
   }
 
  private:
-  static constexpr size_t kSlack = 16;
+  static constexpr size_t kSlack = 16;  // Copy writes up to 15 bytes too many
 
   ByteSink& sink_;
   size_t window_;

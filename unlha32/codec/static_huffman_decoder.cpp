@@ -74,7 +74,7 @@ Status ReadLiteralLengthTable(BitReader& in, BlockTables& tables) {
   unsigned i = 0;
   while (i < n) {
     in.Refill();
-    unsigned t = tables.code_length.Decode(in);
+    unsigned t = tables.code_length.Decode(in.cursor());
     unsigned zeros;
     if (t == 0) {
       zeros = 1;
@@ -118,26 +118,36 @@ Status DecodeStaticHuffman(Method method, ByteSource& source, uint64_t compresse
     uint8_t* limit;
     uint8_t* out = window.cursor();
     uint8_t* const stop = window.stop(&limit);
+    BitCursor bits = in.cursor();
     while (out < stop) {
       if (block_left == 0) [[unlikely]] {
-        window.set_cursor(out);
+        in.cursor() = bits;
         LZH_TRY(in.ExplainFailure(ReadBlockHeader(in, params, *tables, &block_left)));
+        bits = in.cursor();
       }
       --block_left;
-      in.Refill();
-      unsigned symbol = tables->literal_length.Decode(in);
+      if (!bits.TryRefill()) [[unlikely]] {
+        in.cursor() = bits;
+        in.Refill();
+        bits = in.cursor();
+      }
+      unsigned symbol = tables->literal_length.Decode(bits);
       if (symbol < 256) {
         *out++ = static_cast<uint8_t>(symbol);
         continue;
       }
       size_t length = symbol - (256 - kMinMatch);
-      unsigned position = tables->position.Decode(in);
-      size_t distance = position <= 1 ? position + 1 : (size_t{1} << (position - 1)) + in.Take(position - 1) + 1;
-      if (distance > params.window) [[unlikely]]
+      unsigned position = tables->position.Decode(bits);
+      size_t distance = position <= 1 ? position + 1
+                                      : (size_t{1} << (position - 1)) + bits.Take(position - 1) + 1;
+      if (distance > params.window) [[unlikely]] {
+        in.cursor() = bits;
         return in.ExplainFailure(Status::Corrupt("distance beyond the window"));
+      }
       if (length > static_cast<size_t>(limit - out)) length = static_cast<size_t>(limit - out);
       out = OutputWindow::Copy(out, distance, length);
     }
+    in.cursor() = bits;
     window.set_cursor(out);
     // Bounds the work done on invented bits: a stream that ends early stops
     // at the next flush at the latest.

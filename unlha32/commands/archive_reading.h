@@ -29,7 +29,7 @@ struct ArchiveContents {
 Status ReadArchive(const std::string& path, ArchiveContents* contents);
 
 // True only for a readable file whose first header (at its start, or
-// within a self-extracting program's first 64 KiB) is valid.
+// within a self-extracting program's first kSelfExtractorSearchBytes) is valid.
 bool IsReadableArchive(const std::string& path);
 
 // The number of members, counted from the headers alone; -1 when the

@@ -1,7 +1,5 @@
-// Command dispatch. The writing commands are recognised by the parser
-// (their switches are checked already) and get their work in a later
-// step; until then they are refused like any command the library cannot
-// carry out, with nothing touched.
+// Command dispatch: the reading commands, and the writing commands that
+// change an archive only through a temporary file renamed over it.
 #include "run.h"
 
 #include "archive_reading.h"
@@ -9,6 +7,7 @@
 #include "names.h"
 #include "os/os.h"
 #include "reading_commands.h"
+#include "writing_commands.h"
 
 namespace lzh::commands {
 namespace {
@@ -42,11 +41,14 @@ Result RunCommandLine(std::string_view line, Report& report) {
     case Command::kExtract:
     case Command::kExtractPaths:
     case Command::kPrint: return ExtractMembers(parsed, report);
-    default:
-      report.Line(std::string("The command ") + static_cast<char>(parsed.command) +
-                  " is not available in this version of the library.");
-      return Result::kBadCommand;
+    case Command::kAdd:
+    case Command::kUpdate:
+    case Command::kMove:
+    case Command::kFreshen: return AddFiles(parsed, report);
+    case Command::kDelete: return DeleteMembers(parsed, report);
+    case Command::kSelfExtract: return MakeSelfExtracting(parsed, report);
   }
+  return Result::kInternal;
 }
 
 }  // namespace lzh::commands

@@ -28,14 +28,16 @@
 namespace lzh {
 
 // Self-extracting programs carry their archive within this many bytes.
-inline constexpr uint64_t kSelfExtractorSearchBytes = 64 * 1024;
+// Old DOS extractors stay within 64 KiB; a present-day extractor linked
+// with a C++ runtime (ours among them) is larger.
+inline constexpr uint64_t kSelfExtractorSearchBytes = 1024 * 1024;
 
 class ArchiveWalker {
  public:
   explicit ArchiveWalker(RandomAccessReader& reader) : reader_(reader) {}
 
   // Finds the archive: a header at offset 0, a lone end byte (an empty
-  // archive), or else the first validated header within the first 64 KiB
+  // archive), or else the first validated header within kSelfExtractorSearchBytes
   // (a self-extracting program). Fails with kCorrupt "not an LZH archive".
   Status Open();
 

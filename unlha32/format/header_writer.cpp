@@ -197,7 +197,9 @@ Status BuildLevel2(const MemberHeader& h, bool wide_sizes, std::vector<uint8_t>*
   Put16(out, static_cast<uint32_t>(total));
   PutMethodAndSizes(h, h.packed_size, out);
   Put32(out, static_cast<uint32_t>(h.mtime));
-  out->push_back(h.is_directory ? kAttributeDirectory : kAttributeArchive);
+  // 0x20 even for directories (-lhd- says what they are): one common
+  // reader refuses a level-2 header with any other attribute.
+  out->push_back(kAttributeArchive);
   out->push_back(2);
   Put16(out, h.crc);
   out->push_back(h.os_id);

@@ -22,7 +22,7 @@ inline bool NeedsWideSizes(uint64_t packed_size, uint64_t original_size) {
 // the Unix fields (written when has_unix_mode: the 'U' extension in level 0
 // when os_id is 'U', extended headers 0x50-0x54 in levels 1 and 2), code
 // page, comment (levels 1, 2), path, is_directory, is_symlink, link_target.
-// The attribute is 0x10 for directories and 0x20 otherwise.
+// The attribute is 0x10 for level-0 directories and 0x20 otherwise.
 //
 // `wide_sizes` forces the 64-bit size header so that a placeholder written
 // before the sizes are known has the length of the final header; it is

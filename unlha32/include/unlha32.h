@@ -49,8 +49,10 @@ extern "C" {
 /* Carries out one command completely during the call.
  *
  * command_line: "<command> [switches] <archive> [base-dir\] [files...]";
- *   commands l v t e x p (a u m f d s are recognised and refused in this
- *   version), case-insensitive; switches -x -m -c -p -i -n -l -s -f -wDIR
+ *   commands l v t e x p (reading) and a u m f d s (writing: an archive is
+ *   changed only by writing a new one beside it and renaming it over the
+ *   old one once complete; it is locked meanwhile), case-insensitive;
+ *   switches -x -m -c -p -i -n -l -s -f -wDIR
  *   -r -a -z -t -h0..2 -o -o5..7 -d, each letter optionally followed by +,
  *   - or a digit; "--" ends switch and @list handling; @file reads names,
  *   one per line; tokens in double quotes may hold blanks. A line that is

@@ -60,6 +60,8 @@ class File {
   Status Seek(uint64_t offset);
   Status Size(uint64_t* size);
   Status Sync();
+  // Cuts the file at `size` (the position is left alone).
+  Status Truncate(uint64_t size);
   Status SetModificationTime(int64_t mtime);
   Status Close();
 
@@ -174,5 +176,92 @@ bool ConvertToUtf8(std::string_view text, uint32_t code_page, std::string* utf8)
 // device name (CON, NUL, COM1, ...), a stream colon or a reserved
 // character; POSIX takes any component without '/'.
 bool ComponentIsAcceptable(std::string_view component);
+
+// ---- For the commands that write archives ----
+
+// Two names of one file have equal identities (device and file number).
+struct FileIdentity {
+  uint64_t device = 0;
+  uint64_t file = 0;
+  bool known = false;
+  bool operator==(const FileIdentity& other) const {
+    return known && other.known && device == other.device && file == other.file;
+  }
+};
+
+// What an archive records about a file besides its bytes, read without
+// following a final link. Unix fields are filled on POSIX only.
+struct FileDetails {
+  EntryType type = EntryType::kMissing;
+  uint64_t size = 0;
+  int64_t mtime = 0;
+  bool hidden = false;  // a dot-file on POSIX, hidden or system on Windows
+  bool has_unix = false;
+  uint16_t mode = 0;  // permission and type bits, as st_mode
+  uint16_t uid = 0, gid = 0;
+  std::string user, group;  // empty when the ids have no names
+  std::string link_target;  // for kSymlink
+  FileIdentity identity;
+};
+// A missing path is not an error (type kMissing).
+Status Describe(const std::string& path, FileDetails* details);
+
+// The code page the names of this system are in, for the archive's code
+// page header: 65001 under a UTF-8 locale on POSIX, the ANSI code page on
+// Windows, 0 when unknown.
+uint32_t NameCodePage();
+// The OS identifier new members carry ('U' on POSIX, 'W' on Windows).
+uint8_t ArchiveOsId();
+
+// The path of the running program's own file (a self-extracting program
+// reads its archive from there); empty when unknown.
+std::string ExecutablePath();
+
+// Replaces `to` with `from`; both on one volume.
+Status RenameFile(const std::string& from, const std::string& to);
+Status RemoveFile(const std::string& path);
+// Puts a directory's entries (a rename into it) on the disk; nothing to
+// do on Windows, where the rename itself is written through.
+Status SyncDirectory(const std::string& path);
+// False only when the process is known to be gone.
+bool ProcessIsRunning(uint32_t process_id);
+
+// An exclusive lock between processes, held on a lock file that exists
+// only while some process holds it. Acquire waits up to `wait_seconds`
+// for another holder, then fails.
+class ExclusiveLock {
+ public:
+  ExclusiveLock() = default;
+  ExclusiveLock(const ExclusiveLock&) = delete;
+  ExclusiveLock& operator=(const ExclusiveLock&) = delete;
+  ~ExclusiveLock();
+
+  static Status Acquire(const std::string& lock_path, int wait_seconds, ExclusiveLock* lock);
+  const std::string& path() const { return path_; }
+
+ private:
+  std::string path_;
+#ifdef _WIN32
+  void* handle_ = nullptr;
+#else
+  int fd_ = -1;
+#endif
+};
+
+// While alive, an interruption of the process (SIGINT, SIGTERM, SIGHUP;
+// a console close on Windows) first removes the file `path`, a temporary
+// file that must not outlive the process, and then takes its usual
+// course. Interruptions the program handles itself are left to it. At
+// most four such files at a time.
+class RemoveOnInterrupt {
+ public:
+  explicit RemoveOnInterrupt(const std::string& path);
+  ~RemoveOnInterrupt();
+  RemoveOnInterrupt(const RemoveOnInterrupt&) = delete;
+  RemoveOnInterrupt& operator=(const RemoveOnInterrupt&) = delete;
+
+ private:
+  int slot_ = -1;
+};
 
 }  // namespace lzh::os

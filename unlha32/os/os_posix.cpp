@@ -5,7 +5,10 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
 #include <iconv.h>
+#include <pwd.h>
+#include <sys/file.h>
 #include <langinfo.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -18,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 
 #include "os.h"
 
@@ -197,6 +201,11 @@ Status File::Sync() {
   return Status::Ok();
 }
 
+Status File::Truncate(uint64_t size) {
+  if (ftruncate(fd_, static_cast<off_t>(size)) != 0) return LastError();
+  return Status::Ok();
+}
+
 Status File::SetModificationTime(int64_t mtime) {
   if (futimens(fd_, Times(mtime).value) != 0) return LastError();
   return Status::Ok();
@@ -365,6 +374,163 @@ FileSizeLimitAsError::FileSizeLimitAsError() {
 
 FileSizeLimitAsError::~FileSizeLimitAsError() {
   if (restore_) signal(SIGXFSZ, SIG_DFL);
+}
+
+Status Describe(const std::string& path, FileDetails* details) {
+  *details = FileDetails{};
+  struct stat st;
+  if (lstat(path.c_str(), &st) != 0) {
+    if (errno == ENOENT || errno == ENOTDIR) return Status::Ok();
+    return LastError();
+  }
+  details->type = TypeOf(st.st_mode);
+  details->size = static_cast<uint64_t>(st.st_size);
+  details->mtime = st.st_mtime;
+  size_t slash = path.find_last_of('/');
+  std::string_view base = slash == std::string::npos ? std::string_view(path) : std::string_view(path).substr(slash + 1);
+  details->hidden = !base.empty() && base[0] == '.' && base != "." && base != "..";
+  details->has_unix = true;
+  details->mode = static_cast<uint16_t>(st.st_mode);
+  details->uid = static_cast<uint16_t>(st.st_uid);
+  details->gid = static_cast<uint16_t>(st.st_gid);
+  details->identity = FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), true};
+  char buffer[4096];
+  struct passwd user, *found_user = nullptr;
+  if (getpwuid_r(st.st_uid, &user, buffer, sizeof buffer, &found_user) == 0 && found_user != nullptr)
+    details->user = found_user->pw_name;
+  struct group group, *found_group = nullptr;
+  if (getgrgid_r(st.st_gid, &group, buffer, sizeof buffer, &found_group) == 0 && found_group != nullptr)
+    details->group = found_group->gr_name;
+  if (S_ISLNK(st.st_mode)) {
+    std::string target(static_cast<size_t>(st.st_size > 0 ? st.st_size : 255) + 1, '\0');
+    ssize_t length = readlink(path.c_str(), target.data(), target.size());
+    if (length < 0) return LastError();
+    // A link that grew between lstat and readlink reads as cut short.
+    if (static_cast<size_t>(length) >= target.size()) return Status::Io("the link changed while being read");
+    target.resize(static_cast<size_t>(length));
+    details->link_target = std::move(target);
+  }
+  return Status::Ok();
+}
+
+uint32_t NameCodePage() { return LocaleIsUtf8() ? 65001 : 0; }
+
+std::string ExecutablePath() {
+  // Linux names the program's file here even when it was started through
+  // a link or from a directory that has changed since.
+  std::string path(4096, '\0');
+  ssize_t length = readlink("/proc/self/exe", path.data(), path.size());
+  if (length <= 0 || static_cast<size_t>(length) >= path.size()) return std::string();
+  path.resize(static_cast<size_t>(length));
+  return path;
+}
+
+uint8_t ArchiveOsId() { return 'U'; }
+
+Status RenameFile(const std::string& from, const std::string& to) {
+  if (rename(from.c_str(), to.c_str()) != 0) return LastError();
+  return Status::Ok();
+}
+
+Status RemoveFile(const std::string& path) {
+  if (unlink(path.c_str()) != 0) return LastError();
+  return Status::Ok();
+}
+
+Status SyncDirectory(const std::string& path) {
+  int fd = ::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return LastError();
+  int result = fsync(fd);
+  int error = errno;
+  ::close(fd);
+  // Some file systems cannot sync a directory; the rename stands anyway.
+  if (result != 0 && error != EINVAL && error != EROFS) return ErrnoStatus(error);
+  return Status::Ok();
+}
+
+bool ProcessIsRunning(uint32_t process_id) {
+  return kill(static_cast<pid_t>(process_id), 0) == 0 || errno != ESRCH;
+}
+
+// flock() on a lock file that the holder removes before it lets go. A
+// waiter that then wins the lock holds a removed file: it notices that
+// the path no longer names its file and tries again.
+Status ExclusiveLock::Acquire(const std::string& lock_path, int wait_seconds, ExclusiveLock* lock) {
+  const int kPollMilliseconds = 50;
+  for (long waited = 0;; waited += kPollMilliseconds) {
+    int fd = ::open(lock_path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) return LastError();
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      struct stat held, named;
+      if (fstat(fd, &held) == 0 && stat(lock_path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+          held.st_ino == named.st_ino) {
+        if (lock->fd_ >= 0) ::close(lock->fd_);
+        lock->fd_ = fd;
+        lock->path_ = lock_path;
+        return Status::Ok();
+      }
+      ::close(fd);
+      continue;  // won a lock file that its holder had removed
+    }
+    int error = errno;
+    ::close(fd);
+    if (error != EWOULDBLOCK && error != EINTR) return ErrnoStatus(error);
+    if (waited >= wait_seconds * 1000L) return Status::Io("another process is changing the archive");
+    struct timespec pause = {0, kPollMilliseconds * 1000000L};
+    nanosleep(&pause, nullptr);
+  }
+}
+
+ExclusiveLock::~ExclusiveLock() {
+  if (fd_ < 0) return;
+  unlink(path_.c_str());
+  ::close(fd_);
+}
+
+namespace {
+
+constexpr int kInterruptSlots = 4;
+constexpr int kInterruptSignals[] = {SIGINT, SIGTERM, SIGHUP};
+char interrupt_paths[kInterruptSlots][4096];
+volatile sig_atomic_t interrupt_slot_used[kInterruptSlots];
+bool interrupt_installed[std::size(kInterruptSignals)];
+int interrupt_users = 0;
+
+extern "C" void RemoveAndResignal(int signal_number) {
+  for (int i = 0; i < kInterruptSlots; ++i)
+    if (interrupt_slot_used[i]) unlink(interrupt_paths[i]);
+  ::signal(signal_number, SIG_DFL);
+  raise(signal_number);
+}
+
+}  // namespace
+
+RemoveOnInterrupt::RemoveOnInterrupt(const std::string& path) {
+  for (int i = 0; i < kInterruptSlots; ++i) {
+    if (interrupt_slot_used[i] || path.size() >= sizeof interrupt_paths[i]) continue;
+    std::memcpy(interrupt_paths[i], path.c_str(), path.size() + 1);
+    interrupt_slot_used[i] = 1;
+    slot_ = i;
+    break;
+  }
+  if (slot_ < 0 || interrupt_users++ > 0) return;
+  for (size_t k = 0; k < std::size(kInterruptSignals); ++k) {
+    struct sigaction current;
+    interrupt_installed[k] = false;
+    if (sigaction(kInterruptSignals[k], nullptr, &current) != 0 || current.sa_handler != SIG_DFL) continue;
+    struct sigaction action = {};
+    action.sa_handler = RemoveAndResignal;
+    sigemptyset(&action.sa_mask);
+    interrupt_installed[k] = sigaction(kInterruptSignals[k], &action, nullptr) == 0;
+  }
+}
+
+RemoveOnInterrupt::~RemoveOnInterrupt() {
+  if (slot_ < 0) return;
+  interrupt_slot_used[slot_] = 0;
+  if (--interrupt_users > 0) return;
+  for (size_t k = 0; k < std::size(kInterruptSignals); ++k)
+    if (interrupt_installed[k]) ::signal(kInterruptSignals[k], SIG_DFL);
 }
 
 bool SymlinksSupported() { return true; }

@@ -158,6 +158,16 @@ Status File::Sync() {
   return Status::Ok();
 }
 
+Status File::Truncate(uint64_t size) {
+  LARGE_INTEGER here, zero, target;
+  zero.QuadPart = 0;
+  target.QuadPart = static_cast<LONGLONG>(size);
+  if (!SetFilePointerEx(handle_, zero, &here, FILE_CURRENT)) return LastError();
+  if (!SetFilePointerEx(handle_, target, nullptr, FILE_BEGIN) || !SetEndOfFile(handle_)) return LastError();
+  if (!SetFilePointerEx(handle_, here, nullptr, FILE_BEGIN)) return LastError();
+  return Status::Ok();
+}
+
 Status File::SetModificationTime(int64_t mtime) {
   FILETIME ft = ToFiletime(mtime);
   if (!SetFileTime(handle_, nullptr, nullptr, &ft)) return LastError();
@@ -313,6 +323,121 @@ bool ToLocalTime(int64_t unix_time, LocalTime* local) {
 // Windows has no file-size signal.
 FileSizeLimitAsError::FileSizeLimitAsError() = default;
 FileSizeLimitAsError::~FileSizeLimitAsError() = default;
+
+Status Describe(const std::string& path, FileDetails* details) {
+  *details = FileDetails{};
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+    DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return Status::Ok();
+    return ErrorStatus(error);
+  }
+  // Reparse points (links, junctions) are neither followed nor stored.
+  details->type = (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? EntryType::kOther
+                                                                          : TypeOf(data.dwFileAttributes);
+  details->size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  details->mtime = FromFiletime(data.ftLastWriteTime);
+  details->hidden = (data.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
+  HANDLE h = ::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h != INVALID_HANDLE_VALUE) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (GetFileInformationByHandle(h, &info)) {
+      details->identity = FileIdentity{info.dwVolumeSerialNumber,
+                                       (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow, true};
+    }
+    CloseHandle(h);
+  }
+  return Status::Ok();
+}
+
+uint32_t NameCodePage() { return GetACP(); }
+
+std::string ExecutablePath() {
+  char path[MAX_PATH + 1];
+  DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+  if (length == 0 || length >= sizeof path) return std::string();
+  return std::string(path, length);
+}
+
+uint8_t ArchiveOsId() { return 'W'; }
+
+Status RenameFile(const std::string& from, const std::string& to) {
+  if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    return LastError();
+  return Status::Ok();
+}
+
+Status RemoveFile(const std::string& path) {
+  if (!DeleteFileA(path.c_str())) return LastError();
+  return Status::Ok();
+}
+
+Status SyncDirectory(const std::string&) { return Status::Ok(); }
+
+bool ProcessIsRunning(uint32_t process_id) {
+  HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, process_id);
+  if (process == nullptr) return GetLastError() != ERROR_INVALID_PARAMETER;
+  DWORD state = WaitForSingleObject(process, 0);
+  CloseHandle(process);
+  return state == WAIT_TIMEOUT;
+}
+
+// A lock file opened without sharing and deleted when its handle closes,
+// also when the process dies: a second opener is refused until then.
+Status ExclusiveLock::Acquire(const std::string& lock_path, int wait_seconds, ExclusiveLock* lock) {
+  const DWORD kPollMilliseconds = 50;
+  for (long waited = 0;; waited += kPollMilliseconds) {
+    HANDLE h = ::CreateFileA(lock_path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                           FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+      if (lock->handle_) CloseHandle(lock->handle_);
+      lock->handle_ = h;
+      lock->path_ = lock_path;
+      return Status::Ok();
+    }
+    DWORD error = GetLastError();
+    if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) return ErrorStatus(error);
+    if (waited >= wait_seconds * 1000L) return Status::Io("another process is changing the archive");
+    Sleep(kPollMilliseconds);
+  }
+}
+
+ExclusiveLock::~ExclusiveLock() {
+  if (handle_) CloseHandle(handle_);
+}
+
+namespace {
+
+constexpr int kInterruptSlots = 4;
+char interrupt_paths[kInterruptSlots][MAX_PATH + 1];
+volatile LONG interrupt_slot_used[kInterruptSlots];
+int interrupt_users = 0;
+
+BOOL WINAPI RemoveOnConsoleEvent(DWORD) {
+  for (int i = 0; i < kInterruptSlots; ++i)
+    if (interrupt_slot_used[i]) DeleteFileA(interrupt_paths[i]);
+  return FALSE;  // and let the default handling end the process
+}
+
+}  // namespace
+
+RemoveOnInterrupt::RemoveOnInterrupt(const std::string& path) {
+  for (int i = 0; i < kInterruptSlots; ++i) {
+    if (interrupt_slot_used[i] || path.size() >= sizeof interrupt_paths[i]) continue;
+    std::memcpy(interrupt_paths[i], path.c_str(), path.size() + 1);
+    interrupt_slot_used[i] = 1;
+    slot_ = i;
+    break;
+  }
+  if (slot_ >= 0 && interrupt_users++ == 0) SetConsoleCtrlHandler(RemoveOnConsoleEvent, TRUE);
+}
+
+RemoveOnInterrupt::~RemoveOnInterrupt() {
+  if (slot_ < 0) return;
+  interrupt_slot_used[slot_] = 0;
+  if (--interrupt_users == 0) SetConsoleCtrlHandler(RemoveOnConsoleEvent, FALSE);
+}
 
 bool SymlinksSupported() { return false; }
 

@@ -23,7 +23,7 @@ class MemorySource : public ByteSource {
   explicit MemorySource(const Bytes& bytes, size_t chunk = SIZE_MAX) : bytes_(bytes), chunk_(chunk) {}
   Status Read(uint8_t* buffer, size_t capacity, size_t* got) override {
     size_t n = std::min({capacity, chunk_, bytes_.size() - taken_});
-    std::memcpy(buffer, bytes_.data() + taken_, n);
+    if (n > 0) std::memcpy(buffer, bytes_.data() + taken_, n);
     taken_ += n;
     *got = n;
     return Status::Ok();

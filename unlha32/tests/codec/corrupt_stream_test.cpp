@@ -77,6 +77,20 @@ TEST_P(DamagedStream, GarbageFailsOrDecodesButNeverCrashes) {
   }
 }
 
+TEST_P(DamagedStream, FlippedBitsFailOrDecodeButNeverCrash) {
+  Bytes data = Text(20000, 56);
+  Encoded encoded = Encode(GetParam(), data);
+  std::mt19937 random(57);
+  for (int i = 0; i < 300; ++i) {
+    Bytes damaged = encoded.packed;
+    for (int flips = 1 + i % 4; flips > 0; --flips)
+      damaged[random() % damaged.size()] ^= static_cast<uint8_t>(1u << (random() % 8));
+    Decoded decoded = Decode(GetParam(), damaged, data.size());
+    EXPECT_LE(decoded.bytes.size(), data.size());
+    EXPECT_LE(decoded.taken, damaged.size());
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Methods, DamagedStream,
                          ::testing::Values(Method::kLh1, Method::kLh5, Method::kLh6, Method::kLh7),
                          [](const ::testing::TestParamInfo<Method>& info) {

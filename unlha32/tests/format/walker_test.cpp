@@ -129,7 +129,7 @@ Bytes SelfExtractor(size_t stub_size, const Bytes& archive) {
 TEST(Walker, FindsTheArchiveInASelfExtractor) {
   Bytes archive = TwoMembers();
   archive.push_back(0);
-  for (size_t stub : {size_t{1000}, size_t{0xD000}, size_t{64 * 1024 - 30}}) {
+  for (size_t stub : {size_t{1000}, size_t{0xD000}, size_t{kSelfExtractorSearchBytes - 30}}) {
     Walk w = WalkAll(SelfExtractor(stub, archive));
     ASSERT_TRUE(w.status.ok()) << stub;
     EXPECT_TRUE(w.self_extracting);
@@ -153,7 +153,7 @@ TEST(Walker, SelfExtractorCarryingTwoArchivesShowsBoth) {
 }
 
 TEST(Walker, ArchiveBeyondTheSearchRangeIsNotFound) {
-  Walk w = WalkAll(SelfExtractor(64 * 1024 + 10, TwoMembers()));
+  Walk w = WalkAll(SelfExtractor(kSelfExtractorSearchBytes + 10, TwoMembers()));
   EXPECT_STREQ(w.status.message(), "not an LZH archive");
 }
 

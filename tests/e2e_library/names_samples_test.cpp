@@ -1,0 +1,145 @@
+// Names and real-world archives through tavo. Shift_JIS names: on Linux in a
+// UTF-8 locale the library converts them to UTF-8; under Wine in a Japanese
+// locale (code page 932) they are used as stored. Then the bundled sample,
+// which must still match the files it was made from, and the foreign sample
+// archives when the shared folder is there (never copied into the project).
+#include <gtest/gtest.h>
+
+#include <locale.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "codec/crc16.h"
+#include "library_e2e.h"
+
+namespace e2e {
+namespace {
+
+namespace fs = std::filesystem;
+using lzh::test::RawArchive;
+using lzh::test::RawMember;
+using lzh::test::ToBytes;
+
+// 漢字\表.txt as stored by an MS-DOS archiver: 表 ends in 0x5C, which must
+// not split the name.
+const std::string kSjisDirectory = "\x8a\xbf\x8e\x9a";
+const std::string kSjisName = "\x95\x5c.txt";
+
+// The locale in which Shift_JIS names can be had: a UTF-8 one on Linux, a
+// Japanese one under Wine (code page 932); empty when it is not generated.
+std::string NameLocale() {
+  const char* name = target.UnderWine() ? "ja_JP.UTF-8" : "C.UTF-8";
+  locale_t available = newlocale(LC_ALL_MASK, name, nullptr);
+  if (!available) return "";
+  freelocale(available);
+  return name;
+}
+
+TEST(ShiftJisNames, ConvertedToUtf8OnLinuxAndKeptAsStoredUnderWine) {
+  std::string locale = NameLocale();
+  if (locale.empty()) GTEST_SKIP() << "the locale for Shift_JIS names is not generated";
+  Sandbox box(Library::Real);
+  PutArchive(box, "sjis.lzh", RawArchive({RawMember{kSjisName, kSjisDirectory + '\xff', ToBytes("hyou"), "-lh0-", 'M'}}));
+  Environment japanese = {{"LC_ALL", locale}};
+
+  Outcome list = box.Run({"v", "sjis.lzh"}, japanese);
+  std::string shown = target.UnderWine() ? kSjisDirectory + "/" + kSjisName : "漢字/表.txt";
+  EXPECT_TRUE(HasLine(box, list.output, shown)) << list.output;
+  Outcome extract = box.Run({"x", "sjis.lzh", "out\\"}, japanese);
+  EXPECT_EQ(extract.status, 0);
+  // Wine turns code page 932 names into UTF-8 file names on the Linux side.
+  EXPECT_EQ(box.Read("out/漢字/表.txt"), "hyou") << extract.output;
+}
+
+std::string Contents(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+// The committed sample must stay what samples/make_sample makes of
+// samples/files: a stale or damaged sample shows up here.
+TEST(BundledSample, TestsCleanAndExtractsToTheFilesItWasMadeFrom) {
+  fs::path samples = fs::path(TAVO_SOURCE_DIR) / "samples";
+  Sandbox box(Library::Real);
+  box.File("sample.lzh", Contents(samples / "sample.lzh"));
+  EXPECT_TRUE(HasLine(box, box.Run({"t", "sample.lzh"}).output, "3 members tested, 0 skipped, 0 failed"));
+  box.Run({"x", "sample.lzh", "out/"});
+  int files = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(samples / "files")) {
+    if (!entry.is_regular_file()) continue;
+    ++files;
+    std::string relative = fs::relative(entry.path(), samples / "files").generic_string();
+    EXPECT_EQ(box.Read("out/" + relative), Contents(entry.path())) << relative;
+  }
+  EXPECT_EQ(files, 3);
+}
+
+struct SampleMember {
+  std::string archive, member, method;
+  uint64_t size;
+  uint16_t crc;
+};
+
+// MANIFEST.tsv: archive, member (bytes as \xNN), method, level, size, CRC-16.
+// Members whose names are plain ASCII files; the rest are covered above.
+std::vector<SampleMember> PlainSampleMembers(const fs::path& manifest) {
+  std::vector<SampleMember> members;
+  std::ifstream in(manifest);
+  std::string line;
+  std::getline(in, line);
+  while (std::getline(in, line)) {
+    std::istringstream fields(line);
+    std::string archive, member, method, level, size, crc;
+    std::getline(fields, archive, '\t');
+    std::getline(fields, member, '\t');
+    std::getline(fields, method, '\t');
+    std::getline(fields, level, '\t');
+    std::getline(fields, size, '\t');
+    std::getline(fields, crc, '\t');
+    if (method == "-lhd-" || member.find("\\x") != std::string::npos) continue;
+    members.push_back({archive, member, method, std::stoull(size), static_cast<uint16_t>(std::stoul(crc, nullptr, 16))});
+  }
+  return members;
+}
+
+// Windows cannot create a symbolic link member (it is skipped, not failed),
+// nor Shift_JIS names outside code page 932 (the archive holding them is
+// left out there).
+TEST(ForeignSamples, EveryArchiveTestsCleanAndExtractsWithItsCrc) {
+  fs::path folder = LZH_SAMPLES_DIR;
+  if (!fs::exists(folder / "MANIFEST.tsv")) GTEST_SKIP() << "no sample archives at " << folder;
+  Sandbox box(Library::Real);
+  Environment names;
+  if (!NameLocale().empty()) names.push_back({"LC_ALL", NameLocale()});
+  std::set<std::string> archives;
+  for (const auto& entry : fs::directory_iterator(folder))
+    if (entry.path().filename() != "MANIFEST.tsv" && entry.path().filename() != "README.md")
+      archives.insert(entry.path().filename().string());
+  if (target.UnderWine() && names.empty()) archives.erase("cp932_names.lzh");
+  ASSERT_FALSE(archives.empty());
+  for (const std::string& archive : archives) {
+    box.File(archive, Contents(folder / archive));
+    Outcome test = box.Run({"t", archive}, names);
+    EXPECT_EQ(test.status, 0);
+    std::vector<std::string> lines = Lines(box, test.output);
+    ASSERT_FALSE(lines.empty()) << archive;
+    EXPECT_NE(lines.back().find(" tested, 0 skipped, 0 failed"), std::string::npos) << archive << "\n" << test.output;
+    Outcome extract = box.Run({"x", archive, "out\\" + archive + "\\"}, names);
+    EXPECT_NE(extract.output.find(target.UnderWine() ? " skipped, 0 failed" : ", 0 skipped, 0 failed"), std::string::npos)
+        << archive << "\n" << extract.output;
+  }
+  for (const SampleMember& member : PlainSampleMembers(folder / "MANIFEST.tsv")) {
+    std::string data = box.Read("out/" + member.archive + "/" + member.member);
+    EXPECT_EQ(data.size(), member.size) << member.archive << " " << member.member;
+    EXPECT_EQ(lzh::Crc16(0, reinterpret_cast<const uint8_t*>(data.data()), data.size()), member.crc)
+        << member.archive << " " << member.member;
+  }
+}
+
+}  // namespace
+}  // namespace e2e

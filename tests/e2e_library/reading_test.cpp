@@ -1,0 +1,169 @@
+// The reading commands as a user runs them: tavo with the real library on
+// archives our writer made. Each test checks what reaches the terminal (in
+// the platform's line ends), what lands on disk, and that tavo exits 0
+// whatever the library answered.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "library_e2e.h"
+
+namespace e2e {
+namespace {
+
+using lzh::test::WriteArchive;
+
+class Reading : public ::testing::Test {
+ protected:
+  Reading() { PutArchive(box, "tree.lzh", WriteArchive(Tree())); }
+  Outcome Run(const std::vector<std::string>& arguments, const Environment& environment = {}) {
+    Outcome outcome = box.Run(arguments, environment);
+    EXPECT_EQ(outcome.status, 0) << outcome.output;
+    return outcome;
+  }
+  Sandbox box{Library::Real};
+};
+
+TEST_F(Reading, ListingShowsEveryMemberInLinesOfAtMost79Characters) {
+  Outcome list = Run({"l", "tree.lzh"});
+  std::vector<std::string> lines = Lines(box, list.output);
+  ASSERT_FALSE(lines.empty()) << list.output;
+  EXPECT_EQ(lines.front(), "Archive: tree.lzh");
+  for (const std::string& line : lines) EXPECT_LE(line.size(), 79u) << line;
+  for (const char* name : {"readme.txt", "manual.TXT", "notes.txt", "main.c", "old.c"})
+    EXPECT_NE(list.output.find(name), std::string::npos) << name << "\n" << list.output;
+  EXPECT_NE(list.output.find("-lh7-"), std::string::npos);
+  EXPECT_NE(lines.back().find("6 members"), std::string::npos) << lines.back();
+  // Under Wine the first line break must already be CR LF.
+  EXPECT_EQ(list.output.find('\n'), list.output.find(box.Eol()) + box.Eol().size() - 1);
+}
+
+TEST_F(Reading, VerboseListingShowsWholePaths) {
+  Outcome list = Run({"v", "tree.lzh"});
+  EXPECT_TRUE(HasLine(box, list.output, "docs/deep/notes.txt")) << list.output;
+  EXPECT_TRUE(HasLine(box, list.output, "src/main.c")) << list.output;
+}
+
+TEST_F(Reading, TestChecksEveryMemberAndWritesNothing) {
+  Outcome test = Run({"t", "tree.lzh"});
+  EXPECT_TRUE(HasLine(box, test.output, "ok       src/old.c")) << test.output;
+  EXPECT_TRUE(HasLine(box, test.output, "5 members tested, 0 skipped, 0 failed")) << test.output;
+  EXPECT_EQ(box.Read("docs/manual.TXT"), "");
+}
+
+// The base directory may end in either separator on either platform.
+TEST_F(Reading, ExtractionWithDirectoriesIntoEitherBaseDirectoryForm) {
+  for (const char* base : {"out\\", "out/"}) {
+    Outcome extract = Run({"x", "tree.lzh", base});
+    EXPECT_TRUE(HasLine(box, extract.output, "5 members extracted, 0 skipped, 0 failed")) << base << extract.output;
+    EXPECT_EQ(box.Read("out/docs/deep/notes.txt"), TreeText("notes.txt")) << base;
+    EXPECT_EQ(box.Read("out/src/main.c"), TreeText("main.c")) << base;
+    EXPECT_EQ(box.Read("out/readme.txt"), TreeText("readme.txt")) << base;
+    std::filesystem::remove_all(box.work() + "/out");
+  }
+}
+
+TEST_F(Reading, ExtractionWithoutDirectoriesUnlessAskedFor) {
+  Run({"e", "tree.lzh", "flat\\"});
+  EXPECT_EQ(box.Read("flat/notes.txt"), TreeText("notes.txt"));
+  EXPECT_EQ(box.Read("flat/old.c"), TreeText("old.c"));
+  EXPECT_FALSE(std::filesystem::exists(box.work() + "/flat/docs"));
+  Run({"e", "-x", "tree.lzh", "kept/", "notes.txt"});
+  EXPECT_EQ(box.Read("kept/docs/deep/notes.txt"), TreeText("notes.txt"));
+}
+
+TEST_F(Reading, ExtractionWithoutBaseDirectoryWritesIntoTheCurrentOne) {
+  Run({"x", "tree.lzh", "old.c"});
+  EXPECT_EQ(box.Read("src/old.c"), TreeText("old.c"));
+}
+
+TEST_F(Reading, PrintShowsTheMemberAsItsText) {
+  PutArchive(box, "p.lzh", WriteArchive({lzh::test::Member{{"a.txt"}, lzh::test::ToBytes("alpha\nbeta\n")}}));
+  EXPECT_EQ(Run({"p", "p.lzh", "a.txt"}).output, "alpha" + box.Eol() + "beta" + box.Eol());
+}
+
+TEST_F(Reading, MembersAreSelectedByBaseNameWildcardPathAndCase) {
+  Run({"x", "tree.lzh", "a/", "*.c", "MANUAL.txt"});
+  EXPECT_EQ(box.Read("a/src/main.c"), TreeText("main.c"));
+  EXPECT_EQ(box.Read("a/src/old.c"), TreeText("old.c"));
+  EXPECT_EQ(box.Read("a/docs/manual.TXT"), TreeText("manual.TXT"));
+  EXPECT_FALSE(std::filesystem::exists(box.work() + "/a/readme.txt"));
+
+  Outcome strict = Run({"x", "-p", "tree.lzh", "b/", "main.c"});
+  EXPECT_TRUE(HasLine(box, strict.output, "No member matches main.c")) << strict.output;
+  Run({"x", "-p", "tree.lzh", "b/", "src\\m*.c"});
+  EXPECT_EQ(box.Read("b/src/main.c"), TreeText("main.c"));
+
+  Outcome withCase = Run({"x", "-i", "tree.lzh", "c/", "MANUAL.txt"});
+  EXPECT_TRUE(HasLine(box, withCase.output, "No member matches MANUAL.txt")) << withCase.output;
+  EXPECT_EQ(box.Read("c/docs/manual.TXT"), "");
+}
+
+TEST_F(Reading, SwitchesFromLhaApplyToTheCommand) {
+  Run({"x", "tree.lzh", "flat/", "notes.txt"}, {{"LHA", "-x-"}});
+  EXPECT_EQ(box.Read("flat/notes.txt"), TreeText("notes.txt"));
+  Outcome refused = Run({"x", "tree.lzh", "none/"}, {{"LHA", "-q"}});
+  EXPECT_NE(refused.output.find("Command line not understood: unknown switch -q"), std::string::npos)
+      << refused.output;
+  EXPECT_FALSE(std::filesystem::exists(box.work() + "/none"));
+}
+
+TEST_F(Reading, BareArchiveIsListed) {
+  Outcome bare = Run({"tree.lzh"});
+  EXPECT_EQ(bare.output, Run({"l", "tree.lzh"}).output);
+}
+
+TEST_F(Reading, WildcardRouteRunsTheCommandOnEveryArchive) {
+  Bytes other = Text("other.txt", 500);
+  PutArchive(box, "second.lzh", WriteArchive({lzh::test::Member{{"other.txt"}, other}}));
+  Outcome test = Run({"t", "*.lzh"});
+  EXPECT_TRUE(HasLine(box, test.output, "5 members tested, 0 skipped, 0 failed")) << test.output;
+  EXPECT_TRUE(HasLine(box, test.output, "1 member tested, 0 skipped, 0 failed")) << test.output;
+  Run({"x", "*.lzh", "all\\"});
+  EXPECT_EQ(box.Read("all/other.txt"), std::string(other.begin(), other.end()));
+  EXPECT_EQ(box.Read("all/src/old.c"), TreeText("old.c"));
+}
+
+// tavo sizes the report at 800 bytes for a command without file arguments
+// and at 80 bytes a member for the bare-archive route: the first cuts a long
+// listing with a notice, the second holds it whole.
+TEST_F(Reading, ReportsAreCutAtTheBufferTavoChoosesAndSaySo) {
+  std::vector<lzh::test::Member> many;
+  for (int i = 0; i < 60; ++i)
+    many.push_back(lzh::test::Member{{"folder" + std::to_string(i % 4), "member-" + std::to_string(i) + ".txt"},
+                                     Text("member-" + std::to_string(i), 100 + i)});
+  PutArchive(box, "many.lzh", WriteArchive(many));
+  const std::string notice = "(report cut here: the buffer is too small for the rest)";
+
+  for (const char* command : {"l", "v", "t"}) {
+    Outcome cut = Run({command, "many.lzh"});
+    std::vector<std::string> lines = Lines(box, cut.output);
+    ASSERT_FALSE(lines.empty()) << command;
+    EXPECT_EQ(lines.back(), notice) << command;
+    size_t reportBytes = 0;
+    for (const std::string& line : lines) reportBytes += line.size() + 1;
+    EXPECT_LE(reportBytes, 800u) << command;  // the NUL takes the place of the last line end
+  }
+  Outcome whole = Run({"many.lzh"});
+  std::vector<std::string> lines = Lines(box, whole.output);
+  EXPECT_EQ(whole.output.find(notice), std::string::npos);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_NE(lines.back().find("60 members"), std::string::npos) << lines.back();
+
+  Outcome tested = Run({"t", "*.lzh"});
+  EXPECT_TRUE(HasLine(box, tested.output, "60 members tested, 0 skipped, 0 failed")) << tested.output;
+  Outcome printed = Run({"p", "tree.lzh", "manual.TXT"});
+  EXPECT_EQ(Lines(box, printed.output).back(), notice);
+}
+
+TEST_F(Reading, CommandsTheLibraryRefusesAreReportedAndExitZero) {
+  EXPECT_EQ(Run({"q", "tree.lzh"}).output, "Command line not understood: unknown command q" + box.Eol());
+  EXPECT_EQ(Run({"l", "missing.lzh"}).output, "Cannot list missing.lzh: no such file" + box.Eol());
+  box.File("notes.lzh", "just some text, not an archive\n");
+  EXPECT_EQ(Run({"t", "notes.lzh"}).output, "Cannot read notes.lzh: not an LZH archive" + box.Eol());
+}
+
+}  // namespace
+}  // namespace e2e

@@ -1,0 +1,76 @@
+// s: make a self-extracting program from an archive. The program is the
+// extractor built with this library, followed by the archive's members
+// copied byte for byte and an end byte; an archive that is itself a
+// self-extracting program gets the current extractor in place of its own.
+//
+// The program is named after the archive without its extension (with
+// ".exe" on Windows), in the base directory when one is given. It is
+// written through the same temporary-file transaction as an archive, and
+// a file of that name that is not a self-extracting archive already is
+// never overwritten: the name may well belong to something of the user's.
+#include <string>
+
+#include "archive_reading.h"
+#include "archive_rewrite.h"
+#include "names.h"
+#include "os/os.h"
+#include "sfx/stub.h"
+#include "writing_commands.h"
+
+namespace lzh::commands {
+namespace {
+
+std::string ProgramPath(const CommandLine& line) {
+  std::string directory, name;
+  SplitDirectoryAndName(line.archive, &directory, &name);
+  size_t dot = name.rfind('.');
+  std::string stem = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+#ifdef _WIN32
+  stem += ".exe";
+#else
+  if (stem == name) stem += ".run";
+#endif
+  return (line.base_directory.empty() ? directory : line.base_directory) + stem;
+}
+
+}  // namespace
+
+Result MakeSelfExtracting(const CommandLine& line, Report& report) {
+  const TextForm form = CurrentTextForm();
+  ArchiveContents archive;
+  Status status = ReadArchive(line.archive, &archive);
+  if (!status.ok()) {
+    report.Line("Cannot read " + DisplayName(line.archive, form) + ": " + status.message());
+    return Result::kNotArchive;
+  }
+  if (!archive.damage.ok()) {
+    report.Line(DisplayName(line.archive, form) + " is damaged (" + archive.damage.message() +
+                "); no self-extracting program is made from it.");
+    return Result::kDamaged;
+  }
+  std::string program = ProgramPath(line);
+  ArchiveRewrite rewrite(line, report);
+  Result result = rewrite.Begin(program, false);
+  if (result != Result::kOk) return result;
+  if (rewrite.exists() && !IsReadableArchive(program)) {
+    report.Line(rewrite.shown_name() + " exists and is no self-extracting archive; it is left as it is.");
+    return Result::kSkipped;
+  }
+  if (!rewrite.exists()) (void)rewrite.output().SetMode(0777 & ~os::ProcessUmask());
+  std::span<const uint8_t> stub = sfx::Stub();
+  status = rewrite.output().Write(stub.data(), stub.size());
+  ArchiveWriter writer(rewrite.output(), 2);  // only copies: no header is built
+  for (size_t i = 0; i < archive.members.size() && status.ok(); ++i) {
+    status = writer.CopyMember(*archive.reader, archive.members[i]);
+    rewrite.NoteMemberTime(archive.members[i]);
+  }
+  if (!status.ok()) return rewrite.Abandon(status);
+  archive.reader.reset();
+  result = rewrite.Commit(&writer);
+  if (result != Result::kOk) return result;
+  report.Line("Made the self-extracting program " + rewrite.shown_name() + " (" +
+              std::to_string(archive.members.size()) + " member" + (archive.members.size() == 1 ? "" : "s") + ").");
+  return Result::kOk;
+}
+
+}  // namespace lzh::commands

@@ -1,0 +1,18 @@
+// The commands that change archives: a, u, m and f (add files), d (delete
+// members) and s (make a self-extracting program). Each runs the whole
+// command, writes every problem as a report line and returns the worst
+// result it met. None of them changes an archive in place: see
+// ArchiveUpdate.
+#pragma once
+
+#include "command_line.h"
+#include "report.h"
+#include "result.h"
+
+namespace lzh::commands {
+
+Result AddFiles(const CommandLine& line, Report& report);
+Result DeleteMembers(const CommandLine& line, Report& report);
+Result MakeSelfExtracting(const CommandLine& line, Report& report);
+
+}  // namespace lzh::commands

@@ -1,0 +1,315 @@
+// a, u, f, m and d through the exported Unlha(): which files go in under
+// which switch, which members a change touches, and what must never
+// happen to an archive or a name (overwriting a document, adding the
+// archive to itself, storing a path that climbs out).
+#include "writing_fixture.h"
+
+namespace lzh::test {
+namespace {
+
+class Commands : public WritingTest {
+ protected:
+  void SetUp() override {
+    WritingTest::SetUp();
+    Make("src/a.txt", "alpha alpha alpha alpha", 1500000000);
+    Make("src/b.c", "int main() { return 0; }", 1500000000);
+    Make("src/sub/c.txt", "gamma", 1500000000);
+    Make("src/.hidden", "secret", 1500000000);
+  }
+  Outcome Run(const std::string& command, const std::string& arguments = "") {
+    return RunUnlha(command + " \"" + Archive() + "\" " + Base() + " " + arguments);
+  }
+  // The bytes of one member (header and data) as it lies in the archive.
+  static Bytes MemberBytes(const std::string& archive, const std::string& path) {
+    Bytes all = ReadFile(archive);
+    for (const MemberHeader& m : Members(archive))
+      if (m.PathString() == path)
+        return Bytes(all.begin() + static_cast<ptrdiff_t>(m.header_offset),
+                     all.begin() + static_cast<ptrdiff_t>(m.data_offset + m.packed_size));
+    return {};
+  }
+};
+
+using Names = std::vector<std::string>;
+
+TEST_F(Commands, AddWithoutNamesTakesTheBaseDirectoryButNotHiddenFiles) {
+  Outcome added = Run("a");
+  EXPECT_EQ(added.result, UNLHA_OK) << added.report;
+  EXPECT_EQ(Paths(Archive()), (Names{"a.txt", "b.c"}));
+  EXPECT_TRUE(Contains(added.report, "added    a.txt")) << added.report;
+}
+
+TEST_F(Commands, HiddenFilesComeInWithDashA) {
+  EXPECT_EQ(Run("a -a").result, UNLHA_OK);
+  EXPECT_EQ(Paths(Archive()), (Names{".hidden", "a.txt", "b.c"}));
+}
+
+TEST_F(Commands, RecursionMatchesThePatternInEveryDirectory) {
+  EXPECT_EQ(Run("a -r", "*.txt").result, UNLHA_OK);
+  EXPECT_EQ(Paths(Archive()), (Names{"a.txt", "sub/c.txt"}));
+}
+
+TEST_F(Commands, NamedDirectoryIsExpandedOnlyWithR2) {
+  Outcome plain = Run("a", "sub");
+  EXPECT_EQ(plain.result, UNLHA_SKIPPED);
+  EXPECT_TRUE(Contains(plain.report, "-r2")) << plain.report;
+  EXPECT_FALSE(fs::exists(Archive())) << "nothing to add must make no archive";
+  EXPECT_EQ(Run("a -r2", "sub").result, UNLHA_OK);
+  EXPECT_EQ(Paths(Archive()), (Names{"sub/c.txt"}));
+}
+
+TEST_F(Commands, DirectoryEntriesOnlyWithDashD) {
+  fs::create_directories(root_ / "src/empty");
+  EXPECT_EQ(Run("a -r -d").result, UNLHA_OK);
+  std::vector<MemberHeader> members = Members(Archive());
+  Names directories;
+  for (const MemberHeader& m : members)
+    if (m.is_directory) directories.push_back(m.PathString());
+  EXPECT_EQ(directories, (Names{"empty", "sub"}));
+}
+
+TEST_F(Commands, DashXMinusStoresBaseNamesOnly) {
+  EXPECT_EQ(Run("a -r -x-", "*.txt").result, UNLHA_OK);
+  EXPECT_EQ(Paths(Archive()), (Names{"a.txt", "c.txt"}));
+}
+
+TEST_F(Commands, StoredPathsNeverClimbOutOrStartAtTheRoot) {
+  Make("outside.txt", "outside");
+  std::string absolute = (root_ / "src/sub/c.txt").string();
+  Outcome added = Run("a", "../outside.txt ./sub/../sub/c.txt " + absolute);
+  EXPECT_EQ(added.result, UNLHA_OK) << added.report;
+  for (const std::string& path : Paths(Archive())) {
+    EXPECT_NE(path.front(), '/') << path;
+    EXPECT_EQ(path.find(".."), std::string::npos) << path;
+  }
+  EXPECT_TRUE(Contains(Paths(Archive())[0], "outside.txt"));
+}
+
+TEST_F(Commands, SeparatorsAreBackslashInLevel0And0xFFInLevel2) {
+  EXPECT_EQ(Run("a -r -h0", "c.txt").result, UNLHA_OK);
+  EXPECT_EQ(Members(Archive())[0].stored_name, "sub\\c.txt");
+  fs::remove(Archive());
+  EXPECT_EQ(Run("a -r -h2", "c.txt").result, UNLHA_OK);
+  MemberHeader member = Members(Archive())[0];
+  EXPECT_EQ(member.stored_directory, "sub\xFF");
+  EXPECT_EQ(member.stored_name, "c.txt");
+}
+
+TEST_F(Commands, ListFilesAndDoubleDashNameFilesThatLookLikeSwitches) {
+  Make("src/-z", std::string(100, 'z'));
+  WriteFile(root_ / "list", ToBytes("a.txt\r\nsub/c.txt\n"));
+  EXPECT_EQ(RunUnlha("a " + Archive() + " " + Base() + " @" + (root_ / "list").string()).result, UNLHA_OK);
+  EXPECT_EQ(Paths(Archive()), (Names{"a.txt", "sub/c.txt"}));
+  EXPECT_EQ(RunUnlha("a " + Archive() + " " + Base() + " -- -z").result, UNLHA_OK);
+  EXPECT_EQ(Members(Archive()).back().PathString(), "-z");
+  EXPECT_NE(Members(Archive()).back().method, Method::kLh0) << "-z after -- must not switch off compression";
+}
+
+TEST_F(Commands, AddReplacesAMemberInPlaceAndCopiesTheOthersByteForByte) {
+  ASSERT_EQ(Run("a", "a.txt b.c").result, UNLHA_OK);
+  Bytes untouched = MemberBytes(Archive(), "b.c");
+  Make("src/a.txt", "a new alpha", 1400000000);  // older, yet a replaces it
+  Outcome replaced = Run("a", "a.txt");
+  EXPECT_EQ(replaced.result, UNLHA_OK);
+  EXPECT_TRUE(Contains(replaced.report, "replaced a.txt")) << replaced.report;
+  EXPECT_EQ(Paths(Archive()), (Names{"a.txt", "b.c"}));
+  EXPECT_EQ(MemberBytes(Archive(), "b.c"), untouched);
+  EXPECT_EQ(Members(Archive())[0].original_size, 11u);
+}
+
+TEST_F(Commands, UpdateReplacesOnlyOlderMembersUnlessDashC) {
+  ASSERT_EQ(Run("a", "a.txt b.c").result, UNLHA_OK);
+  Bytes archived = ReadFile(Archive());
+  Make("src/a.txt", "older alpha", 1400000000);
+  Outcome kept = Run("u", "a.txt");
+  EXPECT_EQ(kept.result, UNLHA_OK);
+  EXPECT_TRUE(Contains(kept.report, "up to date")) << kept.report;
+  EXPECT_EQ(ReadFile(Archive()), archived) << "an update with nothing newer must not rewrite";
+  Make("src/b.c", "newer b", 1600000000);
+  Make("src/new.txt", "brand new");
+  EXPECT_EQ(Run("u").result, UNLHA_OK);
+  std::vector<MemberHeader> members = Members(Archive());
+  ASSERT_EQ(members.size(), 3u);
+  EXPECT_EQ(members[0].original_size, std::string("alpha alpha alpha alpha").size());
+  EXPECT_EQ(members[1].original_size, 7u);
+  EXPECT_EQ(members[2].PathString(), "new.txt");
+  EXPECT_EQ(Run("u -c", "a.txt").result, UNLHA_OK);
+  EXPECT_EQ(Members(Archive())[0].original_size, 11u);
+}
+
+TEST_F(Commands, FreshenReplacesExistingMembersAndAddsNothing) {
+  ASSERT_EQ(Run("a", "a.txt").result, UNLHA_OK);
+  Make("src/a.txt", "fresh", 1600000000);
+  EXPECT_EQ(Run("f").result, UNLHA_OK);
+  EXPECT_EQ(Paths(Archive()), (Names{"a.txt"}));
+  EXPECT_EQ(Members(Archive())[0].original_size, 5u);
+  EXPECT_EQ(RunUnlha("f " + Archive("missing.lzh") + " " + Base()).result, UNLHA_NOT_ARCHIVE);
+  EXPECT_FALSE(fs::exists(Archive("missing.lzh")));
+}
+
+TEST_F(Commands, DeleteMatchesBaseNamesUnlessDashPAndFoldsCaseUnlessDashI) {
+  ASSERT_EQ(Run("a -r").result, UNLHA_OK);
+  EXPECT_EQ(RunUnlha("d " + Archive() + " C.TXT").result, UNLHA_OK);
+  EXPECT_EQ(Paths(Archive()), (Names{"a.txt", "b.c"}));
+  Outcome strict = RunUnlha("d -p " + Archive() + " b");
+  EXPECT_EQ(strict.result, UNLHA_SKIPPED);
+  Outcome cased = RunUnlha("d -i " + Archive() + " A.TXT");
+  EXPECT_EQ(cased.result, UNLHA_SKIPPED);
+  EXPECT_TRUE(Contains(cased.report, "No member matches A.TXT")) << cased.report;
+  EXPECT_EQ(RunUnlha("d " + Archive() + " *.c").result, UNLHA_OK);
+  EXPECT_EQ(Paths(Archive()), (Names{"a.txt"}));
+}
+
+TEST_F(Commands, DeleteWithoutNamesDeletesNothing) {
+  ASSERT_EQ(Run("a").result, UNLHA_OK);
+  Bytes before = ReadFile(Archive());
+  EXPECT_EQ(RunUnlha("d " + Archive()).result, UNLHA_BAD_COMMAND);
+  EXPECT_EQ(ReadFile(Archive()), before);
+}
+
+TEST_F(Commands, TheArchiveIsNeverAddedToItself) {
+  fs::path archive = root_ / "src/self.lzh";
+  ASSERT_EQ(RunUnlha("a " + archive.string() + " " + Base() + " a.txt").result, UNLHA_OK);
+  Outcome again = RunUnlha("a -a " + archive.string() + " " + Base());
+  EXPECT_EQ(again.result, UNLHA_OK) << again.report;
+  EXPECT_TRUE(Contains(again.report, "skipped  " + archive.string() + ": the archive itself")) << again.report;
+  for (const std::string& path : Paths(archive.string())) EXPECT_EQ(path.find("self.lzh"), std::string::npos) << path;
+  EXPECT_TRUE(Leftovers(root_ / "src").empty());
+}
+
+TEST_F(Commands, AFileThatIsNoArchiveIsNeverOverwritten) {
+  Bytes document = ToBytes("my thesis, chapter one");
+  WriteFile(root_ / "thesis.txt", document);
+  Outcome refused = RunUnlha("a " + Archive("thesis.txt") + " " + Base() + " a.txt");
+  EXPECT_EQ(refused.result, UNLHA_NOT_ARCHIVE);
+  EXPECT_TRUE(Contains(refused.report, "not an LZH archive")) << refused.report;
+  EXPECT_EQ(ReadFile(root_ / "thesis.txt"), document);
+  EXPECT_EQ(RunUnlha("d " + Archive("thesis.txt") + " a.txt").result, UNLHA_NOT_ARCHIVE);
+  EXPECT_EQ(ReadFile(root_ / "thesis.txt"), document);
+}
+
+TEST_F(Commands, ADamagedArchiveIsNotRewritten) {
+  ASSERT_EQ(Run("a", "a.txt b.c").result, UNLHA_OK);
+  Bytes archive = ReadFile(Archive());
+  MemberHeader second = Members(Archive())[1];
+  archive[second.header_offset + 2] = 'X';  // the second header no longer reads
+  WriteFile(Archive(), archive);
+  Outcome refused = Run("d", "a.txt");
+  EXPECT_EQ(refused.result, UNLHA_DAMAGED);
+  EXPECT_EQ(ReadFile(Archive()), archive);
+  EXPECT_EQ(Run("a", "sub/c.txt").result, UNLHA_DAMAGED);
+  EXPECT_EQ(ReadFile(Archive()), archive);
+}
+
+TEST_F(Commands, DashTGivesTheArchiveItsNewestMembersTime) {
+  Make("src/a.txt", "a", 1300000000);
+  Make("src/b.c", "b", 1400000000);
+  ASSERT_EQ(Run("a -t", "a.txt b.c").result, UNLHA_OK);
+  EXPECT_EQ(fs::last_write_time(Archive()).time_since_epoch(),
+            fs::last_write_time(root_ / "src/b.c").time_since_epoch());
+  ASSERT_EQ(Run("d -t", "b.c").result, UNLHA_OK);
+  struct stat st;
+  stat(Archive().c_str(), &st);
+  EXPECT_EQ(st.st_mtime, 1300000000);
+}
+
+TEST_F(Commands, WorkDirectoryHoldsTheTemporaryFileAndIsLeftClean) {
+  fs::create_directories(root_ / "work");
+  ASSERT_EQ(Run("a -w" + (root_ / "work").string(), "a.txt").result, UNLHA_OK);
+  EXPECT_EQ(Paths(Archive()), (Names{"a.txt"}));
+  EXPECT_TRUE(Leftovers(root_ / "work").empty());
+  EXPECT_TRUE(Leftovers(root_).empty());
+  // Another file system, where the finished file cannot simply be renamed.
+  if (fs::is_directory("/dev/shm")) {
+    fs::path shm = fs::path("/dev/shm") / ("unlha32_work_" + std::to_string(getpid()));
+    fs::create_directories(shm);
+    Outcome added = Run("a -w " + shm.string(), "b.c");
+    EXPECT_EQ(added.result, UNLHA_OK) << added.report;
+    EXPECT_EQ(Paths(Archive()), (Names{"a.txt", "b.c"}));
+    EXPECT_TRUE(Leftovers(shm).empty());
+    EXPECT_TRUE(Leftovers(root_).empty());
+    fs::remove_all(shm);
+  }
+}
+
+TEST_F(Commands, MoveDeletesTheStoredFilesOnlyAfterTheArchiveIsInPlace) {
+  Outcome moved = Run("m", "a.txt b.c");
+  EXPECT_EQ(moved.result, UNLHA_OK) << moved.report;
+  EXPECT_FALSE(fs::exists(root_ / "src/a.txt"));
+  EXPECT_FALSE(fs::exists(root_ / "src/b.c"));
+  EXPECT_TRUE(fs::exists(root_ / "src/sub/c.txt"));
+  EXPECT_EQ(RunUnlha("x " + Archive() + " " + Out()).result, UNLHA_OK);
+  EXPECT_EQ(ReadFile(root_ / "out/a.txt"), ToBytes("alpha alpha alpha alpha"));
+}
+
+TEST_F(Commands, MoveKeepsAFileThatIsNotNewerThanItsMember) {
+  ASSERT_EQ(Run("a", "a.txt").result, UNLHA_OK);
+  EXPECT_EQ(Run("m", "a.txt").result, UNLHA_OK);
+  EXPECT_TRUE(fs::exists(root_ / "src/a.txt")) << "a file that was not stored must not be deleted";
+}
+
+TEST_F(Commands, NameTooLongForLevel0IsRefusedAndTheRestIsArchived) {
+  std::string long_name(240, 'n');
+  Make("src/" + long_name, "long");
+  Outcome added = Run("a -h0", "a.txt " + long_name);
+  EXPECT_NE(added.result, UNLHA_OK);
+  EXPECT_TRUE(Contains(added.report, "name too long for a level-0 header")) << added.report;
+  EXPECT_EQ(Paths(Archive()), (Names{"a.txt"}));
+  EXPECT_EQ(Run("a -h2", long_name).result, UNLHA_OK);
+}
+
+TEST_F(Commands, FourGibibyteFileIsRefusedByLevels0And1) {
+  fs::path big = root_ / "src/big.bin";
+  {
+    std::ofstream out(big, std::ios::binary);
+  }
+  if (truncate(big.c_str(), (off_t{1} << 32) + 1) != 0) GTEST_SKIP() << "no sparse 4 GiB file here";
+  for (const char* level : {"-h0", "-h1"}) {
+    Outcome refused = Run(std::string("a ") + level, "a.txt big.bin");
+    EXPECT_NE(refused.result, UNLHA_OK) << level;
+    EXPECT_TRUE(Contains(refused.report, "4 GiB or more needs header level 2")) << refused.report;
+    EXPECT_EQ(Paths(Archive()), (Names{"a.txt"}));
+  }
+}
+
+TEST_F(Commands, Level2CarriesUnixMetadataAndTheCodePageOfNonAsciiNames) {
+  Make("src/caf\xC3\xA9.txt", "utf-8 name", 1500000000, 0640);
+  ASSERT_EQ(Run("a", "a.txt caf\xC3\xA9.txt").result, UNLHA_OK);
+  std::vector<MemberHeader> members = Members(Archive());
+  ASSERT_EQ(members.size(), 2u);
+  EXPECT_FALSE(members[0].has_code_page) << "plain ASCII names need no code page";
+  EXPECT_TRUE(members[1].has_code_page);
+  EXPECT_EQ(members[1].code_page, 65001u);
+  EXPECT_EQ(members[1].os_id, 'U');
+  EXPECT_EQ(members[1].mtime, 1500000000);
+  EXPECT_TRUE(members[1].has_unix_mode);
+  EXPECT_EQ(members[1].unix_mode, 0100640);
+  EXPECT_TRUE(members[1].has_unix_ids);
+  EXPECT_EQ(members[1].uid, getuid());
+  EXPECT_EQ(members[1].gid, getgid());
+  if (getuid() == 0) EXPECT_EQ(members[1].user, "root");
+}
+
+TEST_F(Commands, MethodAndLevelSwitchesChooseWhatIsWritten) {
+  Make("src/text.txt", std::string(5000, 'x') + "some text that repeats, some text that repeats");
+  struct Case {
+    const char* switches;
+    Method method;
+    int level;
+  };
+  for (const Case& c : {Case{"", Method::kLh5, 2}, Case{"-o5 -h1", Method::kLh5, 1}, Case{"-o6 -h0", Method::kLh6, 0},
+                        Case{"-o7", Method::kLh7, 2}, Case{"-o", Method::kLh1, 0}, Case{"-z", Method::kLh0, 2}}) {
+    SCOPED_TRACE(c.switches);
+    fs::remove(Archive());
+    ASSERT_EQ(Run(std::string("a ") + c.switches, "text.txt").result, UNLHA_OK);
+    MemberHeader member = Members(Archive())[0];
+    EXPECT_EQ(member.method, c.method);
+    EXPECT_EQ(member.level, c.level);
+    fs::remove_all(root_ / "out");
+    EXPECT_EQ(RunUnlha("x " + Archive() + " " + Out()).result, UNLHA_OK);
+    EXPECT_EQ(ReadFile(root_ / "out/text.txt"), ReadFile(root_ / "src/text.txt"));
+  }
+}
+
+}  // namespace
+}  // namespace lzh::test

@@ -1,0 +1,178 @@
+// Faults injected into archive changes, each in a child process so that
+// it can carry a file-size limit, run as another user, or be killed: the
+// original archive must stay byte-identical, no temporary file may stay
+// behind, no source may be deleted by a failed m, and a file that cannot
+// be read must cost only itself.
+#include "writing_fixture.h"
+
+#include <pwd.h>
+
+namespace lzh::test {
+namespace {
+
+class Faults : public WritingTest {
+ protected:
+  void SetUp() override {
+    WritingTest::SetUp();
+    Make("src/a.txt", "alpha");
+    Make("src/b.txt", "bravo");
+    ASSERT_EQ(RunUnlha("a " + Archive() + " " + Base() + " a.txt b.txt").result, UNLHA_OK);
+    original_ = ReadFile(Archive());
+    WriteFile(root_ / "src/big.bin", Noise(400000));
+  }
+  void ExpectArchiveUntouched() {
+    EXPECT_EQ(ReadFile(Archive()), original_);
+    EXPECT_TRUE(Leftovers(root_).empty());
+  }
+  Bytes original_;
+};
+
+TEST_F(Faults, FileSizeLimitDuringAddLeavesTheArchiveIntact) {
+  int result = RunWithFileSizeLimit("a " + Archive() + " " + Base() + " big.bin", 100000);
+  EXPECT_EQ(result, UNLHA_IO_ERROR);
+  ExpectArchiveUntouched();
+}
+
+TEST_F(Faults, FileSizeLimitDuringDeleteLeavesTheArchiveIntact) {
+  // An archive larger than the limit: its rewrite cannot be completed.
+  ASSERT_EQ(RunUnlha("a -z " + Archive() + " " + Base() + " big.bin").result, UNLHA_OK);
+  original_ = ReadFile(Archive());
+  int result = RunWithFileSizeLimit("d " + Archive() + " a.txt", 200000);
+  EXPECT_EQ(result, UNLHA_IO_ERROR);
+  ExpectArchiveUntouched();
+}
+
+TEST_F(Faults, MoveThatFailsDeletesNoSource) {
+  Make("src/c.txt", "charlie");
+  int result = RunWithFileSizeLimit("m " + Archive() + " " + Base() + " c.txt big.bin", 100000);
+  EXPECT_EQ(result, UNLHA_IO_ERROR);
+  ExpectArchiveUntouched();
+  EXPECT_TRUE(fs::exists(root_ / "src/c.txt"));
+  EXPECT_TRUE(fs::exists(root_ / "src/big.bin"));
+}
+
+TEST_F(Faults, UnreadableSourceIsSkippedAndTheRestArchived) {
+  Make("src/closed.txt", "closed", 1500000000, 0000);
+  Make("src/open.txt", "open");
+  // Root reads any file: run the command as an ordinary user then.
+  struct passwd* nobody = getpwnam("nobody");
+  if (getuid() == 0 && nobody == nullptr) GTEST_SKIP() << "no unprivileged user to run as";
+  if (getuid() == 0) {
+    chown(root_.c_str(), nobody->pw_uid, nobody->pw_gid);
+    for (const auto& entry : fs::recursive_directory_iterator(root_))
+      lchown(entry.path().c_str(), nobody->pw_uid, nobody->pw_gid);
+  }
+  std::string line = "m " + Archive() + " " + Base() + " closed.txt open.txt";
+  int result = InChild([&] {
+    if (getuid() == 0 && (setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0)) return 99;
+    char report[4096];
+    int code = Unlha(nullptr, line.c_str(), report, sizeof report);
+    WriteFile(root_ / "report", ToBytes(report));
+    return code;
+  });
+  Bytes report = ReadFile(root_ / "report");
+  std::string text(report.begin(), report.end());
+  EXPECT_EQ(result, UNLHA_IO_ERROR) << text;
+  EXPECT_TRUE(Contains(text, "skipped  " + Base() + "closed.txt: permission denied")) << text;
+  EXPECT_EQ(Paths(Archive()), (std::vector<std::string>{"a.txt", "b.txt", "open.txt"}));
+  EXPECT_TRUE(fs::exists(root_ / "src/closed.txt")) << "m must not delete what it could not store";
+  EXPECT_FALSE(fs::exists(root_ / "src/open.txt"));
+}
+
+TEST_F(Faults, SourceThatVanishesIsSkippedAndTheRestArchived) {
+  WriteFile(root_ / "src/a-first.bin", Noise(30000000));
+  Make("src/z-last.txt", "last");
+  std::string line = "a " + Archive() + " " + Base() + " a-first.bin z-last.txt";
+  pid_t child = fork();
+  if (child == 0) {
+    char report[4096];
+    int code = Unlha(nullptr, line.c_str(), report, sizeof report);
+    WriteFile(root_ / "report", ToBytes(report));
+    _exit(code);
+  }
+  ASSERT_TRUE(WaitForTemporary(root_, 300000));
+  fs::remove(root_ / "src/z-last.txt");
+  int status = 0;
+  waitpid(child, &status, 0);
+  Bytes report = ReadFile(root_ / "report");
+  std::string text(report.begin(), report.end());
+  EXPECT_EQ(WEXITSTATUS(status), UNLHA_IO_ERROR) << text;
+  EXPECT_TRUE(Contains(text, "z-last.txt: no such file or directory")) << text;
+  EXPECT_EQ(Paths(Archive()), (std::vector<std::string>{"a.txt", "b.txt", "a-first.bin"}));
+}
+
+TEST_F(Faults, MoveKeepsAFileThatChangesWhileBeingRead) {
+  WriteFile(root_ / "src/growing.bin", Noise(30000000));
+  std::string line = "m " + Archive() + " " + Base() + " growing.bin";
+  pid_t child = fork();
+  if (child == 0) _exit(Unlha(nullptr, line.c_str(), nullptr, 0));
+  ASSERT_TRUE(WaitForTemporary(root_, 300000));
+  {
+    std::ofstream more(root_ / "src/growing.bin", std::ios::app | std::ios::binary);
+    more << "appended while being read";
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_NE(WEXITSTATUS(status), UNLHA_OK);
+  EXPECT_TRUE(fs::exists(root_ / "src/growing.bin"));
+}
+
+TEST_F(Faults, InterruptedWriteLeavesTheArchiveAndNoTemporary) {
+  WriteFile(root_ / "src/huge.bin", Noise(30000000));
+  std::string line = "a " + Archive() + " " + Base() + " huge.bin";
+  pid_t child = fork();
+  if (child == 0) _exit(Unlha(nullptr, line.c_str(), nullptr, 0));
+  ASSERT_TRUE(WaitForTemporary(root_, 300000));
+  kill(child, SIGTERM);
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFSIGNALED(status));
+  ExpectArchiveUntouched();
+}
+
+TEST_F(Faults, TemporaryOfAKilledWriterIsRemovedByTheNextRun) {
+  WriteFile(root_ / "src/huge.bin", Noise(30000000));
+  std::string line = "a " + Archive() + " " + Base() + " huge.bin";
+  pid_t child = fork();
+  if (child == 0) _exit(Unlha(nullptr, line.c_str(), nullptr, 0));
+  ASSERT_TRUE(WaitForTemporary(root_, 300000));
+  kill(child, SIGKILL);  // no handler runs: the temporary file stays
+  waitpid(child, nullptr, 0);
+  EXPECT_EQ(ReadFile(Archive()), original_);
+  EXPECT_FALSE(Leftovers(root_).empty());
+  Outcome next = RunUnlha("d " + Archive() + " b.txt");
+  EXPECT_EQ(next.result, UNLHA_OK);
+  EXPECT_TRUE(Contains(next.report, "interrupted run")) << next.report;
+  EXPECT_TRUE(Leftovers(root_).empty());
+}
+
+TEST_F(Faults, ConcurrentWritersBothLand) {
+  std::vector<std::string> names;
+  for (int i = 0; i < 6; ++i) {
+    names.push_back("f" + std::to_string(i) + ".bin");
+    WriteFile(root_ / "src" / names.back(), Noise(3000000, static_cast<uint32_t>(i + 7)));
+  }
+  std::vector<pid_t> children;
+  for (const std::string& name : names) {
+    std::string line = "a " + Archive() + " " + Base() + " " + name;
+    pid_t child = fork();
+    if (child == 0) _exit(Unlha(nullptr, line.c_str(), nullptr, 0));
+    children.push_back(child);
+  }
+  for (pid_t child : children) {
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_EQ(WEXITSTATUS(status), UNLHA_OK);
+  }
+  std::vector<std::string> paths = Paths(Archive());
+  std::sort(paths.begin(), paths.end());
+  std::vector<std::string> expected = names;
+  expected.push_back("a.txt");
+  expected.push_back("b.txt");
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(paths, expected) << "every writer's update must survive";
+  EXPECT_TRUE(Leftovers(root_).empty());
+}
+
+}  // namespace
+}  // namespace lzh::test
