@@ -20,9 +20,10 @@ using namespace lzh::commands;
 // @list arguments are read relative to the current directory: run in an
 // empty private one so that relative names find nothing of ours.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  char directory[] = "/tmp/unlha32-fuzz-cmdline-XXXXXX";
-  if (mkdtemp(directory) && chdir(directory) == 0) return 0;
-  std::abort();
+  static char directory[] = "/tmp/unlha32-fuzz-cmdline-XXXXXX";
+  if (!mkdtemp(directory) || chdir(directory) != 0) std::abort();
+  std::atexit([] { rmdir(directory); });
+  return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
