@@ -171,6 +171,20 @@ TEST_F(Writing, DeleteOnTheWildcardRouteChangesEveryArchive) {
   EXPECT_TRUE(Leftovers().empty());
 }
 
+// Read-only is no write bit on Linux and the read-only attribute, as Wine
+// shows such a file, on Windows.
+TEST_F(Writing, AReadOnlyArchiveIsRefusedAndLeftAsItIs) {
+  Put("a.txt", "alpha");
+  Run({"a", "arc.lzh", "a.txt"});
+  chmod(Path("arc.lzh").c_str(), 0444);
+  const std::string before = box.Read("arc.lzh");
+  Put("b.txt", "beta");
+  Outcome refused = Run({"a", "arc.lzh", "b.txt"});
+  EXPECT_TRUE(HasLine(box, refused.output, "arc.lzh is read-only; it is left as it is.")) << refused.output;
+  EXPECT_EQ(box.Read("arc.lzh"), before);
+  EXPECT_TRUE(Leftovers().empty());
+}
+
 // Level 0 and 1 store the directory with the DOS separator; every level
 // must still come back with the subdirectory on either platform.
 TEST_F(Writing, HeaderLevelAndMethodSwitchesChooseWhatIsWritten) {
