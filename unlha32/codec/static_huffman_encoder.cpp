@@ -1,8 +1,9 @@
 // Encoder for lh5, lh6 and lh7: the LZ parse goes into blocks of symbols;
 // each block gets Huffman tables built from its own counts and is written
-// as: symbol count, NT table, NC table, NP table, symbols. The parse is the
-// parser's cheapest path, priced by the code lengths the previous stretch
-// of the path would get (PathCosts).
+// as: symbol count, NT table, NC table, NP table, symbols. The lh6 and lh7
+// parse is the parser's cheapest path, priced by the code lengths the
+// previous stretch of the path would get (PathCosts); lh5 uses lazy matching
+// to stay fast.
 //
 // Readers differ in what they accept, so the writer keeps to the strict
 // form: code lengths of at most 16 bits, a table with one symbol in use in
@@ -42,7 +43,7 @@ static_assert(kBlockSymbols + kHoldBack <= kMaxBlockSymbols);
 MatchFinderConfig ConfigFor(Method method) {
   switch (method) {
     case Method::kLh5:
-      return {8192, kMinMatch, kMaxMatch, 10, 16, 32, 32, 4096, 15};
+      return {8192, kMinMatch, kMaxMatch, 48, 16, 32, 128, 4096, 15};
     case Method::kLh6:
       return {32768, kMinMatch, kMaxMatch, 32, 32, 128, 64, 4096, 16};
     default:
@@ -386,8 +387,15 @@ Status EncodeStaticHuffman(Method method, ByteSource& in, ByteSink& out, uint64_
                            EncodeResult* result) {
   LzParser parser(in, ConfigFor(method));
   auto blocks = std::make_unique<BlockWriter>(out, ParamsOf(method), give_up_at);
-  PathCosts costs(ParamsOf(method).np);
-  LZH_TRY(parser.RunOptimal(costs, *blocks));
+  // lh5 must keep pace with gzip -6: the cheapest-path parse pays off only
+  // with longer chains than that allows, and with short ones it packs worse
+  // than lazy matching.
+  if (method == Method::kLh5) {
+    LZH_TRY(parser.Run(*blocks));
+  } else {
+    PathCosts costs(ParamsOf(method).np);
+    LZH_TRY(parser.RunOptimal(costs, *blocks));
+  }
   bool only_one_symbol_blocks = false;
   uint8_t last_bytes[3];
   parser.CopyLastBytes(last_bytes);
