@@ -1,7 +1,7 @@
 # The Windows build (tavo.exe, unlha32.dll and the test double as another
 # unlha32.dll) made with the MinGW-w64 i686 cross compiler as a separate
-# CMake tree inside this build, and its end-to-end tests (with the double
-# and with the real library) run under Wine in a private 32-bit prefix. When
+# CMake tree inside this build, and its end-to-end tests (with the double,
+# and with the real library reading and writing) run under Wine in a private 32-bit prefix. When
 # the cross compiler or Wine is missing, the Wine tests are registered as
 # skipped with a note, so ctest's summary says so.
 include(ExternalProject)
@@ -14,7 +14,7 @@ if(NOT TAVO_MINGW_CXX OR NOT TAVO_WINE OR NOT TAVO_WINEBOOT)
   if(NOT TAVO_BUILD_TESTS)
     return()
   endif()
-  foreach(skipped e2e.wine e2e.library.wine)
+  foreach(skipped e2e.wine e2e.library.wine e2e.writing.wine)
     add_test(NAME ${skipped} COMMAND sh -c "echo 'NOTE: no MinGW-w64 i686 compiler or Wine: Windows tests skipped'; exit 77")
     set_tests_properties(${skipped} PROPERTIES SKIP_RETURN_CODE 77)
   endforeach()
@@ -60,4 +60,11 @@ add_test(NAME e2e.library.wine COMMAND tavo_e2e_library_tests
   --library=${TAVO_WINDOWS_DIR}/bin/unlha32.dll
   --wine=${TAVO_WINE})
 set_tests_properties(e2e.library.wine PROPERTIES
+  ENVIRONMENT "${TAVO_WINE_ENVIRONMENT}" FIXTURES_REQUIRED wine TIMEOUT 900 RESOURCE_LOCK wineprefix)
+
+add_test(NAME e2e.writing.wine COMMAND tavo_e2e_writing_tests
+  --tavo=${TAVO_WINDOWS_DIR}/bin/tavo.exe
+  --library=${TAVO_WINDOWS_DIR}/bin/unlha32.dll
+  --wine=${TAVO_WINE})
+set_tests_properties(e2e.writing.wine PROPERTIES
   ENVIRONMENT "${TAVO_WINE_ENVIRONMENT}" FIXTURES_REQUIRED wine TIMEOUT 900 RESOURCE_LOCK wineprefix)

@@ -43,7 +43,12 @@ Sandbox::Sandbox(Library library) {
 }
 
 Outcome Sandbox::Run(const std::vector<std::string>& arguments, const Environment& environment) const {
-  std::string program = (tree_.root() / "bin" / fs::path(target.tavo).filename()).string();
+  return RunProgram((tree_.root() / "bin" / fs::path(target.tavo).filename()).string(), arguments, work(),
+                    environment);
+}
+
+Outcome Sandbox::RunProgram(const std::string& program, const std::vector<std::string>& arguments,
+                            const std::string& directory, const Environment& environment) const {
   std::vector<std::string> command;
   if (target.UnderWine()) command.push_back(target.wine);
   command.push_back(program);
@@ -66,7 +71,6 @@ Outcome Sandbox::Run(const std::vector<std::string>& arguments, const Environmen
 
   int pipeEnds[2];
   if (pipe(pipeEnds) != 0) throw std::runtime_error("pipe failed");
-  std::string workDirectory = work();
   pid_t child = fork();
   if (child == 0) {
     dup2(pipeEnds[1], STDOUT_FILENO);
@@ -75,7 +79,7 @@ Outcome Sandbox::Run(const std::vector<std::string>& arguments, const Environmen
     dup2(devNull, STDERR_FILENO);
     close(pipeEnds[0]);
     close(pipeEnds[1]);
-    if (chdir(workDirectory.c_str()) != 0) _exit(126);
+    if (chdir(directory.c_str()) != 0) _exit(126);
     execve(argv[0], argv.data(), envp.data());
     _exit(127);
   }

@@ -35,6 +35,10 @@ class Sandbox {
  public:
   explicit Sandbox(Library library = Library::Full);
   Outcome Run(const std::vector<std::string>& arguments, const Environment& environment = {}) const;
+  // Runs another program of this platform (under Wine for the Windows
+  // build) in `directory`, in the environment tavo gets.
+  Outcome RunProgram(const std::string& program, const std::vector<std::string>& arguments,
+                     const std::string& directory, const Environment& environment = {}) const;
   // The double's call log, one call a line.
   std::vector<std::string> Calls() const;
   // An archive as the double sees it, with its member count, in work/.

@@ -1,8 +1,13 @@
 // LzParser: the LZ77 half of every encoder. It pulls the member's bytes
 // from the source in large blocks, finds matches with hash chains over
 // 3-byte prefixes, and hands the parse to a consumer one literal or match at
-// a time, choosing between a match and a literal followed by a longer match
-// one byte later (lazy matching).
+// a time. Two parses are offered:
+// - Run: a match or a literal followed by a longer match one byte later
+//   (lazy matching), for lh1, whose adaptive codes have no stable costs;
+// - RunOptimal: every match of every position of a chunk is collected, and
+//   the cheapest path through the chunk is chosen by costs the consumer
+//   derives from the codes of the previous path (a shortest-path parse,
+//   repeated once with the costs of its own first result).
 //
 // It is a template over the consumer so that the per-token calls inline
 // into the loop. One flat buffer holds `window` bytes of history and a
@@ -11,6 +16,11 @@
 // entries are harmless: a candidate is used only when its distance lies in
 // the window and the bytes really match. Distances never exceed the bytes
 // already read, so no match refers to anything before the member's start.
+//
+// The buffers (about 3 MiB) belong to the thread and serve every member it
+// encodes: allocating and zeroing them per member cost more than packing a
+// small member. A new member starts its stream offsets a window past the
+// previous member's end, so the tables' old entries lie out of reach.
 #pragma once
 
 #include <algorithm>
@@ -26,7 +36,7 @@
 namespace lzh {
 
 struct MatchFinderConfig {
-  unsigned window;       // longest distance
+  unsigned window;       // longest distance (a power of two, at most kMaxWindow)
   unsigned min_match;
   unsigned max_match;
   unsigned max_chain;    // candidates tried per position
@@ -34,39 +44,43 @@ struct MatchFinderConfig {
   unsigned lazy_match;   // a pending match this long is taken without looking further
   unsigned nice_match;   // a match this long ends the search
   unsigned far_shortest; // shortest matches farther than this cost more than literals
-  unsigned hash_bits;
+  unsigned hash_bits;    // at most kMaxHashBits
 };
 
 class LzParser {
  public:
-  LzParser(ByteSource& source, const MatchFinderConfig& config)
-      : source_(source),
-        config_(config),
-        capacity_(config.window + kInputRun),
-        buffer_(new uint8_t[capacity_ + kSlack]()),
-        head_(new uint32_t[size_t{1} << config.hash_bits]()),
-        chain_(new uint32_t[config.window]()) {}
+  static constexpr unsigned kMaxWindow = 65536;
+  static constexpr unsigned kMaxHashBits = 16;
 
-  // Runs the whole input through `consumer`, which provides
+  LzParser(ByteSource& source, const MatchFinderConfig& config)
+      : source_(source), config_(config), state_(ThreadState()) {
+    // A gap of a full window keeps the previous member's offsets out of reach.
+    state_.base += state_.filled + kMaxWindow;
+    state_.filled = 0;
+  }
+
+  // Runs the whole input through `consumer` with lazy matching. It provides
   //   void Literal(uint8_t byte);
   //   void Match(unsigned length, unsigned distance);
   //   bool Stopped();   // checked once per input block: stop early
   template <typename Consumer>
   Status Run(Consumer& consumer) {
     const unsigned min_match = config_.min_match;
+    const uint8_t* buffer = state_.buffer.get();
     size_t pos = 0;
     unsigned pending_length = 0;  // a match starting at pos - 1
     unsigned pending_distance = 0;
     bool pending_literal = false;  // the byte at pos - 1 is not yet emitted
     for (;;) {
-      if (filled_ - pos < kLookahead && !ended_) {
+      if (state_.filled - pos < kLookahead && !ended_) {
         if (consumer.Stopped()) return Status::Ok();
-        LZH_TRY(Fill(&pos));
+        LZH_TRY(Fill(&pos, kLookahead));
       }
-      if (pos >= filled_) break;
+      const size_t filled = state_.filled;
+      if (pos >= filled) break;
       unsigned length = 0;
       unsigned distance = 0;
-      if (filled_ - pos >= min_match) {
+      if (filled - pos >= min_match) {
         uint32_t candidate = Insert(pos);
         if (pending_length < config_.lazy_match) {
           length = Longest(pos, candidate, pending_length, &distance);
@@ -77,19 +91,46 @@ class LzParser {
         consumer.Match(pending_length, pending_distance);
         size_t end = pos - 1 + pending_length;
         for (size_t p = pos + 1; p < end; ++p)
-          if (filled_ - p >= min_match) Insert(p);
+          if (filled - p >= min_match) Insert(p);
         pos = end;
         pending_length = 0;
         pending_literal = false;
         continue;
       }
-      if (pending_literal) consumer.Literal(buffer_[pos - 1]);
+      if (pending_literal) consumer.Literal(buffer[pos - 1]);
       pending_length = length;
       pending_distance = distance;
       pending_literal = true;
       ++pos;
     }
-    if (pending_literal) consumer.Literal(buffer_[pos - 1]);
+    if (pending_literal) consumer.Literal(buffer[pos - 1]);
+    return Status::Ok();
+  }
+
+  // Runs the whole input through `consumer` with the cheapest parse by the
+  // costs of `costs`, which provides
+  //   uint32_t LiteralCost(uint8_t byte) const;
+  //   uint32_t LengthCost(unsigned length) const;
+  //   uint32_t DistanceCost(unsigned distance) const;
+  //   void Literal(uint8_t byte);                        // tallies the path
+  //   void Match(unsigned length, unsigned distance);
+  //   void Update();                                    // costs from the tally
+  template <typename Costs, typename Consumer>
+  Status RunOptimal(Costs& costs, Consumer& consumer) {
+    size_t pos = 0;
+    for (;;) {
+      if (state_.filled - pos < kChunk && !ended_) {
+        if (consumer.Stopped()) return Status::Ok();
+        LZH_TRY(Fill(&pos, kChunk));
+      }
+      if (pos >= state_.filled) break;
+      size_t end = CollectMatches(pos);
+      ChoosePath(pos, end, costs);
+      Walk(pos, end, costs);
+      costs.Update();
+      Walk(pos, end, consumer);
+      pos = end;
+    }
     return Status::Ok();
   }
 
@@ -98,19 +139,46 @@ class LzParser {
   // The last three bytes read (after Run; fewer are valid for a shorter
   // input).
   void CopyLastBytes(uint8_t* bytes) const {
-    std::memcpy(bytes, &buffer_[filled_ >= 3 ? filled_ - 3 : 0], 3);
+    std::memcpy(bytes, &state_.buffer[state_.filled >= 3 ? state_.filled - 3 : 0], 3);
   }
   uint16_t crc() const { return crc_; }
 
  private:
   static constexpr size_t kInputRun = 256 * 1024;
+  static constexpr size_t kCapacity = kMaxWindow + kInputRun;
   static constexpr size_t kLookahead = 512;  // > the longest match of any method
   static constexpr size_t kSlack = 16;       // match comparison reads up to 8 bytes ahead
+  // Positions planned together: long enough that the costs settle, short
+  // enough that they follow the data.
+  static constexpr size_t kChunk = 16384;
+  static constexpr size_t kMatchPool = kChunk * 8;
+  static_assert(kChunk <= kInputRun / 2);
 
-  uint32_t StreamOffset(size_t pos) const { return static_cast<uint32_t>(base_ + pos); }
+  // A match as the optimal parse stores it: distance << 9 | length.
+  static constexpr unsigned kLengthBits = 9;
+
+  struct State {
+    std::unique_ptr<uint8_t[]> buffer{new uint8_t[kCapacity + kSlack]()};
+    std::unique_ptr<uint32_t[]> head{new uint32_t[size_t{1} << kMaxHashBits]()};
+    std::unique_ptr<uint32_t[]> chain{new uint32_t[kMaxWindow]()};
+    // The optimal parse's chunk: matches per position, then the path.
+    std::unique_ptr<uint32_t[]> match_start{new uint32_t[kChunk + 1]};
+    std::unique_ptr<uint32_t[]> matches{new uint32_t[kMatchPool]};
+    std::unique_ptr<uint32_t[]> cost{new uint32_t[kChunk + 1]};
+    std::unique_ptr<uint32_t[]> choice{new uint32_t[kChunk]};  // as a match; length 1: literal
+    size_t filled = 0;
+    uint64_t base = 0;  // stream offset of buffer[0]
+  };
+
+  static State& ThreadState() {
+    thread_local State state;
+    return state;
+  }
+
+  uint32_t StreamOffset(size_t pos) const { return static_cast<uint32_t>(state_.base + pos); }
 
   uint32_t Hash(size_t pos) const {
-    const uint8_t* p = &buffer_[pos];
+    const uint8_t* p = &state_.buffer[pos];
     uint32_t key = (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
     return (key * 2654435761u) >> (32 - config_.hash_bits);
   }
@@ -118,10 +186,10 @@ class LzParser {
   // Links `pos` into its chain and returns the previous chain head.
   uint32_t Insert(size_t pos) {
     uint32_t hash = Hash(pos);
-    uint32_t previous = head_[hash];
+    uint32_t previous = state_.head[hash];
     uint32_t offset = StreamOffset(pos);
-    chain_[offset & (config_.window - 1)] = previous;
-    head_[hash] = offset;
+    state_.chain[offset & (config_.window - 1)] = previous;
+    state_.head[hash] = offset;
     return previous;
   }
 
@@ -144,16 +212,18 @@ class LzParser {
     return limit;
   }
 
-  // The longest match at `pos` that beats `at_least`, following the chain
-  // from `candidate`; 0 when there is none.
-  unsigned Longest(size_t pos, uint32_t candidate, unsigned at_least, unsigned* best_distance) {
-    unsigned limit = static_cast<unsigned>(std::min<size_t>(config_.max_match, filled_ - pos));
+  // Follows the chain from `candidate` and passes every match longer than
+  // all before it to found(length, distance), starting above `at_least`.
+  // Returns the longest length found (at_least when none is longer).
+  template <typename Found>
+  unsigned Search(size_t pos, uint32_t candidate, unsigned at_least, unsigned chain,
+                  Found found) {
+    unsigned limit =
+        static_cast<unsigned>(std::min<size_t>(config_.max_match, state_.filled - pos));
     size_t reach = std::min<size_t>(config_.window, pos);
-    unsigned chain = at_least >= config_.good_match ? config_.max_chain / 4 : config_.max_chain;
-    const uint8_t* here = &buffer_[pos];
+    const uint8_t* here = &state_.buffer[pos];
     uint32_t offset = StreamOffset(pos);
-    unsigned best = std::max(at_least, config_.min_match - 1);
-    unsigned found = 0;
+    unsigned best = at_least;
     uint32_t last_distance = 0;
     while (chain-- > 0 && best < limit) {
       uint32_t distance = offset - candidate;
@@ -165,47 +235,144 @@ class LzParser {
         unsigned length = CommonLength(there, here, limit);
         if (length > best) {
           best = length;
-          found = length;
-          *best_distance = distance;
+          found(length, distance);
           if (length >= config_.nice_match) break;
         }
       }
-      candidate = chain_[candidate & (config_.window - 1)];
+      candidate = state_.chain[candidate & (config_.window - 1)];
     }
+    return best;
+  }
+
+  // The longest match at `pos` that beats `at_least`; 0 when there is none.
+  unsigned Longest(size_t pos, uint32_t candidate, unsigned at_least, unsigned* best_distance) {
+    unsigned chain = at_least >= config_.good_match ? config_.max_chain / 4 : config_.max_chain;
+    unsigned found = 0;
+    Search(pos, candidate, std::max(at_least, config_.min_match - 1), chain,
+           [&](unsigned length, unsigned distance) {
+             found = length;
+             *best_distance = distance;
+           });
     return found;
   }
 
-  // Reads more input, first sliding the buffer down when it is full.
-  Status Fill(size_t* pos) {
-    if (capacity_ - filled_ < kLookahead) {
-      size_t shift = *pos - config_.window;
-      std::memmove(buffer_.get(), buffer_.get() + shift, filled_ - shift);
-      filled_ -= shift;
-      *pos -= shift;
-      base_ += shift;
+  // Gathers the matches of the positions from `start` on, a chunk at most,
+  // and returns the chunk's end. Positions inside a match of nice length
+  // are only inserted: the long match is almost always the way past them,
+  // and searching runs of equal bytes position by position costs
+  // quadratic time.
+  size_t CollectMatches(size_t start) {
+    size_t end = std::min(state_.filled, start + kChunk);
+    uint32_t* match_start = state_.match_start.get();
+    uint32_t* matches = state_.matches.get();
+    uint32_t used = 0;
+    for (size_t pos = start; pos < end;) {
+      if (used + config_.max_chain > kMatchPool) {
+        end = pos;
+        break;
+      }
+      match_start[pos - start] = used;
+      if (state_.filled - pos < config_.min_match) {
+        ++pos;
+        continue;
+      }
+      unsigned longest = Search(pos, Insert(pos), config_.min_match - 1, config_.max_chain,
+                                [&](unsigned length, unsigned distance) {
+                                  matches[used++] = distance << kLengthBits | length;
+                                });
+      if (longest < config_.nice_match) {
+        ++pos;
+        continue;
+      }
+      size_t stop = std::min<size_t>(pos + longest, end);
+      while (++pos < stop) {
+        match_start[pos - start] = used;
+        if (state_.filled - pos >= config_.min_match) Insert(pos);
+      }
     }
-    while (!ended_ && filled_ - *pos < kLookahead) {
+    match_start[end - start] = used;
+    return end;
+  }
+
+  // Chooses the cheapest path through [start, end), back to front: the
+  // cost of each position is that of its best first step plus the cost of
+  // the rest from where the step ends. Each stored match stands for every
+  // length above the previous (shorter) one at its distance.
+  template <typename Costs>
+  void ChoosePath(size_t start, size_t end, const Costs& costs) {
+    const uint8_t* buffer = state_.buffer.get();
+    const uint32_t* match_start = state_.match_start.get();
+    const uint32_t* matches = state_.matches.get();
+    uint32_t* cost = state_.cost.get();
+    uint32_t* choice = state_.choice.get();
+    const unsigned n = static_cast<unsigned>(end - start);
+    cost[n] = 0;
+    for (unsigned i = n; i-- > 0;) {
+      uint32_t best = cost[i + 1] + costs.LiteralCost(buffer[start + i]);
+      uint32_t best_choice = 1;
+      unsigned room = n - i;
+      unsigned length = config_.min_match;
+      for (uint32_t k = match_start[i]; k < match_start[i + 1] && length <= room; ++k) {
+        unsigned distance = matches[k] >> kLengthBits;
+        unsigned longest = std::min(matches[k] & ((1u << kLengthBits) - 1), room);
+        uint32_t distance_cost = costs.DistanceCost(distance);
+        for (; length <= longest; ++length) {
+          uint32_t total = distance_cost + costs.LengthCost(length) + cost[i + length];
+          if (total < best) {
+            best = total;
+            best_choice = distance << kLengthBits | length;
+          }
+        }
+      }
+      cost[i] = best;
+      choice[i] = best_choice;
+    }
+  }
+
+  template <typename Sink>
+  void Walk(size_t start, size_t end, Sink& sink) {
+    const uint32_t* choice = state_.choice.get();
+    const unsigned n = static_cast<unsigned>(end - start);
+    for (unsigned i = 0; i < n;) {
+      unsigned length = choice[i] & ((1u << kLengthBits) - 1);
+      if (length == 1) {
+        sink.Literal(state_.buffer[start + i]);
+      } else {
+        sink.Match(length, choice[i] >> kLengthBits);
+      }
+      i += length;
+    }
+  }
+
+  // Reads until `need` bytes lie ahead of `pos` (or the input ends), first
+  // sliding the buffer down when too little room is left.
+  Status Fill(size_t* pos, size_t need) {
+    uint8_t* buffer = state_.buffer.get();
+    size_t& filled = state_.filled;
+    if (kCapacity - filled < need) {
+      size_t shift = *pos - config_.window;
+      std::memmove(buffer, buffer + shift, filled - shift);
+      filled -= shift;
+      *pos -= shift;
+      state_.base += shift;
+    }
+    while (!ended_ && filled - *pos < need) {
       size_t got = 0;
-      LZH_TRY(source_.Read(buffer_.get() + filled_, capacity_ - filled_, &got));
+      LZH_TRY(source_.Read(buffer + filled, kCapacity - filled, &got));
       if (got == 0) {
         ended_ = true;
         break;
       }
-      crc_ = Crc16(crc_, buffer_.get() + filled_, got);
+      crc_ = Crc16(crc_, buffer + filled, got);
       consumed_ += got;
-      filled_ += got;
+      filled += got;
     }
     return Status::Ok();
   }
 
   ByteSource& source_;
   const MatchFinderConfig config_;
-  const size_t capacity_;
-  std::unique_ptr<uint8_t[]> buffer_;
-  std::unique_ptr<uint32_t[]> head_;
-  std::unique_ptr<uint32_t[]> chain_;
-  size_t filled_ = 0;
-  uint64_t base_ = 0;  // stream offset of buffer_[0]
+  State& state_;
   bool ended_ = false;
   uint64_t consumed_ = 0;
   uint16_t crc_ = 0;

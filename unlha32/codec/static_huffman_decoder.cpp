@@ -19,6 +19,9 @@ namespace {
 
 using namespace static_huffman;
 
+// A literal/length code, a position code and the position's extra bits.
+constexpr unsigned kMostBitsPerSymbol = 2 * kMaxCodeLength + (kMaxNP - 2);
+
 struct BlockTables {
   HuffmanDecoder<kNC, 12> literal_length;
   HuffmanDecoder<kMaxNP, 8> position;
@@ -134,7 +137,15 @@ Status DecodeStaticHuffman(Method method, ByteSource& source, uint64_t compresse
       unsigned symbol = tables->literal_length.Decode(bits);
       if (symbol < 256) {
         *out++ = static_cast<uint8_t>(symbol);
-        continue;
+        // Literals come in runs: the same refill usually still holds a
+        // whole next symbol, match included.
+        if (bits.count < kMostBitsPerSymbol || block_left == 0 || out >= stop) continue;
+        --block_left;
+        symbol = tables->literal_length.Decode(bits);
+        if (symbol < 256) {
+          *out++ = static_cast<uint8_t>(symbol);
+          continue;
+        }
       }
       size_t length = symbol - (256 - kMinMatch);
       unsigned position = tables->position.Decode(bits);

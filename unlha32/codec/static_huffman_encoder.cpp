@@ -1,6 +1,9 @@
 // Encoder for lh5, lh6 and lh7: the LZ parse goes into blocks of symbols;
 // each block gets Huffman tables built from its own counts and is written
-// as: symbol count, NT table, NC table, NP table, symbols.
+// as: symbol count, NT table, NC table, NP table, symbols. The lh6 and lh7
+// parse is the parser's cheapest path, priced by the code lengths the
+// previous stretch of the path would get (PathCosts); lh5 uses lazy matching
+// to stay fast.
 //
 // Readers differ in what they accept, so the writer keeps to the strict
 // form: code lengths of at most 16 bits, a table with one symbol in use in
@@ -42,9 +45,9 @@ MatchFinderConfig ConfigFor(Method method) {
     case Method::kLh5:
       return {8192, kMinMatch, kMaxMatch, 48, 16, 32, 128, 4096, 15};
     case Method::kLh6:
-      return {32768, kMinMatch, kMaxMatch, 128, 32, 128, 256, 4096, 16};
+      return {32768, kMinMatch, kMaxMatch, 32, 32, 128, 64, 4096, 16};
     default:
-      return {65536, kMinMatch, kMaxMatch, 512, 64, 256, 256, 4096, 16};
+      return {65536, kMinMatch, kMaxMatch, 64, 64, 256, 128, 4096, 16};
   }
 }
 
@@ -52,6 +55,48 @@ inline unsigned PositionSymbol(unsigned q) { return static_cast<unsigned>(std::b
 inline uint16_t LengthSymbol(unsigned length) {
   return static_cast<uint16_t>(length + (256 - kMinMatch));
 }
+
+// Prices literals and matches for the optimal parse by the Huffman code
+// lengths of the path tallied last. Every count is raised by one before the
+// lengths are built, so symbols absent from that stretch keep a finite,
+// high price instead of becoming unreachable.
+class PathCosts {
+ public:
+  explicit PathCosts(unsigned np) : np_(np) { Update(); }
+
+  uint32_t LiteralCost(uint8_t byte) const { return literal_length_cost_[byte]; }
+  uint32_t LengthCost(unsigned length) const {
+    return literal_length_cost_[LengthSymbol(length)];
+  }
+  uint32_t DistanceCost(unsigned distance) const {
+    return position_cost_[PositionSymbol(distance - 1)];
+  }
+
+  void Literal(uint8_t byte) { ++literal_length_counts_[byte]; }
+  void Match(unsigned length, unsigned distance) {
+    ++literal_length_counts_[LengthSymbol(length)];
+    ++position_counts_[PositionSymbol(distance - 1)];
+  }
+
+  void Update() {
+    uint8_t bits[kNC];
+    for (uint32_t& count : literal_length_counts_) count = 2 * count + 1;
+    BuildCodeLengths(literal_length_counts_, kNC, kMaxCodeBits, bits);
+    for (unsigned s = 0; s < kNC; ++s) literal_length_cost_[s] = bits[s];
+    for (unsigned p = 0; p < np_; ++p) position_counts_[p] = 2 * position_counts_[p] + 1;
+    BuildCodeLengths(position_counts_, np_, kMaxCodeBits, bits);
+    for (unsigned p = 0; p < np_; ++p) position_cost_[p] = bits[p] + (p > 1 ? p - 1 : 0);
+    std::memset(literal_length_counts_, 0, sizeof literal_length_counts_);
+    std::memset(position_counts_, 0, sizeof position_counts_);
+  }
+
+ private:
+  const unsigned np_;
+  uint32_t literal_length_counts_[kNC] = {};
+  uint32_t position_counts_[kMaxNP] = {};
+  uint32_t literal_length_cost_[kNC];
+  uint32_t position_cost_[kMaxNP];
+};
 
 // Stands in for the BitWriter to measure a block before writing it.
 struct BitCounter {
@@ -342,7 +387,15 @@ Status EncodeStaticHuffman(Method method, ByteSource& in, ByteSink& out, uint64_
                            EncodeResult* result) {
   LzParser parser(in, ConfigFor(method));
   auto blocks = std::make_unique<BlockWriter>(out, ParamsOf(method), give_up_at);
-  LZH_TRY(parser.Run(*blocks));
+  // lh5 must keep pace with gzip -6: the cheapest-path parse pays off only
+  // with longer chains than that allows, and with short ones it packs worse
+  // than lazy matching.
+  if (method == Method::kLh5) {
+    LZH_TRY(parser.Run(*blocks));
+  } else {
+    PathCosts costs(ParamsOf(method).np);
+    LZH_TRY(parser.RunOptimal(costs, *blocks));
+  }
   bool only_one_symbol_blocks = false;
   uint8_t last_bytes[3];
   parser.CopyLastBytes(last_bytes);

@@ -32,6 +32,11 @@ Result ArchiveRewrite::Begin(const std::string& target, bool read_existing) {
                                : " is not a regular file; it is left as it is."));
     return Result::kNotArchive;
   }
+  // The rename would replace it regardless; the user said it is not to change.
+  if (!os::UserMayWrite(os::NativePath(target))) {
+    report_.Line(shown_ + " is read-only; it is left as it is.");
+    return Result::kIoError;
+  }
   if (details.has_unix) (void)update_.SetMode(details.mode);
   if (!read_existing) return Result::kOk;
   status = ReadArchive(target, &old_);

@@ -5,8 +5,8 @@
 //
 // The old archive is refused (and left alone) when it is no LZH archive
 // (the name may be a user's document), when it is damaged (members after
-// the damage would be lost by a rewrite), and when it is a link or not a
-// regular file.
+// the damage would be lost by a rewrite), when it is a link or not a
+// regular file, and when it is read-only for the user.
 #pragma once
 
 #include <cstdint>

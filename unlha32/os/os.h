@@ -217,6 +217,12 @@ uint8_t ArchiveOsId();
 // reads its archive from there); empty when unknown.
 std::string ExecutablePath();
 
+// False for a file that is read-only for this user: no write permission
+// for them, or no write permission bit at all (a file someone made
+// read-only, which root could otherwise write) on POSIX; the read-only
+// attribute on Windows. True for a missing file.
+bool UserMayWrite(const std::string& path);
+
 // Replaces `to` with `from`; both on one volume.
 Status RenameFile(const std::string& from, const std::string& to);
 Status RemoveFile(const std::string& path);

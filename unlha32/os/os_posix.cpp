@@ -432,6 +432,12 @@ Status RenameFile(const std::string& from, const std::string& to) {
   return Status::Ok();
 }
 
+bool UserMayWrite(const std::string& path) {
+  struct stat st;
+  if (stat(path.c_str(), &st) != 0) return true;
+  return (st.st_mode & 0222) != 0 && access(path.c_str(), W_OK) == 0;
+}
+
 Status RemoveFile(const std::string& path) {
   if (unlink(path.c_str()) != 0) return LastError();
   return Status::Ok();

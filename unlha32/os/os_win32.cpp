@@ -368,6 +368,11 @@ Status RenameFile(const std::string& from, const std::string& to) {
   return Status::Ok();
 }
 
+bool UserMayWrite(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0;
+}
+
 Status RemoveFile(const std::string& path) {
   if (!DeleteFileA(path.c_str())) return LastError();
   return Status::Ok();

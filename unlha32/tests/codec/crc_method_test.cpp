@@ -8,17 +8,44 @@
 namespace lzh::test {
 namespace {
 
+// A byte-at-a-time CRC-16/ARC, independent of the library's tables and of
+// its carry-less multiplication path.
+uint16_t BitwiseCrc16(uint16_t crc, const uint8_t* data, size_t size) {
+  for (size_t i = 0; i < size; ++i) {
+    crc ^= data[i];
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ ((crc & 1) ? 0xA001 : 0);
+  }
+  return crc;
+}
+
 TEST(Crc16, MatchesTheCheckValueAcrossSplitUpdates) {
   const Bytes data = AsBytes("123456789");
   EXPECT_EQ(Crc16(0, data.data(), data.size()), 0xBB3D);
   uint16_t crc = Crc16(0, data.data(), 4);
   EXPECT_EQ(Crc16(crc, data.data() + 4, 5), 0xBB3D);
-  // Long inputs take the eight-bytes-at-a-time path; it must agree with
-  // byte-at-a-time updates.
-  Bytes long_input = RandomBytes(1000, 1);
-  uint16_t bytewise = 0;
-  for (uint8_t b : long_input) bytewise = Crc16(bytewise, &b, 1);
-  EXPECT_EQ(Crc16(0, long_input.data(), long_input.size()), bytewise);
+}
+
+// Long inputs go through wide paths (sixteen-byte slices, or folding of
+// 64-byte blocks where the processor multiplies carry-less); a wrong
+// folding constant or a mishandled tail or misaligned start shows here.
+TEST(Crc16, WidePathsAgreeWithBitwiseCrcAtEveryLengthAndAlignment) {
+  const Bytes data = RandomBytes(70000, 7);
+  std::mt19937 random(11);
+  for (size_t size = 0; size <= 600; ++size) {
+    size_t offset = size % 17;
+    uint16_t start = static_cast<uint16_t>(random());
+    ASSERT_EQ(Crc16(start, data.data() + offset, size),
+              BitwiseCrc16(start, data.data() + offset, size))
+        << "size " << size << " offset " << offset;
+  }
+  for (int round = 0; round < 40; ++round) {
+    size_t offset = random() % 64;
+    size_t size = random() % (data.size() - offset);
+    uint16_t start = static_cast<uint16_t>(random());
+    ASSERT_EQ(Crc16(start, data.data() + offset, size),
+              BitwiseCrc16(start, data.data() + offset, size))
+        << "size " << size << " offset " << offset;
+  }
 }
 
 TEST(MethodId, KnownIdsRoundTripAndRareOnesAreUnsupported) {

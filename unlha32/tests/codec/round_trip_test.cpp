@@ -92,6 +92,23 @@ TEST_P(RoundTrip, TinyMembersAskToBeStored) {
   EXPECT_TRUE(Encode(GetParam(), {0x41}, 1).result.store_instead);
 }
 
+// The encoder keeps its buffers and hash tables from member to member; what
+// the previous member left there must never leak into the next one.
+TEST_P(RoundTrip, MembersEncodedInTurnStayIndependent) {
+  Bytes text = Text(60000, 41);
+  Bytes tail(text.end() - 9000, text.end());
+  Encoded first = Encode(GetParam(), text);
+  Encoded alone = Encode(GetParam(), tail);
+  // A member after one that gave up half way, with its input only partly read.
+  Bytes random = RandomBytes(400000, 42);
+  EXPECT_TRUE(Encode(GetParam(), random, 1000).result.store_instead);
+  Encoded after_give_up = Encode(GetParam(), tail);
+  Encoded again = Encode(GetParam(), text);
+  EXPECT_EQ(again.packed, first.packed);
+  EXPECT_EQ(after_give_up.packed, alone.packed);
+  ExpectRoundTrip(GetParam(), tail, "tail_after_its_own_text");
+}
+
 INSTANTIATE_TEST_SUITE_P(Methods, RoundTrip,
                          ::testing::Values(Method::kLh1, Method::kLh5, Method::kLh6, Method::kLh7),
                          [](const ::testing::TestParamInfo<Method>& info) {

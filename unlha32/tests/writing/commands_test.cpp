@@ -201,6 +201,25 @@ TEST_F(Commands, ADamagedArchiveIsNotRewritten) {
   EXPECT_EQ(ReadFile(Archive()), archive);
 }
 
+// No write bit at all: refused for root as well, who could write it anyway.
+TEST_F(Commands, AReadOnlyArchiveIsRefusedAndLeftAlone) {
+  ASSERT_EQ(Run("a", "a.txt").result, UNLHA_OK);
+  Make("src/a.txt", "alpha, newer", 1600000000);
+  chmod(Archive().c_str(), 0444);
+  Bytes archive = ReadFile(Archive());
+  for (const char* command : {"a", "u", "m", "f", "d"}) {
+    Outcome refused = Run(command, "a.txt b.c");
+    EXPECT_EQ(refused.result, UNLHA_IO_ERROR) << command;
+    EXPECT_TRUE(Contains(refused.report, "is read-only; it is left as it is")) << command << refused.report;
+    EXPECT_EQ(ReadFile(Archive()), archive) << command;
+    EXPECT_TRUE(fs::exists(root_ / "src/a.txt")) << command;
+  }
+  struct stat st;
+  ASSERT_EQ(stat(Archive().c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0444u);
+  EXPECT_TRUE(Leftovers(root_).empty());
+}
+
 TEST_F(Commands, DashTGivesTheArchiveItsNewestMembersTime) {
   Make("src/a.txt", "a", 1300000000);
   Make("src/b.c", "b", 1400000000);
