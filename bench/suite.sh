@@ -36,8 +36,8 @@ bash "$root/bench/run.sh" "$work" | tee "$work/codec.txt"
 build="$work/build"
 cmake --build "$build" -j2 --target tavo unlha32 lzh_scale_bench lzh_walk_bench >/dev/null
 tavo="$build/bin/tavo"
-scale=$(find "$build" -name lzh_scale_bench -type f -perm -u+x | head -1)
-walk=$(find "$build" -name lzh_walk_bench -type f -perm -u+x | head -1)
+scale=$(find "$build" -name lzh_scale_bench -type f -perm -u+x -print -quit)
+walk=$(find "$build" -name lzh_walk_bench -type f -perm -u+x -print -quit)
 corpus="$work/corpus"
 size=$(stat -c %s "$corpus")
 
@@ -60,10 +60,11 @@ target() { targets+=("$(printf '  %-52s %s (%s)' "$1" "$(verdict "$2")" "$3")");
 
 # --- Against gzip, xz and the decoders, from the codec table ---------------
 # run.sh's rows: "-lh5- packed ratio enc_MB/s dec_MB/s peak" and, in its
-# decode table, "-lh5- ours bsdtar 7z" (MB/s).
+# decode table, "-lh5- ours bsdtar 7z" (MB/s); its target lines are not
+# figures.
 declare -A packed enc dec bsdtar_dec sevenzip_dec peak
 while read -r name a b c d e; do
-  [[ $name =~ ^-lh[0-9]-$ ]] || continue
+  [[ $name =~ ^-lh[0-9]-$ && $a =~ ^[0-9.]+$ ]] || continue
   m=${name//-/}
   if [[ -z ${packed[$m]:-} ]]; then
     packed[$m]=$a enc[$m]=$c dec[$m]=$d peak[$m]=$e
@@ -119,7 +120,7 @@ if [[ ! -f $tree.done ]]; then
       awk -F '\t' -v budget="$budget" '{ if (total >= budget) exit; total += $1; print $2 }'
   }
   { pick $((16 << 20)) /usr/include /usr/share/doc; pick $((16 << 20)) /usr/bin /usr/lib; } |
-    while IFS= read -r f; do cp --parents -L "$f" "$tree/" 2>/dev/null || true; done
+    while IFS= read -r f; do cp --parents -L "$f" "$tree/" 2>/dev/null || true; done || true
   touch "$tree.done"
 fi
 files=$(find "$tree" -type f | wc -l)

@@ -19,6 +19,7 @@
 // m deletes a source only after the new archive is in place, and only when
 // its member decodes with the right CRC from the archive on disk and the
 // file still has the size and time it had when it was read.
+#include <algorithm>
 #include <atomic>
 #include <cinttypes>
 #include <map>
@@ -300,9 +301,16 @@ Status Adding::Settle(ArchiveWriter& writer, const Step& step, Outcome outcome, 
 Status Adding::AddBatch(ArchiveWriter& writer, const Step* steps, size_t count) {
   std::vector<Packed> packed(count);
   for (size_t i = 0; i < count; ++i) packed[i].header = NewHeader(*steps[i].source);
+  // Largest first, so that the two threads finish the batch together.
+  std::vector<size_t> by_size(count);
+  for (size_t i = 0; i < count; ++i) by_size[i] = i;
+  std::stable_sort(by_size.begin(), by_size.end(), [steps](size_t a, size_t b) {
+    return steps[a].source->details.size > steps[b].source->details.size;
+  });
   std::atomic<size_t> next{0};
   auto pack_the_rest = [&] {
-    for (size_t i; (i = next++) < count;) {
+    for (size_t taken; (taken = next++) < count;) {
+      size_t i = by_size[taken];
       ArchiveWriter member_writer(packed[i].bytes, level_);
       packed[i].status =
           Pack(member_writer, *steps[i].source, &packed[i].header, &packed[i].unchanged_while_read);
