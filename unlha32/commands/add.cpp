@@ -149,7 +149,7 @@ class Adding {
   Status Pack(ArchiveWriter& writer, const SourceFile& source, MemberHeader* header, bool* unchanged_while_read);
   Outcome AddSource(ArchiveWriter& writer, const SourceFile& source, Status* failure);
   void Recorded(const SourceFile& source, const MemberHeader& header, bool unchanged_while_read);
-  Status AddBatch(ArchiveWriter& writer, const Step* steps, size_t count);
+  Status AddBatch(ArchiveWriter& writer, const Step* large_file, const Step* steps, size_t count);
   Status Settle(ArchiveWriter& writer, const Step& step, Outcome outcome, const Status& failure);
   static bool InMemory(const Step& step) {
     return step.source && step.source->details.type == os::EntryType::kFile &&
@@ -298,7 +298,9 @@ Status Adding::Settle(ArchiveWriter& writer, const Step& step, Outcome outcome, 
   return writer.CopyMember(*rewrite_.old().reader, *step.old_member);
 }
 
-Status Adding::AddBatch(ArchiveWriter& writer, const Step* steps, size_t count) {
+// `large_file`, when given, comes first in the archive: the caller's thread
+// compresses it straight into the archive while the worker packs the batch.
+Status Adding::AddBatch(ArchiveWriter& writer, const Step* large_file, const Step* steps, size_t count) {
   std::vector<Packed> packed(count);
   for (size_t i = 0; i < count; ++i) packed[i].header = NewHeader(*steps[i].source);
   // Largest first, so that the two threads finish the batch together.
@@ -316,12 +318,16 @@ Status Adding::AddBatch(ArchiveWriter& writer, const Step* steps, size_t count) 
           Pack(member_writer, *steps[i].source, &packed[i].header, &packed[i].unchanged_while_read);
     }
   };
+  Outcome large_outcome = Outcome::kWritten;
+  Status large_failure;
   {
     os::Worker worker;
-    if (count > 1) worker.Start(pack_the_rest);
+    if (count > 1 || large_file) worker.Start(pack_the_rest);
+    if (large_file) large_outcome = AddSource(writer, *large_file->source, &large_failure);
     pack_the_rest();
     worker.Join();
   }
+  if (large_file) LZH_TRY(Settle(writer, *large_file, large_outcome, large_failure));
   ArchiveUpdate& output = rewrite_.output();
   for (size_t i = 0; i < count; ++i) {
     Packed& member = packed[i];
@@ -378,14 +384,15 @@ Result Adding::Run() {
   for (const SourceFile* source : appended_) steps.push_back(Step{source, nullptr});
   for (size_t i = 0; i < steps.size() && status.ok();) {
     const Step& step = steps[i];
-    if (InMemory(step)) {
-      size_t end = i;
-      uint64_t bytes = 0;
-      for (; end < steps.size() && InMemory(steps[end]); ++end) {
-        bytes += steps[end].source->details.size;
-        if (end > i && bytes > kBatchLimit) break;
-      }
-      status = AddBatch(writer, &steps[i], end - i);
+    const bool large_file = step.source && step.source->details.type == os::EntryType::kFile && !InMemory(step);
+    size_t first = large_file ? i + 1 : i, end = first;
+    uint64_t bytes = 0;
+    for (; end < steps.size() && InMemory(steps[end]); ++end) {
+      bytes += steps[end].source->details.size;
+      if (end > first && bytes > kBatchLimit) break;
+    }
+    if (end > first) {
+      status = AddBatch(writer, large_file ? &step : nullptr, &steps[first], end - first);
       i = end;
       continue;
     }
