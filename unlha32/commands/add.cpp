@@ -9,11 +9,12 @@
 // about what changed are held back until the new archive is in place, so a
 // report never claims a change that was abandoned.
 //
-// Files up to a few MiB are compressed apart from the archive, into memory,
-// by two threads taking the files of a batch in turn; the batch is then
-// written in the user's order, so the archive is the same as one written
-// by a single thread. A batch holds a bounded number of bytes, and larger
-// files are compressed straight into the archive, so memory stays bounded
+// Both cores compress. Files up to a few MiB are compressed apart from the
+// archive, into memory, by two threads taking the files of a batch in
+// turn; the batch is then written in the user's order, so the archive is
+// the same as one written by a single thread. Larger files are compressed
+// straight into the archive, while the worker packs the batch after them.
+// A batch holds a bounded number of bytes, so memory stays bounded
 // whatever the files.
 //
 // m deletes a source only after the new archive is in place, and only when
