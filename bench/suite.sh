@@ -47,12 +47,14 @@ measure() {
   for ((i = 0; i < runs; ++i)); do
     [[ -n ${before:-} ]] && eval "$before"
     /usr/bin/time -o "$work/time.txt" -f '%e %U %S %M' "$@" >/dev/null 2>&1 || true
-    line=$(awk '{ printf "%.3f %.3f %d", $1, $2 + $3, $4 }' "$work/time.txt")
+    # The last line: time puts a line about a non-zero exit status first.
+    line=$(tail -n 1 "$work/time.txt" | awk '{ printf "%.3f %.3f %d", $1, $2 + $3, $4 }')
     best=$(awk -v l="$line" -v b="$best" 'BEGIN { split(l, x); split(b, y); print (b == "" || x[1] < y[1]) ? l : b }')
   done
   echo "$best"
 }
-ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf (b > 0 ? "%.2f" : "-"), a / b }'; }
+# "-" when the divisor is 0, as times under /usr/bin/time's 10 ms are.
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else printf "-" }'; }
 mbps() { awk -v n="$1" -v t="$2" 'BEGIN { printf "%.1f", n / t / 1e6 }'; }
 verdict() { if awk "BEGIN { exit !($1) }"; then echo met; else echo "NOT met"; fi; }
 targets=()
@@ -129,18 +131,18 @@ cd "$work"
 rm -f a.lzh a.tar.gz a.zip
 echo
 echo "== whole programs: $files files, $tree_bytes bytes (wall seconds, best of $runs) =="
-printf '%-34s %8s %8s %9s %10s\n' job wall cpu "peak KiB" "ours/them"
-row() {  # label reference_wall measure-output
-  read -r w c p <<<"$3"
-  printf '%-34s %8s %8s %9s %10s\n' "$1" "$w" "$c" "$p" "$( [[ -n $2 ]] && ratio "$w" "$2" || echo "")"
+printf '%-34s %8s %8s %9s\n' job wall cpu "peak KiB"
+row() {  # label measure-output
+  read -r w c p <<<"$2"
+  printf '%-34s %8s %8s %9s\n' "$1" "$w" "$c" "$p"
 }
-before='rm -f a.lzh'; ours_a=$(measure "$tavo" a -n a.lzh tree/); unset before
+before='rm -f a.lzh'; ours_a=$(measure "$tavo" a -r -n a.lzh tree/); unset before
 before='rm -f a.tar.gz'; tar_a=$(measure tar czf a.tar.gz tree); unset before
 before='rm -f a.zip'; zip_a=$(measure 7z a -tzip a.zip tree); unset before
-"$tavo" a -n a.lzh tree/ >/dev/null
-row "tavo a (lh5)" "" "$ours_a"
-row "  tar czf" "" "$tar_a"
-row "  7z a -tzip" "" "$zip_a"
+"$tavo" a -r -n a.lzh tree/ >/dev/null
+row "tavo a -r (lh5)" "$ours_a"
+row "  tar czf" "$tar_a"
+row "  7z a -tzip" "$zip_a"
 printf '%-34s %s x tar czf, %s x 7z a -tzip (wall time)\n' "  tavo a takes" \
   "$(ratio "${ours_a%% *}" "${tar_a%% *}")" "$(ratio "${ours_a%% *}" "${zip_a%% *}")"
 
@@ -156,9 +158,9 @@ sevenzip_l=$(measure 7z l a.lzh)
 rm -rf out
 for job in x t l; do
   eval "o=\$ours_$job b=\$bsdtar_$job s=\$sevenzip_$job"
-  row "tavo $job" "" "$o"
-  row "  bsdtar" "" "$b"
-  row "  7z" "" "$s"
+  row "tavo $job" "$o"
+  row "  bsdtar" "$b"
+  row "  7z" "$s"
   printf '%-34s %s x bsdtar, %s x 7z (wall time; < 1 is faster)\n' "  tavo $job takes" \
     "$(ratio "${o%% *}" "${b%% *}")" "$(ratio "${o%% *}" "${s%% *}")"
 done
@@ -214,7 +216,7 @@ if $huge; then
     printf '%-44s %8s s, peak %s KiB\n' "tavo $job" "${line%% *}" "$(cut -d' ' -f3 <<<"$line")"
     target "peak memory < 16 MiB: tavo ${job%% *}" "$(cut -d' ' -f3 <<<"$line") < 16384" "$(cut -d' ' -f3 <<<"$line") KiB"
   done
-  cmp -s huge/zeros hugeout/huge/zeros && echo "extracted member is identical" || echo "EXTRACTED MEMBER DIFFERS"
+  cmp -s huge/zeros hugeout/zeros && echo "extracted member is identical" || echo "EXTRACTED MEMBER DIFFERS"
   rm -rf huge hugeout huge.lzh
 fi
 
