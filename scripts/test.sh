@@ -13,3 +13,6 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release
 cmake --build "$build" -j2
 cd "$build"
 ctest -j2 --output-on-failure
+
+# Sanitizer build, bounded fuzzing and valgrind (see scripts/safety.sh).
+bash "$root/scripts/safety.sh"

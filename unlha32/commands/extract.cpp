@@ -138,6 +138,7 @@ class Extraction {
   const bool progress_;
   const uint32_t umask_;
   os::Directory root_;
+  os::EntryInfo archive_file_;  // to keep members from replacing the archive
   bool replace_all_ = false;
   bool quit_ = false;
   uint32_t temporary_counter_ = 0;
@@ -156,6 +157,7 @@ Result Extraction::Run() {
       report_.Line("Cannot use the directory " + DisplayName(base, form_) + ": " + status.message());
       return Result::kIoError;
     }
+    (void)os::InspectTarget(os::NativePath(line_.archive), &archive_file_);
   }
   MemberSelection selection(line_.files, line_.switches.strict_names, line_.switches.case_sensitive);
   std::vector<Selected> members;
@@ -274,6 +276,12 @@ bool Extraction::MayReplace(const Selected& member, const os::Directory& directo
   std::string shown = DisplayName(member.names.path, form_);
   if (existing.type == os::EntryType::kDirectory) {
     *result = Skipped(member, "a directory of that name exists");
+    return false;
+  }
+  // A member may be named like the archive (a hostile one, or a copy of
+  // itself); replacing it would destroy the archive being read.
+  if (existing.file_id != 0 && existing.device == archive_file_.device && existing.file_id == archive_file_.file_id) {
+    *result = Skipped(member, "that is the archive being read");
     return false;
   }
   const MemberHeader& header = *member.header;

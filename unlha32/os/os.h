@@ -32,6 +32,9 @@ struct EntryInfo {
   EntryType type = EntryType::kMissing;
   uint64_t size = 0;
   int64_t mtime = 0;  // Unix time
+  // Which file it is, where the platform tells cheaply (device and inode on
+  // POSIX); 0 when unknown. Equal non-zero ids name the same file.
+  uint64_t device = 0, file_id = 0;
 };
 
 // Facts about a path without following a final link; a missing path is

@@ -65,6 +65,8 @@ void FillInfo(const struct stat& st, EntryInfo* info) {
   info->type = TypeOf(st.st_mode);
   info->size = static_cast<uint64_t>(st.st_size);
   info->mtime = st.st_mtime;
+  info->device = static_cast<uint64_t>(st.st_dev);
+  info->file_id = static_cast<uint64_t>(st.st_ino);
 }
 
 // Modification time set, access time kept.

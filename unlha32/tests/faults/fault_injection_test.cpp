@@ -1,0 +1,188 @@
+// Faults injected from outside while the library works: a full disk (a
+// small real file system), permissions that refuse, signals at any moment
+// of an archive change, and writers racing on one archive. The promises
+// checked: a failure is reported by member name, no partial file or
+// temporary is left, and an archive being changed is at every instant
+// either the old one byte for byte or the complete new one.
+#include <chrono>
+#include <thread>
+
+#include "fault_fixture.h"
+
+namespace lzh::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+TEST_F(FaultTest, ExtractionOntoAFullDiskFailsByNameAndLeavesNoPartialFile) {
+  if (!MountSmallDisk("small", 512)) GTEST_SKIP() << "cannot mount a small file system here";
+  std::string archive = Put("a.lzh", WriteArchive({Member{{"big.bin"}, Noise(2 << 20), Method::kLh0},
+                                                   Member{{"small.txt"}, ToBytes("fits")}}));
+  std::string target = (root_ / "small").string() + "/";
+  Outcome checked = RunUnlha("x " + archive + " " + target);
+  EXPECT_EQ(checked.result, UNLHA_IO_ERROR) << checked.report;
+  EXPECT_NE(checked.report.find("big.bin"), std::string::npos) << checked.report;
+  EXPECT_EQ(Entries(root_ / "small"), std::vector<std::string>{"small.txt"});
+
+  fs::remove(root_ / "small" / "small.txt");
+  Outcome forced = RunUnlha("x -f " + archive + " " + target);  // no free-space check: the write itself fails
+  EXPECT_EQ(forced.result, UNLHA_IO_ERROR) << forced.report;
+  EXPECT_NE(forced.report.find("FAILED   big.bin: no space left"), std::string::npos) << forced.report;
+  EXPECT_EQ(Entries(root_ / "small"), std::vector<std::string>{"small.txt"});
+}
+
+TEST_F(FaultTest, ChangingAnArchiveOnAFullDiskLeavesItIntact) {
+  SKIP_UNLESS_WRITING_COMMANDS();
+  if (!MountSmallDisk("small", 1024)) GTEST_SKIP() << "cannot mount a small file system here";
+  Bytes original = WriteArchive({Member{{"first.bin"}, Noise(400 << 10), Method::kLh0}});
+  std::string archive = (root_ / "small" / "a.lzh").string();
+  WriteFile(archive, original);
+  fs::create_directories(root_ / "src");
+  WriteFile(root_ / "src" / "more.bin", Noise(400 << 10, 2));
+  for (const char* command : {"a ", "a -f "}) {
+    Outcome add = RunUnlha(command + archive + " " + (root_ / "src").string() + "/ more.bin");
+    EXPECT_EQ(add.result, UNLHA_IO_ERROR) << add.report;
+    EXPECT_EQ(ReadFile(archive), original);
+    EXPECT_TRUE(Leftovers(root_ / "small").empty());
+  }
+}
+
+TEST_F(FaultTest, PermissionDeniedFailsByNameAndCreatesNothing) {
+  std::string archive = Put("a.lzh", WriteArchive({Member{{"one.txt"}, ToBytes("1")}, Member{{"two.txt"}, ToBytes("2")}}));
+  fs::permissions(root_ / "out", fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                                     fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
+  Outcome x = Unprivileged("x " + archive + " " + Out());
+  EXPECT_EQ(x.result, UNLHA_IO_ERROR) << x.report;
+  EXPECT_NE(x.report.find("one.txt: permission denied"), std::string::npos) << x.report;
+  EXPECT_NE(x.report.find("two.txt: permission denied"), std::string::npos) << x.report;
+  EXPECT_TRUE(OutEntries().empty());
+
+  fs::permissions(archive, fs::perms::none);
+  Outcome list = Unprivileged("l " + archive);
+  EXPECT_EQ(list.result, UNLHA_NOT_ARCHIVE) << list.report;
+  EXPECT_NE(list.report.find("a.lzh"), std::string::npos) << list.report;
+}
+
+TEST_F(FaultTest, ChangingAnArchiveWithoutWritePermissionLeavesItIntact) {
+  SKIP_UNLESS_WRITING_COMMANDS();
+  fs::create_directories(root_ / "locked");
+  Bytes original = WriteArchive({Member{{"one.txt"}, ToBytes("1")}});
+  std::string archive = (root_ / "locked" / "a.lzh").string();
+  WriteFile(archive, original);
+  WriteFile(root_ / "new.txt", ToBytes("new"));
+  fs::permissions(root_ / "locked", fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read |
+                                        fs::perms::others_exec);
+  fs::permissions(root_, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
+  for (const std::string& line : {"a " + archive + " " + root_.string() + "/ new.txt", "d " + archive + " one.txt"}) {
+    Outcome change = Unprivileged(line);
+    EXPECT_EQ(change.result, UNLHA_IO_ERROR) << line << "\n" << change.report;
+    EXPECT_EQ(ReadFile(archive), original) << line;
+  }
+  EXPECT_TRUE(Leftovers(root_ / "locked").empty());
+}
+
+// One archive change interrupted by `signal` at a sweep of moments, from
+// early in the run to past its usual end (a child starts late, so the
+// sweep must overshoot to reach the rename and m's deletions). The
+// uninterrupted change is run first on a copy, for its duration and its
+// result; afterwards the archive must be either the old or that new one,
+// a moved source may be gone only when the new archive holds it, and the
+// temporary files of a killed run are gone after the next change.
+class InterruptedChange : public FaultTest, public ::testing::WithParamInterface<std::tuple<char, int>> {};
+
+TEST_P(InterruptedChange, LeavesTheOldArchiveOrTheNewOneAndNoTemporary) {
+  SKIP_UNLESS_WRITING_COMMANDS();
+  const char command = std::get<0>(GetParam());
+  const int signal = std::get<1>(GetParam());
+  Bytes original = WriteArchive({Member{{"keep.bin"}, Noise(3 << 20, 3), Method::kLh0},
+                                 Member{{"gone.bin"}, Noise(3 << 20, 4), Method::kLh0}});
+  const Bytes source = Noise(3 << 20, 5);
+  auto line_for = [&](const fs::path& directory) {
+    std::string archive = (directory / "a.lzh").string();
+    std::string base = (directory / "src").string() + "/";
+    return command == 'd' ? "d " + archive + " gone.bin" : std::string(1, command) + " " + archive + " " + base + " new.bin";
+  };
+  auto prepare = [&](const fs::path& directory) {
+    fs::create_directories(directory / "src");
+    WriteFile(directory / "a.lzh", original);
+    WriteFile(directory / "src" / "new.bin", source);
+    // The new archive holds the source's time: the same in every copy, so
+    // that an interrupted run can be compared byte for byte.
+    fs::last_write_time(directory / "src" / "new.bin", fs::file_time_type(std::chrono::hours(400000)));
+  };
+
+  fs::path reference = root_ / "reference";
+  prepare(reference);
+  Clock::time_point started = Clock::now();
+  ASSERT_EQ(RunUnlha(line_for(reference)).result, UNLHA_OK);
+  auto duration = Clock::now() - started;
+  const Bytes changed = ReadFile(reference / "a.lzh");
+  ASSERT_NE(changed, original);
+
+  for (int step = 1; step <= 12; ++step) {
+    SCOPED_TRACE("signal after " + std::to_string(step) + "/8 of the run");
+    fs::path run = root_ / ("run" + std::to_string(step));
+    prepare(run);
+    std::string line = line_for(run);
+    pid_t child = fork();
+    if (child == 0) _exit(Unlha(nullptr, line.c_str(), nullptr, 0));
+    std::this_thread::sleep_for(duration * step / 8);
+    kill(child, signal);
+    int status = 0;
+    waitpid(child, &status, 0);
+
+    Bytes now = ReadFile(run / "a.lzh");
+    EXPECT_TRUE(now == original || now == changed) << "the archive is neither the old nor the new one";
+    if (now == original) EXPECT_TRUE(fs::exists(run / "src" / "new.bin")) << "a moved source was lost";
+    if (signal != SIGKILL) EXPECT_TRUE(Leftovers(run).empty());
+    WriteFile(run / "src" / "tiny.txt", ToBytes("next run"));
+    Outcome next = RunUnlha("a " + (run / "a.lzh").string() + " " + (run / "src").string() + "/ tiny.txt");
+    EXPECT_EQ(next.result, UNLHA_OK) << next.report;
+    EXPECT_TRUE(Leftovers(run).empty()) << "the next change did not clear what the interrupted one left";
+    fs::remove_all(run);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(AddDeleteMove, InterruptedChange,
+                         ::testing::Combine(::testing::Values('a', 'd', 'm'), ::testing::Values(SIGINT, SIGKILL)),
+                         [](const auto& info) {
+                           return std::string(1, std::get<0>(info.param)) +
+                                  (std::get<1>(info.param) == SIGKILL ? "_Killed" : "_Interrupted");
+                         });
+
+// Writers of different commands on one archive at once: each must take its
+// turn, so every addition and every deletion is in the final archive.
+TEST_F(FaultTest, ConcurrentAddsAndDeletesAllLand) {
+  SKIP_UNLESS_WRITING_COMMANDS();
+  std::vector<Member> members;
+  for (int i = 0; i < 4; ++i) members.push_back(Member{{"old" + std::to_string(i) + ".bin"}, Noise(500000, i + 10), Method::kLh0});
+  std::string archive = Put("a.lzh", WriteArchive(members));
+  fs::create_directories(root_ / "src");
+  std::vector<std::string> lines;
+  for (int i = 0; i < 3; ++i) {
+    WriteFile(root_ / "src" / ("new" + std::to_string(i) + ".bin"), Noise(1000000, i + 20));
+    lines.push_back("a " + archive + " " + (root_ / "src").string() + "/ new" + std::to_string(i) + ".bin");
+    lines.push_back("d " + archive + " old" + std::to_string(i) + ".bin");
+  }
+  std::vector<pid_t> children;
+  for (const std::string& line : lines) {
+    pid_t child = fork();
+    if (child == 0) _exit(Unlha(nullptr, line.c_str(), nullptr, 0));
+    children.push_back(child);
+  }
+  for (pid_t child : children) {
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == UNLHA_OK);
+  }
+  Outcome list = RunUnlha("l " + archive);
+  for (const char* name : {"old3.bin", "new0.bin", "new1.bin", "new2.bin"})
+    EXPECT_NE(list.report.find(name), std::string::npos) << name << " lost:\n" << list.report;
+  for (const char* name : {"old0.bin", "old1.bin", "old2.bin"})
+    EXPECT_EQ(list.report.find(name), std::string::npos) << name << " came back:\n" << list.report;
+  EXPECT_EQ(RunUnlha("t " + archive).result, UNLHA_OK);
+  EXPECT_TRUE(Leftovers(root_).empty());
+}
+
+}  // namespace
+}  // namespace lzh::test

@@ -1,0 +1,239 @@
+// Hostile structure: sizes far beyond the data (bombs), archives cut at
+// every byte, extended-header chains that overrun or try to loop, wrong
+// header CRCs and checksums, empty names and names of a thousand bytes.
+// Each must end in a report that says what is wrong and, for extraction,
+// no file that is not exactly a member (and nothing outside the target,
+// which the fixture checks after every run).
+#include <sys/resource.h>
+
+#include "hostile_fixture.h"
+
+namespace lzh::test {
+namespace {
+
+const std::string kFF(1, '\xff');
+
+Bytes Packed(Method method, const Bytes& data, int level = 2, const std::string& name = "packed.bin") {
+  return WriteArchive({Member{{name}, data, method}}, level);
+}
+
+TEST_F(HostileTest, DeclaredSizesFarBeyondTheDataAreReportedAsTruncation) {
+  Fields stored = Stored(ToBytes("ten bytes!"));
+  stored.packed = 0xFFFFFFF0;
+  stored.original = 0xFFFFFFF0;
+  std::string beyond_file = Archive(Members({With(Level0(stored, "huge-packed.bin"), ToBytes("ten bytes!"))}), "a.lzh");
+  Outcome x = ListTestExtract(beyond_file);
+  EXPECT_EQ(x.result, UNLHA_DAMAGED) << x.report;
+  ExpectNamed(x, "huge-packed.bin");
+
+  // The packed size is honest, the original size claims 4 GiB: decoding
+  // stops where the stream does, and the member is truncated.
+  Bytes lh5 = Packed(Method::kLh5, Bytes(5000, 'z'), 0);
+  lh5[11] = lh5[12] = lh5[13] = lh5[14] = 0xFF;
+  lh5[1] = Checksum(lh5, 2, lh5[0] + 2);
+  Outcome claimed = ListTestExtract(Archive(lh5, "b.lzh"));
+  EXPECT_EQ(claimed.result, UNLHA_DAMAGED) << claimed.report;
+  ExpectNamed(claimed, "packed.bin");
+
+  Fields wide = Stored(ToBytes("x"));
+  Bytes sizes;
+  Add64(&sizes, uint64_t{1} << 62);
+  Add64(&sizes, uint64_t{1} << 62);
+  Bytes wide_header = Level23(2, wide, 1300000000, 'U', {{0x01, "wide.bin"}, {0x42, std::string(sizes.begin(), sizes.end())}});
+  Outcome huge = ListTestExtract(Archive(Members({With(wide_header, ToBytes("x"))}), "c.lzh"));
+  // The free-space check may refuse the member first (an I/O result); the
+  // damage is reported all the same.
+  EXPECT_TRUE(huge.result == UNLHA_DAMAGED || huge.result == UNLHA_IO_ERROR) << huge.report;
+  ExpectNamed(huge, "wide.bin");
+  ExpectNamed(huge, "damaged");
+  EXPECT_TRUE(Extracted().empty());
+}
+
+// A member whose stream holds far more than its declared original size:
+// output stops at the declared size, so the CRC (of the real data) fails
+// and nothing is left. (Not zeros: their CRC-16 is 0 at any length.)
+TEST_F(HostileTest, AStreamLongerThanItsDeclaredSizeStopsThere) {
+  Bytes data(1 << 20);
+  for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i % 251);
+  Bytes archive = Packed(Method::kLh5, data);
+  // Level 2: original size at offset 11; the header CRC must follow.
+  archive[11] = 100;
+  archive[12] = archive[13] = archive[14] = 0;
+  size_t length = archive[0] | archive[1] << 8;
+  archive[27] = archive[28] = 0;
+  uint16_t crc = Crc16(0, archive.data(), length);
+  archive[27] = static_cast<uint8_t>(crc);
+  archive[28] = static_cast<uint8_t>(crc >> 8);
+  Outcome x = ListTestExtract(Archive(archive));
+  EXPECT_EQ(x.result, UNLHA_DAMAGED) << x.report;
+  ExpectNamed(x, "packed.bin");
+  EXPECT_TRUE(Extracted().empty());
+}
+
+// Peak memory (KiB) of a child process that tests `archive`.
+long PeakKiBTesting(const std::string& archive) {
+  pid_t child = fork();
+  if (child == 0) {
+    std::vector<char> report(4096);
+    _exit(Unlha(nullptr, ("t " + archive).c_str(), report.data(), 4096));
+  }
+  int status = 0;
+  struct rusage usage {};
+  wait4(child, &status, 0, &usage);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == UNLHA_OK) << "testing failed: " << archive;
+  return usage.ru_maxrss;
+}
+
+// A small archive that expands a thousandfold must cost no more memory to
+// test than a tiny one, give or take a fraction of the data: decoding
+// streams. Measured against the tiny one, so that whatever runs the tests
+// (a sanitizer, valgrind) counts on both sides. The bomb is made in a child
+// of its own, so that the data it was made from never counts in the
+// tester's memory (allocators keep freed memory resident).
+TEST_F(HostileTest, ABombDecodesInBoundedMemory) {
+  constexpr size_t kExpanded = 64 << 20;
+  std::string bomb = (root_ / "bomb.lzh").string();
+  pid_t maker = fork();
+  if (maker == 0) {
+    WriteFile(bomb, Packed(Method::kLh7, Bytes(kExpanded, 'b')));
+    _exit(0);
+  }
+  waitpid(maker, nullptr, 0);
+  ASSERT_LT(fs::file_size(bomb), kExpanded / 1000);
+  std::string tiny = Archive(Packed(Method::kLh7, ToBytes("tiny")), "tiny.lzh");
+  long baseline = PeakKiBTesting(tiny);
+  EXPECT_LT(PeakKiBTesting(bomb) - baseline, static_cast<long>(kExpanded / 1024 / 4)) << "KiB above a tiny archive";
+}
+
+// Cut after every byte: listing and extraction report the damage, and every
+// file extracted is a whole member. A cut right after a member's data is an
+// archive without its end byte, which is whole.
+TEST_F(HostileTest, EveryCutOfAnArchiveIsReportedAndLeavesOnlyWholeMembers) {
+  const std::vector<std::pair<std::string, Bytes>> members = {
+      {"one.txt", Bytes(300, 'a')}, {"two.txt", ToBytes("second member")}, {"three.txt", Bytes(200, 'c')}};
+  Bytes whole;
+  std::vector<size_t> member_ends;
+  for (int level = 0; level < 3; ++level) {
+    const auto& [name, data] = members[static_cast<size_t>(level)];
+    Append(&whole, Packed(level == 1 ? Method::kLh0 : level == 0 ? Method::kLh1 : Method::kLh5, data, level, name));
+    whole.pop_back();  // each piece ends with its end byte
+    member_ends.push_back(whole.size());
+  }
+  for (size_t cut = 1; cut < whole.size(); ++cut) {
+    SCOPED_TRACE("cut at " + std::to_string(cut));
+    std::string archive = Archive(Bytes(whole.begin(), whole.begin() + static_cast<ptrdiff_t>(cut)));
+    fs::remove_all(root_ / "out");
+    fs::create_directory(root_ / "out");
+    Outcome list = Run("l " + archive);
+    Outcome x = Run("x -m -c " + archive + " " + Out());
+    EXPECT_EQ(list.result, x.result == UNLHA_NOT_ARCHIVE ? UNLHA_NOT_ARCHIVE : list.result);
+    if (std::find(member_ends.begin(), member_ends.end(), cut) != member_ends.end())
+      EXPECT_EQ(x.result, UNLHA_OK) << x.report;
+    else
+      EXPECT_TRUE(x.result == UNLHA_DAMAGED || x.result == UNLHA_NOT_ARCHIVE) << x.report;
+    for (const auto& [name, data] : members)
+      if (fs::exists(root_ / "out" / name)) EXPECT_EQ(ReadFile(root_ / "out" / name), data) << name;
+  }
+  Outcome complete = Run("x -m -c " + Archive(whole) + " " + Out());
+  EXPECT_EQ(complete.result, UNLHA_OK) << "an archive without its end byte is whole:\n" << complete.report;
+}
+
+// Every extended header announces the next one's size: a size below the
+// minimum, one past the header or the file, or a level-1 chain longer than
+// its skip size is corrupt; thousands of minimal headers are merely slow
+// to read and end.
+TEST_F(HostileTest, ExtendedHeaderChainsThatOverrunOrNeverEndAreRefused) {
+  Bytes data = ToBytes("payload");
+  Bytes good = StoredLevel2({{0x01, "good.txt"}}, "good");
+
+  auto with_next_size = [&](uint16_t next) {
+    Bytes h = Level23(2, Stored(data), 1300000000, 'U', {{0x01, "chain.txt"}}, false);
+    h[h.size() - 2] = static_cast<uint8_t>(next);
+    h[h.size() - 1] = static_cast<uint8_t>(next >> 8);
+    return With(h, data);
+  };
+  for (uint16_t next : {uint16_t{1}, uint16_t{2}, uint16_t{0xFFF0}}) {
+    SCOPED_TRACE("next size " + std::to_string(next));
+    Outcome x = ListTestExtract(Archive(Members({good, with_next_size(next)})));
+    EXPECT_EQ(x.result, UNLHA_DAMAGED) << x.report;
+    ExpectNamed(x, "damaged");
+    fs::remove_all(root_ / "out");
+    fs::create_directory(root_ / "out");
+  }
+
+  Fields level1 = Stored(data);
+  Bytes overrun = Level1(level1, "skip.txt", 'U', {{0x7F, std::string(40, 'x')}});
+  overrun[7] = 10;  // skip size smaller than the chain it should cover
+  overrun[8] = overrun[9] = overrun[10] = 0;
+  overrun[1] = Checksum(overrun, 2, overrun[0] + 2);
+  Outcome skip = ListTestExtract(Archive(Members({good, With(overrun, data)})));
+  EXPECT_EQ(skip.result, UNLHA_DAMAGED) << skip.report;
+
+  Bytes level3 = Level23(3, Stored(data), 1300000000, 'U', {{0x01, "three.txt"}}, false);
+  level3[level3.size() - 4] = level3[level3.size() - 3] = level3[level3.size() - 2] = 0xFF;
+  Outcome three = ListTestExtract(Archive(Members({good, With(level3, data)})));
+  EXPECT_EQ(three.result, UNLHA_DAMAGED) << three.report;
+
+  std::vector<Ext> many(20000, Ext{0x7F, ""});
+  many.push_back({0x01, "many.txt"});
+  Outcome slow = ListTestExtract(Archive(Members({With(Level23(2, Stored(data), 1300000000, 'U', many), data)})));
+  EXPECT_EQ(slow.result, UNLHA_OK) << slow.report;
+  EXPECT_EQ(ReadFile(root_ / "out" / "many.txt"), data);
+}
+
+TEST_F(HostileTest, WrongHeaderCrcsAndChecksumsAreReported) {
+  Bytes good = StoredLevel0("good.txt", "good");
+  Bytes level2 = StoredLevel2({{0x01, "crc2.txt"}}, "data");
+  level2[27] ^= 0x5A;
+  Bytes level0 = StoredLevel0("sum0.txt", "data");
+  level0[1] ^= 0x5A;
+  Bytes level1 = StoredLevel1("crc1.txt", "data", 'U', {});
+  level1 = With(Level1(Stored(ToBytes("data")), "crc1.txt", 'U', {}, true), ToBytes("data"));
+  level1[level1[0] + 2 + 1] ^= 0x5A;  // the header CRC in extended header 0x00
+  for (const Bytes& bad : {level2, level0, level1}) {
+    Outcome x = ListTestExtract(Archive(Members({good, bad})));
+    EXPECT_EQ(x.result, UNLHA_DAMAGED) << x.report;
+    ExpectNamed(x, "damaged");
+    EXPECT_EQ(Extracted(), std::vector<std::string>{"good.txt"});
+  }
+}
+
+TEST_F(HostileTest, EmptyNamesCreateNothing) {
+  std::string archive = Archive(Members({
+      StoredLevel2({}, "no name at all"),
+      StoredLevel0("", "empty level-0 name"),
+      StoredLevel0("\\\\\\", "only separators"),
+      StoredLevel2({{0x01, ""}, {0x02, kFF + kFF}}, "empty name in an empty directory"),
+      StoredLevel0(".", "a lone dot"),
+      StoredLevel0("good.txt", "good"),
+  }));
+  Outcome x = ListTestExtract(archive);
+  EXPECT_EQ(x.result, UNLHA_SKIPPED) << x.report;
+  EXPECT_EQ(Extracted(), std::vector<std::string>{"good.txt"});
+}
+
+TEST_F(HostileTest, NamesOfAThousandBytesFailByNameOrExtractWhole) {
+  std::string long_name(1000, 'n');
+  std::string deep;
+  for (int i = 0; i < 100; ++i) deep += "dddddddd" + kFF;
+  std::string deeper;
+  for (int i = 0; i < 500; ++i) deeper += "dddddddd" + kFF;
+  std::string archive = Archive(Members({
+      StoredLevel2({{0x01, long_name}}, "long name"),
+      StoredLevel2({{0x02, deep}, {0x01, "deep.txt"}}, "a 1000-byte path"),
+      StoredLevel2({{0x02, deeper}, {0x01, "deeper.txt"}}, "a 4500-byte path"),
+      StoredLevel2({{0x01, "good.txt"}}, "good"),
+  }));
+  Outcome list = Run("v " + archive);
+  EXPECT_EQ(list.result, UNLHA_OK) << list.report;
+  Outcome x = ListTestExtract(archive);
+  EXPECT_EQ(x.result, UNLHA_IO_ERROR) << x.report;
+  ExpectNamed(x, "FAILED   nnnn");
+  EXPECT_EQ(ReadFile(root_ / "out" / "good.txt"), ToBytes("good"));
+  fs::path deep_file = root_ / "out";
+  for (int i = 0; i < 100; ++i) deep_file /= "dddddddd";
+  EXPECT_EQ(ReadFile(deep_file / "deep.txt"), ToBytes("a 1000-byte path"));
+}
+
+}  // namespace
+}  // namespace lzh::test

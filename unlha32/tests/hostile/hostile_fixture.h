@@ -1,0 +1,176 @@
+// Ground for the hostile-archive suite: every archive is extracted inside a
+// fence of directories that the test watches.
+//
+// Layout: fence/secret.txt, fence/a/b/{hostile.lzh, keep.txt, out/}, with
+// out/ the target directory. Every run of Unlha() is followed by a look at
+// the whole fence: apart from what lies inside out/, every entry must be
+// exactly as before (same type, size, bytes, link target), so a write one
+// or two levels above the target, beside it, through a link, or into the
+// archive itself fails the test that caused it. Runs also check that the
+// result is a documented code and the report a NUL-terminated text inside
+// its buffer (RunUnlha).
+#pragma once
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/api/api_fixture.h"
+#include "tests/format/header_bytes.h"
+
+namespace lzh::test {
+
+// Every entry under a directory but `skipped`: type, and the bytes of a
+// file or the target of a link.
+inline std::map<std::string, std::string> Snapshot(const fs::path& top, const fs::path& skipped) {
+  std::map<std::string, std::string> entries;
+  auto it = fs::recursive_directory_iterator(top);
+  for (auto end = fs::end(it); it != end; ++it) {
+    const fs::path& path = it->path();
+    if (path == skipped) {
+      it.disable_recursion_pending();
+      continue;
+    }
+    std::string what;
+    if (it->is_symlink()) what = "link to " + fs::read_symlink(path).string();
+    else if (it->is_directory()) what = "directory";
+    else {
+      Bytes bytes = ReadFile(path);
+      what = "file " + std::string(bytes.begin(), bytes.end());
+    }
+    entries[path.string()] = what;
+  }
+  return entries;
+}
+
+class HostileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    setenv("LC_ALL", "C.UTF-8", 1);
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    fence_ = fs::temp_directory_path() /
+             ("unlha32_hostile_" + std::to_string(getpid()) + "_" + info->test_suite_name() + "_" + info->name());
+    fs::remove_all(fence_);
+    root_ = fence_ / "a" / "b";
+    fs::create_directories(root_ / "out");
+    WriteFile(fence_ / "secret.txt", ToBytes("precious"));
+    WriteFile(root_ / "keep.txt", ToBytes("keep"));
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    fs::remove_all(fence_, ignored);
+  }
+
+  std::string Archive(const Bytes& bytes, const std::string& name = "hostile.lzh") {
+    WriteFile(root_ / name, bytes);
+    return (root_ / name).string();
+  }
+  std::string Out() const { return (root_ / "out").string() + "/"; }
+
+  // Runs one command and checks that nothing outside out/ changed. The
+  // library asks before replacing a file when it has a terminal, so the
+  // command runs in a child in a session of its own, without one.
+  Outcome Run(const std::string& line) {
+    auto before = Snapshot(fence_, root_ / "out");
+    Outcome outcome = RunWithoutTerminal(line);
+    EXPECT_GE(outcome.result, UNLHA_OK);
+    EXPECT_LE(outcome.result, UNLHA_INTERNAL);
+    EXPECT_NE(outcome.result, UNLHA_INTERNAL) << outcome.report;
+    EXPECT_EQ(Snapshot(fence_, root_ / "out"), before) << "written outside the target by: " << line << "\n"
+                                                      << outcome.report;
+    return outcome;
+  }
+
+  static Outcome RunWithoutTerminal(const std::string& line) {
+    int pipe_ends[2];
+    if (pipe(pipe_ends) != 0) return {UNLHA_INTERNAL, "no pipe"};
+    pid_t child = fork();
+    if (child == 0) {
+      close(pipe_ends[0]);
+      setsid();
+      const auto* result = ::testing::UnitTest::GetInstance()->current_test_info()->result();
+      int parts_before = result->total_part_count();
+      Outcome outcome = RunUnlha(line);
+      std::string message = std::to_string(outcome.result) + "\n" + outcome.report;
+      ssize_t ignored = write(pipe_ends[1], message.data(), message.size());
+      (void)ignored;
+      _exit(result->total_part_count() == parts_before ? 0 : 1);
+    }
+    close(pipe_ends[1]);
+    std::string message;
+    char block[4096];
+    for (ssize_t got; (got = read(pipe_ends[0], block, sizeof block)) > 0;) message.append(block, static_cast<size_t>(got));
+    close(pipe_ends[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the command's process failed or crashed: " << line;
+    size_t newline = message.find('\n');
+    if (newline == std::string::npos) return {UNLHA_INTERNAL, "no outcome from the child"};
+    return {std::stoi(message.substr(0, newline)), message.substr(newline + 1)};
+  }
+
+  // Lists, tests and extracts (answering no question) `archive`; returns
+  // the extraction's outcome.
+  Outcome ListTestExtract(const std::string& archive, const std::string& switches = "-m -c") {
+    Run("l " + archive);
+    Run("t " + archive);
+    return Run("x " + switches + " " + archive + " " + Out());
+  }
+
+  // Every entry under out/, relative to it.
+  std::vector<std::string> Extracted() const {
+    std::vector<std::string> names;
+    for (const auto& e : fs::recursive_directory_iterator(root_ / "out"))
+      names.push_back(fs::relative(e.path(), root_ / "out").string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
+  fs::path fence_;
+  fs::path root_;
+};
+
+inline void ExpectNamed(const Outcome& outcome, const std::string& text) {
+  EXPECT_NE(outcome.report.find(text), std::string::npos) << "\"" << text << "\" not named in:\n" << outcome.report;
+}
+
+// A whole archive from members and the end byte.
+inline Bytes Members(std::initializer_list<Bytes> members) {
+  Bytes archive;
+  for (const Bytes& m : members) Append(&archive, m);
+  archive.push_back(0);
+  return archive;
+}
+
+// A stored member: header (built by `header`) followed by `data`, with
+// sizes and CRC filled in from the data.
+inline Fields Stored(const Bytes& data) {
+  Fields f;
+  f.packed = static_cast<uint32_t>(data.size());
+  f.original = static_cast<uint32_t>(data.size());
+  f.crc = Crc16(0, data.data(), data.size());
+  return f;
+}
+
+inline Bytes With(Bytes header, const Bytes& data) {
+  Append(&header, data);
+  return header;
+}
+
+inline Bytes StoredLevel0(const std::string& name, const std::string& text) {
+  return With(Level0(Stored(ToBytes(text)), name), ToBytes(text));
+}
+inline Bytes StoredLevel1(const std::string& name, const std::string& text, uint8_t os = 'U',
+                          std::vector<Ext> exts = {}) {
+  return With(Level1(Stored(ToBytes(text)), name, os, std::move(exts)), ToBytes(text));
+}
+inline Bytes StoredLevel2(std::vector<Ext> exts, const std::string& text, uint8_t os = 'U') {
+  return With(Level23(2, Stored(ToBytes(text)), 1300000000, os, std::move(exts)), ToBytes(text));
+}
+
+}  // namespace lzh::test
