@@ -3,16 +3,21 @@
 // that the walk never ends up above its start, whatever the length of the
 // path; symbolic links to directories are never entered, so a link loop
 // cannot make the walk run forever; a subdirectory that cannot be entered is
-// skipped.
+// skipped. Each directory is read once: files are counted and the names of
+// its subdirectories kept as they come, which is what keeps a walk over a
+// large tree close to the cost of reading its directories.
 #include "walk/walk.h"
+
+#include <string>
+#include <vector>
 
 namespace {
 
-bool EnterAndWalk(CountState& state) {
+bool EnterAndWalk(CountState& state, const std::string& name) {
   SavedDirectory* here = RememberCurrentDirectory();
   if (!here) return true;
   bool steady = true;
-  if (EnterSubdirectory(state.entry.name)) steady = CountWalk(state) && ReturnToDirectory(here);
+  if (EnterSubdirectory(name.c_str())) steady = CountWalk(state) && ReturnToDirectory(here);
   ForgetDirectory(here);
   return steady;
 }
@@ -23,37 +28,21 @@ bool IsSubdirectory(const SearchEntry& entry) {
   return entry.isDirectory && !entry.isLink && entry.name[0] != '.';
 }
 
-DirectorySearch* FirstSubdirectory(CountState& state) {
-  DirectorySearch* search = FindFirstEntry(state.pattern, &state.entry);
-  if (!search) return nullptr;
-  if (IsSubdirectory(state.entry) || NextSubdirectory(search, state)) return search;
-  CloseSearch(search);
-  return nullptr;
-}
-
-bool NextSubdirectory(DirectorySearch* search, CountState& state) {
-  while (FindNextEntry(search, &state.entry))
-    if (IsSubdirectory(state.entry)) return true;
-  return false;
-}
-
 bool CountWalk(CountState& state) {
+  std::vector<std::string> subdirectories;
   if (DirectorySearch* search = FindFirstEntry(state.pattern, &state.entry)) {
     do {
-      if (!state.entry.isDirectory) ++state.count;
+      if (!state.entry.isDirectory)
+        ++state.count;
+      else if (IsSubdirectory(state.entry))
+        subdirectories.emplace_back(state.entry.name);
     } while (FindNextEntry(search, &state.entry));
     CloseSearch(search);
   }
-  DirectorySearch* search = FirstSubdirectory(state);
-  if (!search) return true;
-  bool steady = true;
-  do {
-    steady = EnterAndWalk(state);
-  } while (steady && NextSubdirectory(search, state));
-  CloseSearch(search);
-  return steady;
+  for (const std::string& name : subdirectories)
+    if (!EnterAndWalk(state, name)) return false;
+  return true;
 }
-
 std::uint64_t CountMatches(const char* argument) {
   SavedDirectory* start = RememberCurrentDirectory();
   if (!start) return 0;

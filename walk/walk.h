@@ -23,6 +23,3 @@ std::uint64_t CountMatches(const char* argument);
 bool CountWalk(CountState& state);
 // A directory that a walk may enter: not a link, name not beginning with '.'.
 bool IsSubdirectory(const SearchEntry& entry);
-// A search for the pattern that stops only at subdirectories.
-DirectorySearch* FirstSubdirectory(CountState& state);
-bool NextSubdirectory(DirectorySearch* search, CountState& state);

@@ -198,6 +198,14 @@ bool FillNextMatch(DirectorySearch* search, SearchEntry* entry) {
     if (std::strlen(found->d_name) >= sizeof entry->name) continue;
     if (!MatchesSearchPattern(found->d_name, search->pattern.c_str(), IsAnsiLeadByte)) continue;
     std::strcpy(entry->name, found->d_name);
+    // The directory itself tells the type on most file systems: a walk over
+    // a large tree then costs no stat per entry. Links and the file systems
+    // that do not tell are asked.
+    if (found->d_type != DT_UNKNOWN && found->d_type != DT_LNK) {
+      entry->isLink = false;
+      entry->isDirectory = found->d_type == DT_DIR;
+      return true;
+    }
     struct stat target{}, itself{};
     int fd = dirfd(search->directory);
     entry->isLink = fstatat(fd, found->d_name, &itself, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(itself.st_mode);

@@ -9,9 +9,19 @@
 // about what changed are held back until the new archive is in place, so a
 // report never claims a change that was abandoned.
 //
+// Both cores compress. Files up to a few MiB are compressed apart from the
+// archive, into memory, by two threads taking the files of a batch in
+// turn; the batch is then written in the user's order, so the archive is
+// the same as one written by a single thread. Larger files are compressed
+// straight into the archive, while the worker packs the batch after them.
+// A batch holds a bounded number of bytes, so memory stays bounded
+// whatever the files.
+//
 // m deletes a source only after the new archive is in place, and only when
 // its member decodes with the right CRC from the archive on disk and the
 // file still has the size and time it had when it was read.
+#include <algorithm>
+#include <atomic>
 #include <cinttypes>
 #include <map>
 #include <memory>
@@ -29,6 +39,10 @@ namespace lzh::commands {
 namespace {
 
 constexpr size_t kProgressNameLimit = 60;
+// Files up to this size are compressed into memory, in parallel.
+constexpr uint64_t kInMemoryLimit = 4 << 20;
+// The original bytes one batch of such files may hold.
+constexpr uint64_t kBatchLimit = 8 << 20;
 
 class SourceInput final : public MemberInput {
  public:
@@ -106,6 +120,19 @@ class Adding {
     MemberHeader header;   // as written: offsets in the new archive, CRC
     bool unchanged_while_read;
   };
+  // One step of the new archive: an old member copied (source null), a
+  // file replacing an old member, or a file appended (old_member null).
+  struct Step {
+    const SourceFile* source;
+    const MemberHeader* old_member;
+  };
+  // A file compressed into memory, as a member at offset 0.
+  struct Packed {
+    MemberHeader header;
+    MemoryOutput bytes;
+    Status status;
+    bool unchanged_while_read = false;
+  };
   enum class Outcome : uint8_t { kWritten, kSourceFailed, kOutputFailed };
 
   void Change(const char* word, const std::string& path, const std::string& note = {}) {
@@ -119,7 +146,16 @@ class Adding {
     result_ = Worse(result_, result);
   }
   void Plan(const std::vector<SourceFile>& sources);
+  MemberHeader NewHeader(const SourceFile& source);
+  Status Pack(ArchiveWriter& writer, const SourceFile& source, MemberHeader* header, bool* unchanged_while_read);
   Outcome AddSource(ArchiveWriter& writer, const SourceFile& source, Status* failure);
+  void Recorded(const SourceFile& source, const MemberHeader& header, bool unchanged_while_read);
+  Status AddBatch(ArchiveWriter& writer, const Step* large_file, const Step* steps, size_t count);
+  Status Settle(ArchiveWriter& writer, const Step& step, Outcome outcome, const Status& failure);
+  static bool InMemory(const Step& step) {
+    return step.source && step.source->details.type == os::EntryType::kFile &&
+           step.source->details.size <= kInMemoryLimit;
+  }
   void MoveSources();
 
   const CommandLine& line_;
@@ -171,7 +207,7 @@ void Adding::Plan(const std::vector<SourceFile>& sources) {
   }
 }
 
-Adding::Outcome Adding::AddSource(ArchiveWriter& writer, const SourceFile& source, Status* failure) {
+MemberHeader Adding::NewHeader(const SourceFile& source) {
   const os::FileDetails& details = source.details;
   MemberHeader header;
   header.path = source.stored_path;
@@ -197,42 +233,119 @@ Adding::Outcome Adding::AddSource(ArchiveWriter& writer, const SourceFile& sourc
     if (!switches_.long_progress_names) name = FitName(name, kProgressNameLimit, form_);
     os::WriteStderr("Adding " + name + "\n");
   }
+  header.method = MethodFor(switches_);
+  header.original_size = details.size;
+  return header;
+}
+
+// Safe on the worker thread: it touches only its arguments and the file.
+Status Adding::Pack(ArchiveWriter& writer, const SourceFile& source, MemberHeader* header,
+                    bool* unchanged_while_read) {
+  SourceInput input;
+  LZH_TRY(input.Open(source.disk_path));
+  LZH_TRY(writer.AddMember(header, input));
+  const os::FileDetails& details = source.details;
+  os::FileDetails after;
+  *unchanged_while_read = os::Describe(source.disk_path, &after).ok() && after.type == details.type &&
+                          after.size == details.size && after.mtime == details.mtime &&
+                          header->original_size == details.size;
+  return Status::Ok();
+}
+
+Adding::Outcome Adding::AddSource(ArchiveWriter& writer, const SourceFile& source, Status* failure) {
+  const os::FileDetails& details = source.details;
+  MemberHeader header = NewHeader(source);
+  bool unchanged = true;
   if (details.type != os::EntryType::kFile) {
     header.method = Method::kLhd;
+    header.original_size = 0;
     header.is_directory = details.type == os::EntryType::kDirectory;
     header.is_symlink = details.type == os::EntryType::kSymlink;
     header.link_target = details.link_target;
     header.header_offset = rewrite_.output().Position();
-    Status status = writer.AddEntry(header);
-    if (!status.ok()) {
-      *failure = status;
-      return rewrite_.output().output_failed() ? Outcome::kOutputFailed : Outcome::kSourceFailed;
-    }
-    rewrite_.NoteMemberTime(header);
-    written_.push_back(Written{&source, header, true});
-    return Outcome::kWritten;
+    *failure = writer.AddEntry(header);
+  } else {
+    *failure = Pack(writer, source, &header, &unchanged);
   }
-  SourceInput input;
-  Status status = input.Open(source.disk_path);
-  if (!status.ok()) {
-    *failure = status;
-    return Outcome::kSourceFailed;
-  }
-  header.method = MethodFor(switches_);
-  header.original_size = details.size;
-  status = writer.AddMember(&header, input);
-  if (!status.ok()) {
-    *failure = status;
-    return rewrite_.output().output_failed() ? Outcome::kOutputFailed : Outcome::kSourceFailed;
-  }
-  os::FileDetails after;
-  bool unchanged = os::Describe(source.disk_path, &after).ok() && after.type == details.type &&
-                   after.size == details.size && after.mtime == details.mtime &&
-                   header.original_size == details.size;
-  if (!unchanged) report_.Line("warning  " + DisplayName(source.disk_path, form_) + ": changed while being read");
-  rewrite_.NoteMemberTime(header);
-  written_.push_back(Written{&source, header, unchanged});
+  if (!failure->ok()) return rewrite_.output().output_failed() ? Outcome::kOutputFailed : Outcome::kSourceFailed;
+  Recorded(source, header, unchanged);
   return Outcome::kWritten;
+}
+
+void Adding::Recorded(const SourceFile& source, const MemberHeader& header, bool unchanged_while_read) {
+  if (!unchanged_while_read)
+    report_.Line("warning  " + DisplayName(source.disk_path, form_) + ": changed while being read");
+  rewrite_.NoteMemberTime(header);
+  written_.push_back(Written{&source, header, unchanged_while_read});
+}
+
+// Sets the step's lines; returns a failure only when the whole change must
+// be given up.
+Status Adding::Settle(ArchiveWriter& writer, const Step& step, Outcome outcome, const Status& failure) {
+  switch (outcome) {
+    case Outcome::kWritten:
+      Change(step.old_member ? "replaced" : "added", JoinStored(step.source->stored_path));
+      return Status::Ok();
+    case Outcome::kOutputFailed: return failure;
+    case Outcome::kSourceFailed: break;
+  }
+  ++failed_;
+  std::string why = std::string(failure.message());
+  if (step.old_member) why += "; the member in the archive is kept";
+  Problem(failure.fault() == Fault::kIo ? "skipped" : "FAILED", step.source->disk_path, why,
+          Worse(ResultFor(failure.fault()), Result::kSkipped));
+  if (!step.old_member) return Status::Ok();
+  rewrite_.NoteMemberTime(*step.old_member);
+  return writer.CopyMember(*rewrite_.old().reader, *step.old_member);
+}
+
+// `large_file`, when given, comes first in the archive: the caller's thread
+// compresses it straight into the archive while the worker packs the batch.
+Status Adding::AddBatch(ArchiveWriter& writer, const Step* large_file, const Step* steps, size_t count) {
+  std::vector<Packed> packed(count);
+  for (size_t i = 0; i < count; ++i) packed[i].header = NewHeader(*steps[i].source);
+  // Largest first, so that the two threads finish the batch together.
+  std::vector<size_t> by_size(count);
+  for (size_t i = 0; i < count; ++i) by_size[i] = i;
+  std::stable_sort(by_size.begin(), by_size.end(), [steps](size_t a, size_t b) {
+    return steps[a].source->details.size > steps[b].source->details.size;
+  });
+  std::atomic<size_t> next{0};
+  auto pack_the_rest = [&] {
+    for (size_t taken; (taken = next++) < count;) {
+      size_t i = by_size[taken];
+      ArchiveWriter member_writer(packed[i].bytes, level_);
+      packed[i].status =
+          Pack(member_writer, *steps[i].source, &packed[i].header, &packed[i].unchanged_while_read);
+    }
+  };
+  Outcome large_outcome = Outcome::kWritten;
+  Status large_failure;
+  {
+    os::Worker worker;
+    if (count > 1 || large_file) worker.Start(pack_the_rest);
+    if (large_file) large_outcome = AddSource(writer, *large_file->source, &large_failure);
+    pack_the_rest();
+    worker.Join();
+  }
+  if (large_file) LZH_TRY(Settle(writer, *large_file, large_outcome, large_failure));
+  ArchiveUpdate& output = rewrite_.output();
+  for (size_t i = 0; i < count; ++i) {
+    Packed& member = packed[i];
+    Outcome outcome = Outcome::kSourceFailed;
+    Status failure = member.status;
+    if (failure.ok()) {
+      uint64_t offset = output.Position();
+      failure = output.Write(member.bytes.bytes().data(), member.bytes.bytes().size());
+      outcome = failure.ok() ? Outcome::kWritten : Outcome::kOutputFailed;
+      member.header.header_offset += offset;
+      member.header.data_offset += offset;
+      if (failure.ok()) Recorded(*steps[i].source, member.header, member.unchanged_while_read);
+    }
+    member.bytes = MemoryOutput();  // the batch's memory goes as it is written
+    LZH_TRY(Settle(writer, steps[i], outcome, failure));
+  }
+  return Status::Ok();
 }
 
 Result Adding::Run() {
@@ -266,38 +379,34 @@ Result Adding::Run() {
   ArchiveWriter writer(output, level_);
   Status status = rewrite_.CopyPrefix();
   if (!status.ok()) return Worse(result_, rewrite_.Abandon(status));
-  // Sets `status` only when the whole change must be given up.
-  auto add = [&](const SourceFile& source, const MemberHeader* replaced) {
-    Status failure;
-    switch (AddSource(writer, source, &failure)) {
-      case Outcome::kWritten:
-        Change(replaced ? "replaced" : "added", JoinStored(source.stored_path));
-        return;
-      case Outcome::kOutputFailed:
-        status = failure;
-        return;
-      case Outcome::kSourceFailed:
-        break;
-    }
-    ++failed_;
-    std::string why = std::string(failure.message());
-    if (replaced) why += "; the member in the archive is kept";
-    Problem(failure.fault() == Fault::kIo ? "skipped" : "FAILED", source.disk_path, why,
-            Worse(ResultFor(failure.fault()), Result::kSkipped));
-    if (!replaced) return;
-    status = writer.CopyMember(*rewrite_.old().reader, *replaced);
-    rewrite_.NoteMemberTime(*replaced);
-  };
+  std::vector<Step> steps;
   std::vector<MemberHeader>& members = rewrite_.old().members;
-  for (size_t i = 0; i < members.size() && status.ok(); ++i) {
-    if (replacements_[i] != nullptr) {
-      add(*replacements_[i], &members[i]);
-    } else {
-      status = writer.CopyMember(*rewrite_.old().reader, members[i]);
-      rewrite_.NoteMemberTime(members[i]);
+  for (size_t i = 0; i < members.size(); ++i) steps.push_back(Step{replacements_[i], &members[i]});
+  for (const SourceFile* source : appended_) steps.push_back(Step{source, nullptr});
+  for (size_t i = 0; i < steps.size() && status.ok();) {
+    const Step& step = steps[i];
+    const bool large_file = step.source && step.source->details.type == os::EntryType::kFile && !InMemory(step);
+    size_t first = large_file ? i + 1 : i, end = first;
+    uint64_t bytes = 0;
+    for (; end < steps.size() && InMemory(steps[end]); ++end) {
+      bytes += steps[end].source->details.size;
+      if (end > first && bytes > kBatchLimit) break;
     }
+    if (end > first) {
+      status = AddBatch(writer, large_file ? &step : nullptr, &steps[first], end - first);
+      i = end;
+      continue;
+    }
+    if (step.source) {
+      Status failure;
+      Outcome outcome = AddSource(writer, *step.source, &failure);
+      status = Settle(writer, step, outcome, failure);
+    } else {
+      status = writer.CopyMember(*rewrite_.old().reader, *step.old_member);
+      rewrite_.NoteMemberTime(*step.old_member);
+    }
+    ++i;
   }
-  for (size_t i = 0; i < appended_.size() && status.ok(); ++i) add(*appended_[i], nullptr);
   if (!status.ok()) return Worse(result_, rewrite_.Abandon(status));
   if (written_.empty()) {
     report_.Line("Nothing could be added; " + rewrite_.shown_name() + " is unchanged.");

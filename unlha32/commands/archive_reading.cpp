@@ -29,25 +29,31 @@ Status OpenReader(const std::string& path, std::unique_ptr<FileReader>* reader) 
 
 }  // namespace
 
-Status ReadArchive(const std::string& path, ArchiveContents* contents) {
+Status WalkArchive(const std::string& path, ArchiveContents* contents,
+                   const std::function<void(MemberHeader&)>& each) {
   *contents = ArchiveContents();
   LZH_TRY(OpenReader(path, &contents->reader));
   ArchiveWalker walker(*contents->reader);
   LZH_TRY(walker.Open());
   contents->archive_offset = walker.archive_offset();
   for (;;) {
-    MemberHeader header;
+    MemberHeader header;  // fresh: a failed Next may leave a header half filled
     bool end = false;
     Status status = walker.Next(&header, &end);
     if (!status.ok()) {
-      if (DataCutShort(header, contents->reader->Size())) contents->members.push_back(header);
+      if (DataCutShort(header, contents->reader->Size())) each(header);
       contents->damage = status;
       break;
     }
     if (end) break;
-    contents->members.push_back(std::move(header));
+    each(header);
   }
   return Status::Ok();
+}
+
+Status ReadArchive(const std::string& path, ArchiveContents* contents) {
+  return WalkArchive(path, contents,
+                     [contents](MemberHeader& header) { contents->members.push_back(std::move(header)); });
 }
 
 bool IsReadableArchive(const std::string& path) {

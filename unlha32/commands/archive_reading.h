@@ -6,6 +6,7 @@
 // damaged header part-way still leaves the members before it usable.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -27,6 +28,10 @@ struct ArchiveContents {
 
 // Fails (kIo or kCorrupt) when the file cannot be read or holds no archive.
 Status ReadArchive(const std::string& path, ArchiveContents* contents);
+// The same walk, handing each member to `each` instead of keeping it in contents->members: memory stays flat whatever
+// the number of members, which is what listing needs.
+Status WalkArchive(const std::string& path, ArchiveContents* contents,
+                   const std::function<void(MemberHeader&)>& each);
 
 // True only for a readable file whose first header (at its start, or
 // within a self-extracting program's first kSelfExtractorSearchBytes) is valid.

@@ -76,11 +76,13 @@ class ArchiveUpdate final : public SeekableOutput {
   std::string temporary_path_;
   std::string temporary_name_;
   std::string temporary_directory_;
+  // Declared before the lock so that it outlives it: the lock file is
+  // removed while an interruption would still remove it too.
+  std::unique_ptr<os::RemoveOnInterrupt> remove_lock_on_interrupt_;
   os::ExclusiveLock lock_;
   os::FileSizeLimitAsError size_limit_as_error_;
   std::vector<os::FileIdentity> own_files_;
   os::File file_;
-  std::unique_ptr<os::RemoveOnInterrupt> remove_lock_on_interrupt_;
   std::unique_ptr<os::RemoveOnInterrupt> remove_on_interrupt_;
   std::vector<uint8_t> buffer_;
   uint64_t position_ = 0;

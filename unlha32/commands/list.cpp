@@ -96,34 +96,35 @@ Result ListArchive(const CommandLine& line, Report& report) {
   const bool verbose = line.command == Command::kVerboseList;
   const TextForm form = CurrentTextForm();
   ArchiveContents archive;
-  Status status = ReadArchive(line.archive, &archive);
-  std::string archive_name = DisplayName(line.archive, form);
-  if (!status.ok()) {
-    report.Line("Cannot list " + archive_name + ": " + status.message());
-    return Result::kNotArchive;
-  }
-  std::string title = archive.archive_offset > 0
-                          ? Format("Archive (self-extracting, at offset %" PRIu64 "): ", archive.archive_offset)
-                          : std::string("Archive: ");
-  report.Line(FitName(title + archive_name, kLineLimit, form));
-  const char* columns = "%10s %10s %6s %-16s %-6s %s";
-  const std::string rule_start = Format(columns, "----------", "----------", "------", "----------------", "------", "");
-  std::string rule;
-  if (verbose) {
-    report.Line(Format("%10s %10s %6s %-16s %-6s %s %-8s %-4s %s", "Original", "Packed", "Ratio", "Date       Time",
-                       "Method", "L", "OS", "CRC", "Attributes"));
-    rule = rule_start + "- -------- ---- ----------";
-  } else {
-    report.Line(Format(columns, "Original", "Packed", "Ratio", "Date       Time", "Method", "Name"));
-    rule = rule_start + std::string(kLineLimit - rule_start.size(), '-');
-  }
-  report.Line(rule);
   MemberSelection selection(line.files, line.switches.strict_names, line.switches.case_sensitive);
   uint64_t total_original = 0, total_packed = 0;
   uint64_t listed = 0;
-  for (const MemberHeader& header : archive.members) {
+  std::string rule;
+  // The members are listed as the walk finds them, never kept: memory stays
+  // flat however many there are. The head goes out before the first one.
+  auto head = [&] {
+    if (!rule.empty()) return;
+    std::string title = archive.archive_offset > 0
+                            ? Format("Archive (self-extracting, at offset %" PRIu64 "): ", archive.archive_offset)
+                            : std::string("Archive: ");
+    report.Line(FitName(title + DisplayName(line.archive, form), kLineLimit, form));
+    const char* columns = "%10s %10s %6s %-16s %-6s %s";
+    const std::string rule_start =
+        Format(columns, "----------", "----------", "------", "----------------", "------", "");
+    if (verbose) {
+      report.Line(Format("%10s %10s %6s %-16s %-6s %s %-8s %-4s %s", "Original", "Packed", "Ratio",
+                         "Date       Time", "Method", "L", "OS", "CRC", "Attributes"));
+      rule = rule_start + "- -------- ---- ----------";
+    } else {
+      report.Line(Format(columns, "Original", "Packed", "Ratio", "Date       Time", "Method", "Name"));
+      rule = rule_start + std::string(kLineLimit - rule_start.size(), '-');
+    }
+    report.Line(rule);
+  };
+  auto list = [&](const MemberHeader& header) {
+    head();
     LocalMemberNames names = LocalNames(header, form);
-    if (!selection.Selects(names.path)) continue;
+    if (!selection.Selects(names.path)) return;
     ++listed;
     total_original += header.original_size;
     total_packed += header.packed_size;
@@ -138,7 +139,13 @@ Result ListArchive(const CommandLine& line, Report& report) {
       std::string shown = ShownName(header, names, false, form);
       report.Line(sizes + " " + FitName(shown, kLineLimit - sizes.size() - 1, form));
     }
+  };
+  Status status = WalkArchive(line.archive, &archive, list);
+  if (!status.ok()) {
+    report.Line("Cannot list " + DisplayName(line.archive, form) + ": " + status.message());
+    return Result::kNotArchive;
   }
+  head();
   report.Line(rule);
   report.Line(Format("%10" PRIu64 " %10" PRIu64 " %6s %" PRIu64 " member%s", total_original, total_packed,
                      Ratio(total_packed, total_original).c_str(), listed, listed == 1 ? "" : "s"));

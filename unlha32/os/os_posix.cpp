@@ -22,6 +22,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <iterator>
+#include <system_error>
+#include <thread>
+#include <utility>
 
 #include "os.h"
 
@@ -628,6 +631,40 @@ bool ConvertToUtf8(std::string_view text, uint32_t code_page, std::string* utf8)
 }
 
 bool ComponentIsAcceptable(std::string_view) { return true; }
+
+// --- Worker ----------------------------------------------------------------
+
+void Worker::RunWork() noexcept {
+  try {
+    work_();
+  } catch (...) {
+    failure_ = std::current_exception();
+  }
+}
+
+void Worker::Start(std::function<void()> work) {
+  Join();
+  work_ = std::move(work);
+  try {
+    thread_ = new std::thread(&Worker::RunWork, this);
+  } catch (const std::system_error&) {
+    RunWork();  // no thread to be had: the work is done here
+  }
+}
+
+void Worker::Wait() {
+  if (auto* thread = static_cast<std::thread*>(thread_)) {
+    thread->join();
+    delete thread;
+    thread_ = nullptr;
+  }
+  work_ = nullptr;
+}
+
+void Worker::Join() {
+  Wait();
+  if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
+}
 
 }  // namespace lzh::os
 

@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "os.h"
 
@@ -527,6 +528,46 @@ bool ComponentIsAcceptable(std::string_view component) {
       stem[3] >= '0' && stem[3] <= '9')
     return false;
   return true;
+}
+
+// --- Worker ----------------------------------------------------------------
+
+void Worker::RunWork() noexcept {
+  try {
+    work_();
+  } catch (...) {
+    failure_ = std::current_exception();
+  }
+}
+
+// Win32 threads directly: the MinGW toolchain's win32 thread model has no
+// std::thread.
+struct WorkerEntry {
+  static DWORD WINAPI Run(void* worker) {
+    static_cast<Worker*>(worker)->RunWork();
+    return 0;
+  }
+};
+
+void Worker::Start(std::function<void()> work) {
+  Join();
+  work_ = std::move(work);
+  thread_ = CreateThread(nullptr, 0, &WorkerEntry::Run, this, 0, nullptr);
+  if (!thread_) RunWork();  // no thread to be had: the work is done here
+}
+
+void Worker::Wait() {
+  if (thread_) {
+    WaitForSingleObject(thread_, INFINITE);
+    CloseHandle(thread_);
+    thread_ = nullptr;
+  }
+  work_ = nullptr;
+}
+
+void Worker::Join() {
+  Wait();
+  if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
 }
 
 }  // namespace lzh::os

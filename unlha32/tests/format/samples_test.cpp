@@ -4,72 +4,14 @@
 // outside the project; the tests skip when it is absent.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
-
 #include "format/archive_walker.h"
 #include "format/member_data.h"
 #include "memory_sink.h"
 #include "sha256.h"
+#include "tests/sample_manifest.h"
 
 namespace lzh {
 namespace {
-
-std::string SamplesDir() {
-  const char* override_dir = std::getenv("LZH_SAMPLES");
-  return override_dir ? override_dir : LZH_SAMPLES_DIR;
-}
-
-struct ManifestRow {
-  std::string archive, member, method;
-  int level = 0;
-  uint64_t size = 0;
-  uint16_t crc = 0;
-  std::string sha256;
-};
-
-// Member paths are written with \xNN escapes and "\\" for a backslash.
-std::string Unescape(const std::string& text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == '\\') {
-      out.push_back('\\');
-      ++i;
-    } else if (text[i] == '\\' && i + 3 < text.size() && text[i + 1] == 'x') {
-      out.push_back(static_cast<char>(std::stoi(text.substr(i + 2, 2), nullptr, 16)));
-      i += 3;
-    } else {
-      out.push_back(text[i]);
-    }
-  }
-  return out;
-}
-
-std::vector<ManifestRow> ReadManifest(const std::string& path) {
-  std::vector<ManifestRow> rows;
-  std::ifstream in(path);
-  std::string line;
-  std::getline(in, line);  // column names
-  while (std::getline(in, line)) {
-    std::istringstream fields(line);
-    ManifestRow row;
-    std::string level, size, crc;
-    std::getline(fields, row.archive, '\t');
-    std::getline(fields, row.member, '\t');
-    std::getline(fields, row.method, '\t');
-    std::getline(fields, level, '\t');
-    std::getline(fields, size, '\t');
-    std::getline(fields, crc, '\t');
-    std::getline(fields, row.sha256, '\t');
-    row.member = Unescape(row.member);
-    row.level = std::stoi(level);
-    row.size = std::stoull(size);
-    row.crc = static_cast<uint16_t>(std::stoul(crc, nullptr, 16));
-    rows.push_back(row);
-  }
-  return rows;
-}
 
 // The member path in the manifest's form: '/' separators, a trailing '/'
 // for directories, "LINK|TARGET" for symbolic links.
@@ -81,14 +23,14 @@ std::string ManifestPath(const MemberHeader& h) {
 }
 
 TEST(Samples, EveryManifestMemberDecodesAsListed) {
-  std::string dir = SamplesDir();
-  std::vector<ManifestRow> rows = ReadManifest(dir + "/MANIFEST.tsv");
+  std::string dir = test::SamplesDir().string();
+  std::vector<test::ManifestRow> rows = test::ReadManifest();
   if (rows.empty()) GTEST_SKIP() << "no sample archives at " << dir;
 
   std::string current;
   std::unique_ptr<FileReader> reader;
   std::unique_ptr<ArchiveWalker> walker;
-  for (const ManifestRow& row : rows) {
+  for (const test::ManifestRow& row : rows) {
     SCOPED_TRACE(row.archive + ": " + row.member);
     if (row.archive != current) {
       current = row.archive;

@@ -79,9 +79,36 @@ TEST_F(Faults, UnreadableSourceIsSkippedAndTheRestArchived) {
   EXPECT_FALSE(fs::exists(root_ / "src/open.txt"));
 }
 
+// The failing file sits between two that are compressed beside it: the old
+// member must stay in its place, the others must land around it.
+TEST_F(Faults, UnreadableReplacementKeepsTheOldMemberInItsPlace) {
+  struct passwd* nobody = getpwnam("nobody");
+  if (getuid() == 0 && nobody == nullptr) GTEST_SKIP() << "no unprivileged user to run as";
+  Make("src/a.txt", "alpha, newer and unreadable", 1600000000, 0000);
+  Make("src/b.txt", "bravo, newer", 1600000000);
+  Make("src/c.txt", "charlie");
+  if (getuid() == 0) {
+    chown(root_.c_str(), nobody->pw_uid, nobody->pw_gid);
+    for (const auto& entry : fs::recursive_directory_iterator(root_))
+      lchown(entry.path().c_str(), nobody->pw_uid, nobody->pw_gid);
+  }
+  std::string line = "a " + Archive() + " " + Base() + " a.txt b.txt c.txt";
+  int result = InChild([&] {
+    if (getuid() == 0 && (setgid(nobody->pw_gid) != 0 || setuid(nobody->pw_uid) != 0)) return 99;
+    return Unlha(nullptr, line.c_str(), nullptr, 0);
+  });
+  EXPECT_EQ(result, UNLHA_IO_ERROR);
+  std::vector<MemberHeader> members = Members(Archive());
+  ASSERT_EQ(Paths(Archive()), (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
+  EXPECT_EQ(members[0].original_size, 5u) << "the old a.txt must be kept";
+  EXPECT_EQ(members[1].original_size, 12u);
+  EXPECT_TRUE(Leftovers(root_).empty());
+}
+
 TEST_F(Faults, SourceThatVanishesIsSkippedAndTheRestArchived) {
   WriteFile(root_ / "src/a-first.bin", Noise(30000000));
-  Make("src/z-last.txt", "last");
+  // Too large to be packed beside a-first.bin: it is read only after it.
+  WriteFile(root_ / "src/z-last.txt", Noise(5000000, 3));
   std::string line = "a " + Archive() + " " + Base() + " a-first.bin z-last.txt";
   pid_t child = fork();
   if (child == 0) {

@@ -1,0 +1,225 @@
+#!/bin/bash
+# The whole benchmark suite: the codec table of run.sh, then ratios against
+# the tools users reach for, the whole programs against bsdtar and 7z on the
+# same archives, the scale figures and peak memory. Every figure that is
+# compared is a ratio of two measurements taken side by side in this run on
+# the same files: absolute times on shared machines drift.
+#
+#   bench/suite.sh [--huge] [WORK_DIR]   (default /tmp/tavo-bench)
+#
+# --huge adds a 4.2 GB member (a sparse file of zeros) to show peak memory
+# of a, t and x with a member past 4 GiB; it takes minutes and ~5 GB disk.
+# RUNS (default 3) sets how many runs each time is the best of.
+#
+# The codec table (run.sh) is in processor seconds; the whole programs are
+# timed in wall seconds, since using both cores is part of what they are
+# judged on; their processor seconds are shown beside them.
+set -euo pipefail
+
+huge=false
+if [[ ${1:-} == --huge ]]; then
+  huge=true
+  shift
+fi
+root=$(cd "$(dirname "$0")/.." && pwd)
+work=${1:-/tmp/tavo-bench}
+runs=${RUNS:-3}
+export RUNS=$runs
+mkdir -p "$work"
+for tool in xz bsdtar 7z /usr/bin/time; do
+  command -v "$tool" >/dev/null || { echo "missing $tool (apt-get install xz-utils libarchive-tools p7zip-full time)" >&2; exit 1; }
+done
+
+# --- The codec table, and the corpus and archives it leaves in $work -------
+echo "== codec (bench/run.sh, processor seconds) =="
+bash "$root/bench/run.sh" "$work" | tee "$work/codec.txt"
+build="$work/build"
+cmake --build "$build" -j2 --target tavo unlha32 lzh_scale_bench lzh_walk_bench >/dev/null
+tavo="$build/bin/tavo"
+scale=$(find "$build" -name lzh_scale_bench -type f -perm -u+x -print -quit)
+walk=$(find "$build" -name lzh_walk_bench -type f -perm -u+x -print -quit)
+corpus="$work/corpus"
+size=$(stat -c %s "$corpus")
+
+# Best of `runs`: "wall cpu peak_kib" of a command whose output is discarded.
+measure() {
+  local best="" line
+  for ((i = 0; i < runs; ++i)); do
+    [[ -n ${before:-} ]] && eval "$before"
+    /usr/bin/time -o "$work/time.txt" -f '%e %U %S %M' "$@" >/dev/null 2>&1 || true
+    # The last line: time puts a line about a non-zero exit status first.
+    line=$(tail -n 1 "$work/time.txt" | awk '{ printf "%.3f %.3f %d", $1, $2 + $3, $4 }')
+    best=$(awk -v l="$line" -v b="$best" 'BEGIN { split(l, x); split(b, y); print (b == "" || x[1] < y[1]) ? l : b }')
+  done
+  echo "$best"
+}
+# "-" when the divisor is 0, as times under /usr/bin/time's 10 ms are.
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else printf "-" }'; }
+mbps() { awk -v n="$1" -v t="$2" 'BEGIN { printf "%.1f", n / t / 1e6 }'; }
+verdict() { if awk "BEGIN { exit !($1) }"; then echo met; else echo "NOT met"; fi; }
+targets=()
+target() { targets+=("$(printf '  %-52s %s (%s)' "$1" "$(verdict "$2")" "$3")"); }
+
+# --- Against gzip, xz and the decoders, from the codec table ---------------
+# run.sh's rows: "-lh5- packed ratio enc_MB/s dec_MB/s peak" and, in its
+# decode table, "-lh5- ours bsdtar 7z" (MB/s); its target lines are not
+# figures.
+declare -A packed enc dec bsdtar_dec sevenzip_dec peak
+while read -r name a b c d e; do
+  [[ $name =~ ^-lh[0-9]-$ && $a =~ ^[0-9.]+$ ]] || continue
+  m=${name//-/}
+  if [[ -z ${packed[$m]:-} ]]; then
+    packed[$m]=$a enc[$m]=$c dec[$m]=$d peak[$m]=$e
+  else
+    bsdtar_dec[$m]=$b sevenzip_dec[$m]=$c
+  fi
+done < "$work/codec.txt"
+[[ -n ${packed[lh5]:-} ]] || { echo "cannot read run.sh's table" >&2; exit 1; }
+
+cpu_of() { measure "$@" | awk '{ print $2 }'; }
+declare -A ref_size ref_enc
+for tool in "gzip -6" "gzip -9" "xz -1"; do
+  ref_size[$tool]=$($tool -c "$corpus" | wc -c)
+  ref_enc[$tool]=$(mbps "$size" "$(cpu_of $tool -c "$corpus")")
+done
+gzip -6 -c "$corpus" > "$work/corpus.gz"
+gunzip_mbps=$(mbps "$size" "$(cpu_of gzip -d -c "$work/corpus.gz")")
+
+echo
+echo "== codec against gzip and xz (ours / theirs; size: lower is better, speed: higher is better) =="
+printf '%-7s %9s %9s %9s %9s %9s %9s %9s %9s %9s %9s\n' method "size/g6" "size/g9" "size/xz1" \
+  "enc/g6" "enc/g9" "enc/xz1" "dec/gz-d" "dec/bsdt" "dec/7z" "peak KiB"
+for m in lh5 lh6 lh7 lh1; do
+  printf '%-7s %9s %9s %9s %9s %9s %9s %9s %9s %9s %9s\n' "-$m-" \
+    "$(ratio "${packed[$m]}" "${ref_size[gzip -6]}")" "$(ratio "${packed[$m]}" "${ref_size[gzip -9]}")" \
+    "$(ratio "${packed[$m]}" "${ref_size[xz -1]}")" \
+    "$(ratio "${enc[$m]}" "${ref_enc[gzip -6]}")" "$(ratio "${enc[$m]}" "${ref_enc[gzip -9]}")" \
+    "$(ratio "${enc[$m]}" "${ref_enc[xz -1]}")" "$(ratio "${dec[$m]}" "$gunzip_mbps")" \
+    "$(ratio "${dec[$m]}" "${bsdtar_dec[$m]:-0}")" "$(ratio "${dec[$m]}" "${sevenzip_dec[$m]:-0}")" "${peak[$m]}"
+done
+printf '(gzip -6 %s MB/s, gzip -9 %s MB/s, xz -1 %s MB/s encoding; gzip -d %s MB/s decoding)\n' \
+  "${ref_enc[gzip -6]}" "${ref_enc[gzip -9]}" "${ref_enc[xz -1]}" "$gunzip_mbps"
+for m in lh5 lh7; do
+  target "-$m- decode >= 3 x bsdtar" "${dec[$m]} >= 3 * ${bsdtar_dec[$m]:-0}" "$(ratio "${dec[$m]}" "${bsdtar_dec[$m]:-0}") x"
+  target "-$m- decode >= gzip -d" "${dec[$m]} >= $gunzip_mbps" "$(ratio "${dec[$m]}" "$gunzip_mbps") x"
+done
+target "-lh7- size <= 0.97 x gzip -9" "${packed[lh7]} <= 0.97 * ${ref_size[gzip -9]}" "$(ratio "${packed[lh7]}" "${ref_size[gzip -9]}") x"
+target "-lh5- size <= 1.02 x gzip -6" "${packed[lh5]} <= 1.02 * ${ref_size[gzip -6]}" "$(ratio "${packed[lh5]}" "${ref_size[gzip -6]}") x"
+target "-lh5- encoding >= gzip -6" "${enc[lh5]} >= ${ref_enc[gzip -6]}" "$(ratio "${enc[lh5]}" "${ref_enc[gzip -6]}") x"
+
+# --- Whole programs on a tree of the corpus's files -----------------------
+# The tree holds the corpus's own files (run.sh's selection, the same find
+# and order), so that its bytes are the corpus's bytes.
+tree="$work/tree"
+if [[ ! -f $tree.done ]]; then
+  rm -rf "$tree" && mkdir -p "$tree"
+  pick() {
+    local budget=$1
+    shift
+    find "$@" -type f -size +0 ! -name '*.gz' ! -name '*.xz' ! -name '*.bz2' ! -name '*.zst' \
+        ! -name '*.zip' ! -name '*.jar' -printf '%s\t%p\n' 2>/dev/null |
+      LC_ALL=C sort -t $'\t' -k2 |
+      awk -F '\t' -v budget="$budget" '{ if (total >= budget) exit; total += $1; print $2 }'
+  }
+  { pick $((16 << 20)) /usr/include /usr/share/doc; pick $((16 << 20)) /usr/bin /usr/lib; } |
+    while IFS= read -r f; do cp --parents -L "$f" "$tree/" 2>/dev/null || true; done || true
+  touch "$tree.done"
+fi
+files=$(find "$tree" -type f | wc -l)
+tree_bytes=$(du -sb "$tree" | cut -f1)
+cd "$work"
+rm -f a.lzh a.tar.gz a.zip
+echo
+echo "== whole programs: $files files, $tree_bytes bytes (wall seconds, best of $runs) =="
+printf '%-34s %8s %8s %9s\n' job wall cpu "peak KiB"
+row() {  # label measure-output
+  read -r w c p <<<"$2"
+  printf '%-34s %8s %8s %9s\n' "$1" "$w" "$c" "$p"
+}
+before='rm -f a.lzh'; ours_a=$(measure "$tavo" a -r -n a.lzh tree/); unset before
+before='rm -f a.tar.gz'; tar_a=$(measure tar czf a.tar.gz tree); unset before
+before='rm -f a.zip'; zip_a=$(measure 7z a -tzip a.zip tree); unset before
+"$tavo" a -r -n a.lzh tree/ >/dev/null
+row "tavo a -r (lh5)" "$ours_a"
+row "  tar czf" "$tar_a"
+row "  7z a -tzip" "$zip_a"
+printf '%-34s %s x tar czf, %s x 7z a -tzip (wall time)\n' "  tavo a takes" \
+  "$(ratio "${ours_a%% *}" "${tar_a%% *}")" "$(ratio "${ours_a%% *}" "${zip_a%% *}")"
+
+before='rm -rf out'; ours_x=$(measure "$tavo" x -n -m a.lzh out/)
+bsdtar_x=$(measure bash -c 'mkdir -p out && bsdtar -xf a.lzh -C out')
+sevenzip_x=$(measure 7z x -y -oout a.lzh); unset before
+ours_t=$(measure "$tavo" t -n a.lzh)
+bsdtar_t=$(measure bsdtar -xOf a.lzh)
+sevenzip_t=$(measure 7z t a.lzh)
+ours_l=$(measure "$tavo" l a.lzh)
+bsdtar_l=$(measure bsdtar -tvf a.lzh)
+sevenzip_l=$(measure 7z l a.lzh)
+rm -rf out
+for job in x t l; do
+  eval "o=\$ours_$job b=\$bsdtar_$job s=\$sevenzip_$job"
+  row "tavo $job" "$o"
+  row "  bsdtar" "$b"
+  row "  7z" "$s"
+  printf '%-34s %s x bsdtar, %s x 7z (wall time; < 1 is faster)\n' "  tavo $job takes" \
+    "$(ratio "${o%% *}" "${b%% *}")" "$(ratio "${o%% *}" "${s%% *}")"
+done
+
+# --- Scale -----------------------------------------------------------------
+echo
+echo "== scale (wall seconds, best of $runs) =="
+[[ -f many.lzh ]] || "$scale" make many.lzh 100000
+count=$(measure "$scale" count many.lzh)
+read -r members count_seconds <<<"$("$scale" count many.lzh)"
+list=$(measure "$tavo" l many.lzh)
+list_bsdtar=$(measure bsdtar -tvf many.lzh)
+list_7z=$(measure 7z l many.lzh)
+printf '%-44s %8s s (library alone: %s s)\n' "UnlhaGetFileCount, $members members" "${count%% *}" "$count_seconds"
+printf '%-44s %8s s, peak %s KiB; bsdtar -tvf %s s, 7z l %s s\n' "tavo l, $members members" \
+  "${list%% *}" "$(cut -d' ' -f3 <<<"$list")" "${list_bsdtar%% *}" "${list_7z%% *}"
+target "UnlhaGetFileCount, 100,000 members < 1 s" "$count_seconds < 1" "$count_seconds s"
+target "tavo l, 100,000 members < 1 s" "${list%% *} < 1" "${list%% *} s"
+
+if [[ ! -f archives.done ]]; then
+  rm -rf archives && mkdir archives
+  "$scale" make archives/one.lzh 10
+  for i in $(seq 2 1000); do cp archives/one.lzh "archives/a$i.lzh"; done
+  touch archives.done
+fi
+wild=$(measure "$tavo" t -n 'archives/*.lzh')
+alone=$(measure "$scale" test archives/*.lzh)
+printf '%-44s %8s s; the library alone %s s: %s x\n' "tavo t archives/*.lzh, 1,000 archives" \
+  "${wild%% *}" "${alone%% *}" "$(ratio "${wild%% *}" "${alone%% *}")"
+target "wildcard route <= 1.5 x the library alone" "${wild%% *} <= 1.5 * ${alone%% *}" "$(ratio "${wild%% *}" "${alone%% *}") x"
+
+if [[ ! -f walk.done ]]; then
+  rm -rf walk && mkdir walk
+  for d in $(seq 1 1000); do mkdir "walk/d$d"; done
+  (cd walk && for d in d*; do (cd "$d" && touch $(seq -f 'f%g.txt' 1 100)); done)
+  touch walk.done
+fi
+walker=$(measure "$walk" 'walk/*')
+find_count=$(measure bash -c 'find walk | wc -l')
+printf '%-44s %8s s; find | wc -l %s s: %s x\n' "file-count walker, 100,000 files" \
+  "${walker%% *}" "${find_count%% *}" "$(ratio "${walker%% *}" "${find_count%% *}")"
+target "file-count walker within 2 x find | wc -l" "${walker%% *} <= 2 * ${find_count%% *}" \
+  "$(ratio "${walker%% *}" "${find_count%% *}") x"
+
+# --- Memory with a member past 4 GiB ----------------------------------------
+if $huge; then
+  echo
+  echo "== a member of 4.2 GB (zeros, sparse; one run each) =="
+  rm -rf huge huge.lzh && mkdir huge && truncate -s 4200M huge/zeros
+  runs=1
+  for job in "a -n huge.lzh huge/" "t -n huge.lzh" "x -n -m huge.lzh hugeout/"; do
+    line=$(measure "$tavo" $job)
+    printf '%-44s %8s s, peak %s KiB\n' "tavo $job" "${line%% *}" "$(cut -d' ' -f3 <<<"$line")"
+    target "peak memory < 16 MiB: tavo ${job%% *}" "$(cut -d' ' -f3 <<<"$line") < 16384" "$(cut -d' ' -f3 <<<"$line") KiB"
+  done
+  cmp -s huge/zeros hugeout/zeros && echo "extracted member is identical" || echo "EXTRACTED MEMBER DIFFERS"
+  rm -rf huge hugeout huge.lzh
+fi
+
+echo
+echo "== targets =="
+printf '%s\n' "${targets[@]}"
