@@ -50,6 +50,17 @@ inline void WriteFile(const fs::path& path, const Bytes& bytes) {
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
+// Bytes that do not compress: sizes on disk are predictable, and writing
+// them takes long enough for a test to act meanwhile.
+inline Bytes Noise(size_t size, uint32_t seed = 1) {
+  Bytes bytes(size);
+  for (uint8_t& b : bytes) {
+    seed = seed * 1103515245u + 12345u;
+    b = static_cast<uint8_t>(seed >> 24);
+  }
+  return bytes;
+}
+
 class ScratchTest : public ::testing::Test {
  protected:
   void SetUp() override {

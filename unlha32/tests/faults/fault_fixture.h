@@ -17,17 +17,6 @@
 
 namespace lzh::test {
 
-// Bytes that do not compress, so that sizes on disk are predictable and
-// writing them takes a while.
-inline Bytes Noise(size_t size, uint32_t seed = 1) {
-  Bytes bytes(size);
-  for (uint8_t& b : bytes) {
-    seed = seed * 1103515245u + 12345u;
-    b = static_cast<uint8_t>(seed >> 24);
-  }
-  return bytes;
-}
-
 class FaultTest : public ScratchTest {
  protected:
   void TearDown() override {

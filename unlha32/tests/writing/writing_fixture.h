@@ -103,15 +103,4 @@ class WritingTest : public ScratchTest {
   }
 };
 
-// Bytes that compress slowly enough for a test to act while they are
-// being written.
-inline Bytes Noise(size_t size, uint32_t seed = 1) {
-  Bytes bytes(size);
-  for (uint8_t& b : bytes) {
-    seed = seed * 1103515245u + 12345u;
-    b = static_cast<uint8_t>(seed >> 24);
-  }
-  return bytes;
-}
-
 }  // namespace lzh::test
