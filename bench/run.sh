@@ -13,10 +13,9 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/bench/corpus.sh"
 work=${1:-/tmp/tavo-bench}
 runs=${RUNS:-3}
-text_bytes=$((16 << 20))
-binary_bytes=$((16 << 20))
 mkdir -p "$work"
 
 build="$work/build"
@@ -24,20 +23,8 @@ cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTAVO_BUILD_TESTS=OFF >
 cmake --build "$build" -j2 --target lzh_codec_bench >/dev/null
 bench=$(find "$build" -name lzh_codec_bench -type f -perm -u+x | head -1)
 
-# Files in byte order of their paths, taken until the budget is reached.
-pick() {
-  local budget=$1
-  shift
-  find "$@" -type f -size +0 ! -name '*.gz' ! -name '*.xz' ! -name '*.bz2' ! -name '*.zst' \
-      ! -name '*.zip' ! -name '*.jar' -printf '%s\t%p\n' 2>/dev/null |
-    LC_ALL=C sort -t $'\t' -k2 |
-    awk -F '\t' -v budget="$budget" '{ if (total >= budget) exit; total += $1; print $2 }'
-}
 corpus="$work/corpus"
-{
-  pick "$text_bytes" /usr/include /usr/share/doc | tr '\n' '\0' | xargs -0 cat
-  pick "$binary_bytes" /usr/bin /usr/lib | tr '\n' '\0' | xargs -0 cat
-} > "$corpus" 2>/dev/null || true
+corpus_all_files | tr '\n' '\0' | xargs -0 cat > "$corpus" 2>/dev/null || true
 size=$(stat -c %s "$corpus")
 
 # Best processor time of `runs` runs of a command whose output is discarded.

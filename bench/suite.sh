@@ -22,6 +22,7 @@ if [[ ${1:-} == --huge ]]; then
   shift
 fi
 root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/bench/corpus.sh"
 work=${1:-/tmp/tavo-bench}
 runs=${RUNS:-3}
 export RUNS=$runs
@@ -113,15 +114,7 @@ target "-lh5- encoding >= gzip -6" "${enc[lh5]} >= ${ref_enc[gzip -6]}" "$(ratio
 tree="$work/tree"
 if [[ ! -f $tree.done ]]; then
   rm -rf "$tree" && mkdir -p "$tree"
-  pick() {
-    local budget=$1
-    shift
-    find "$@" -type f -size +0 ! -name '*.gz' ! -name '*.xz' ! -name '*.bz2' ! -name '*.zst' \
-        ! -name '*.zip' ! -name '*.jar' -printf '%s\t%p\n' 2>/dev/null |
-      LC_ALL=C sort -t $'\t' -k2 |
-      awk -F '\t' -v budget="$budget" '{ if (total >= budget) exit; total += $1; print $2 }'
-  }
-  { pick $((16 << 20)) /usr/include /usr/share/doc; pick $((16 << 20)) /usr/bin /usr/lib; } |
+  corpus_all_files |
     while IFS= read -r f; do cp --parents -L "$f" "$tree/" 2>/dev/null || true; done || true
   touch "$tree.done"
 fi
