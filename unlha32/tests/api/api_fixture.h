@@ -6,11 +6,13 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -38,6 +40,39 @@ inline Outcome RunUnlha(const std::string& line, size_t size = 1 << 16) {
   size_t length = size == 0 ? 0 : strnlen(buffer.data(), size);
   EXPECT_TRUE(size == 0 || length < size) << "report without NUL for: " << line;
   return Outcome{result, std::string(buffer.data(), length)};
+}
+
+// Runs `line` through RunUnlha() in a child process that `prepare` readies
+// first (a new session, another user); the child's exit must be clean and
+// its own checks must hold. When `prepare` fails the outcome is -1.
+inline Outcome RunUnlhaInChild(const std::string& line, const std::function<bool()>& prepare) {
+  int pipe_ends[2];
+  if (pipe(pipe_ends) != 0) return {UNLHA_INTERNAL, "no pipe"};
+  pid_t child = fork();
+  if (child == 0) {
+    close(pipe_ends[0]);
+    const auto* checks = ::testing::UnitTest::GetInstance()->current_test_info()->result();
+    int failures_before = checks->total_part_count();
+    std::string message = "-1\nthe child could not be prepared";
+    if (prepare()) {
+      Outcome outcome = RunUnlha(line);
+      message = std::to_string(outcome.result) + "\n" + outcome.report;
+    }
+    ssize_t ignored = write(pipe_ends[1], message.data(), message.size());
+    (void)ignored;
+    _exit(checks->total_part_count() == failures_before ? 0 : 1);
+  }
+  close(pipe_ends[1]);
+  std::string message;
+  char block[4096];
+  for (ssize_t got; (got = read(pipe_ends[0], block, sizeof block)) > 0;) message.append(block, static_cast<size_t>(got));
+  close(pipe_ends[0]);
+  int status = 0;
+  waitpid(child, &status, 0);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the command's process failed or crashed: " << line;
+  size_t newline = message.find('\n');
+  if (newline == std::string::npos) return {UNLHA_INTERNAL, "no outcome from the child"};
+  return {std::stoi(message.substr(0, newline)), message.substr(newline + 1)};
 }
 
 inline Bytes ReadFile(const fs::path& path) {

@@ -24,41 +24,10 @@ class FaultTest : public ScratchTest {
     ScratchTest::TearDown();
   }
 
-  // Runs `line` in a child prepared by `prepare` (which returns false when
-  // it cannot), returning the outcome.
-  static Outcome InChild(const std::string& line, const std::function<bool()>& prepare) {
-    int pipe_ends[2];
-    if (pipe(pipe_ends) != 0) return {UNLHA_INTERNAL, "no pipe"};
-    pid_t child = fork();
-    if (child == 0) {
-      close(pipe_ends[0]);
-      std::string message = "-1\nthe child could not be prepared";
-      if (prepare()) {
-        std::vector<char> report(1 << 16);
-        int result = Unlha(nullptr, line.c_str(), report.data(), static_cast<uint32_t>(report.size()));
-        message = std::to_string(result) + "\n" + report.data();
-      }
-      ssize_t ignored = write(pipe_ends[1], message.data(), message.size());
-      (void)ignored;
-      _exit(0);
-    }
-    close(pipe_ends[1]);
-    std::string message;
-    char block[4096];
-    for (ssize_t got; (got = read(pipe_ends[0], block, sizeof block)) > 0;) message.append(block, static_cast<size_t>(got));
-    close(pipe_ends[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status)) << "the child died running: " << line;
-    size_t newline = message.find('\n');
-    if (newline == std::string::npos) return {UNLHA_INTERNAL, "no outcome from the child"};
-    return {std::stoi(message.substr(0, newline)), message.substr(newline + 1)};
-  }
-
   // As a user without privileges: root ignores permissions, so a root run
   // gives the child the identity of "nobody".
   static Outcome Unprivileged(const std::string& line) {
-    return InChild(line, [] {
+    return RunUnlhaInChild(line, [] {
       if (geteuid() != 0) return true;
       const passwd* nobody = getpwnam("nobody");
       return nobody && setgid(nobody->pw_gid) == 0 && setuid(nobody->pw_uid) == 0;

@@ -87,31 +87,7 @@ class HostileTest : public ::testing::Test {
   }
 
   static Outcome RunWithoutTerminal(const std::string& line) {
-    int pipe_ends[2];
-    if (pipe(pipe_ends) != 0) return {UNLHA_INTERNAL, "no pipe"};
-    pid_t child = fork();
-    if (child == 0) {
-      close(pipe_ends[0]);
-      setsid();
-      const auto* result = ::testing::UnitTest::GetInstance()->current_test_info()->result();
-      int parts_before = result->total_part_count();
-      Outcome outcome = RunUnlha(line);
-      std::string message = std::to_string(outcome.result) + "\n" + outcome.report;
-      ssize_t ignored = write(pipe_ends[1], message.data(), message.size());
-      (void)ignored;
-      _exit(result->total_part_count() == parts_before ? 0 : 1);
-    }
-    close(pipe_ends[1]);
-    std::string message;
-    char block[4096];
-    for (ssize_t got; (got = read(pipe_ends[0], block, sizeof block)) > 0;) message.append(block, static_cast<size_t>(got));
-    close(pipe_ends[0]);
-    int status = 0;
-    waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the command's process failed or crashed: " << line;
-    size_t newline = message.find('\n');
-    if (newline == std::string::npos) return {UNLHA_INTERNAL, "no outcome from the child"};
-    return {std::stoi(message.substr(0, newline)), message.substr(newline + 1)};
+    return RunUnlhaInChild(line, [] { return setsid() >= 0; });
   }
 
   // Lists, tests and extracts (answering no question) `archive`; returns
