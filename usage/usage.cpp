@@ -7,8 +7,8 @@
 #include "platform/platform.h"
 
 const char* const kUsageLines[kUsageLineCount] = {
-    // Tavo Version 0.20                                      Tavo console front end
-    "Tavo Version 0.20                                      Tavo console front end",
+    // Tavo Version <project version>                         Tavo console front end
+    TAVO_USAGE_BANNER "Tavo console front end",
     // UNLHA32.DLL                                            Tavo LZH library
     "UNLHA32.DLL                                            Tavo LZH library",
     // LHA.EXE                                                reference command set

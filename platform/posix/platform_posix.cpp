@@ -1,6 +1,10 @@
 // POSIX implementation of the platform services. The library is
-// libunlha32.so, looked up beside the executable first (as Windows looks in
-// the program's directory) and then by the loader's ordinary search. Paths
+// libunlha32.so looked up beside the executable first (as Windows looks in
+// the program's directory; the build tree and the tests place it so), then
+// by its soname through the loader's search: the runpath of an installed
+// tavo, the loader's cache and directories. The soname is what the runtime
+// package installs and it names the interface this tavo was built for; the
+// unversioned name is only a development link. Paths
 // handed to the system have their \ separators turned into /; directories
 // are entered by descriptor so that a symbolic link is never followed and the
 // way back never depends on the length of a path.
@@ -85,16 +89,16 @@ struct LoadedLibrary {
 };
 
 LoadedLibrary* LoadArchiverLibrary() {
-  static const char kName[] = "libunlha32.so";
+  static const char kBesideName[] = "libunlha32.so";
   void* handle = nullptr;
   std::string self(4096, '\0');
   ssize_t length = readlink("/proc/self/exe", self.data(), self.size());
   if (length > 0 && static_cast<std::size_t>(length) < self.size()) {
     self.resize(static_cast<std::size_t>(length));
-    std::string beside = self.substr(0, self.rfind('/') + 1) + kName;
+    std::string beside = self.substr(0, self.rfind('/') + 1) + kBesideName;
     handle = dlopen(beside.c_str(), RTLD_NOW | RTLD_LOCAL);
   }
-  if (!handle) handle = dlopen(kName, RTLD_NOW | RTLD_LOCAL);
+  if (!handle) handle = dlopen(UNLHA32_SONAME, RTLD_NOW | RTLD_LOCAL);
   return handle ? new LoadedLibrary{handle} : nullptr;
 }
 

@@ -26,7 +26,7 @@ TEST(UsageScreen, HasTwentyOneLinesAndAFullWidthRule) {
 }
 
 TEST(UsageScreen, BannerCreditsStartAtColumn55) {
-  const char* names[] = {"Tavo Version 0.20", "UNLHA32.DLL", "LHA.EXE"};
+  const char* names[] = {"Tavo Version " TAVO_VERSION, "UNLHA32.DLL", "LHA.EXE"};
   for (int i = 0; i < 3; ++i) {
     std::string line = kUsageLines[i];
     EXPECT_EQ(line.rfind(names[i], 0), 0u) << i;
