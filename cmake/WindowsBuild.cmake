@@ -14,7 +14,7 @@ if(NOT TAVO_MINGW_CXX OR NOT TAVO_WINE OR NOT TAVO_WINEBOOT)
   if(NOT TAVO_BUILD_TESTS)
     return()
   endif()
-  foreach(skipped e2e.wine e2e.library.wine e2e.writing.wine)
+  foreach(skipped e2e.wine e2e.library.wine e2e.writing.wine package.zip_broken_under_wine)
     add_test(NAME ${skipped} COMMAND sh -c "echo 'NOTE: no MinGW-w64 i686 compiler or Wine: Windows tests skipped'; exit 77")
     set_tests_properties(${skipped} PROPERTIES SKIP_RETURN_CODE 77)
   endforeach()
@@ -30,7 +30,8 @@ ExternalProject_Add(tavo_windows
     -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
     -DTAVO_BUILD_TESTS=OFF
   BUILD_COMMAND ${CMAKE_COMMAND} --build ${TAVO_WINDOWS_DIR} -j2
-  INSTALL_COMMAND ""
+  # The Windows package, tavo-<version>-win32.zip in the cross tree.
+  INSTALL_COMMAND ${CMAKE_CPACK_COMMAND} -G ZIP --config ${TAVO_WINDOWS_DIR}/CPackConfig.cmake
   BUILD_ALWAYS ON)
 
 if(NOT TAVO_BUILD_TESTS)
@@ -68,3 +69,8 @@ add_test(NAME e2e.writing.wine COMMAND tavo_e2e_writing_tests
   --wine=${TAVO_WINE})
 set_tests_properties(e2e.writing.wine PROPERTIES
   ENVIRONMENT "${TAVO_WINE_ENVIRONMENT}" FIXTURES_REQUIRED wine TIMEOUT 900 RESOURCE_LOCK wineprefix)
+
+add_test(NAME package.zip_broken_under_wine COMMAND bash ${PROJECT_SOURCE_DIR}/tests/packaging/zip_test.sh
+  ${TAVO_WINDOWS_DIR}/tavo-${PROJECT_VERSION}-win32.zip ${TAVO_WINE} ${PROJECT_SOURCE_DIR}/samples/sample.lzh)
+set_tests_properties(package.zip_broken_under_wine PROPERTIES
+  ENVIRONMENT "${TAVO_WINE_ENVIRONMENT}" FIXTURES_REQUIRED wine TIMEOUT 300 RESOURCE_LOCK wineprefix LABELS package)
