@@ -4,9 +4,9 @@
 # pkg-config file and a CMake package (unlha32::unlha32), the manual pages
 # gzipped as Debian ships them and the bash completion; CPack makes a .deb of
 # that under /usr. Windows: one flat folder (tavo.exe, unlha32.dll, the
-# self-extractor stub, the header and README.txt) that CPack zips. Both take their
-# version from project(), as the library's UnlhaGetVersion and the usage
-# screen do.
+# self-extractor stub, the header and README.txt) that CPack zips. Both
+# take their version from project(), as the library's UnlhaGetVersion, its
+# soname, the manual pages and the usage screen do.
 
 set(CPACK_PACKAGE_NAME tavo)
 set(CPACK_PACKAGE_VENDOR "Tavo")
