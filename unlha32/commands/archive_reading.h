@@ -34,7 +34,8 @@ Status WalkArchive(const std::string& path, ArchiveContents* contents,
                    const std::function<void(MemberHeader&)>& each);
 
 // True only for a readable file whose first header (at its start, or
-// within a self-extracting program's first kSelfExtractorSearchBytes) is valid.
+// inside a self-extracting program, found as ArchiveWalker::Open finds it)
+// is valid.
 bool IsReadableArchive(const std::string& path);
 
 // The number of members, counted from the headers alone; -1 when the

@@ -1,16 +1,20 @@
-// The self-extractor search tries every offset that looks like a method id
-// ("-l??-" at offset 2) and keeps the first header that proves itself: a
-// level-0/1 checksum or a header CRC that matches, or, for level-2/3
-// headers without a CRC, data that lies within the file. A plain archive
-// needs no proof at offset 0: a truncated download must still be
-// recognised, so that its damage can be reported. In a self-extracting
-// file the same search runs again after each end byte, because one program
-// can carry several archives.
+// A self-extracting program is searched first from where its image ends,
+// when its headers tell: that finds the archive whatever the program's
+// size, and before anything inside the program that looks like a header.
+// Otherwise the search runs from the start. It tries every offset that
+// looks like a method id ("-l??-" at offset 2) and keeps the first header
+// that proves itself: a level-0/1 checksum or a header CRC that matches,
+// or, for level-2/3 headers without a CRC, data that lies within the file.
+// A plain archive needs no proof at offset 0: a truncated download must
+// still be recognised, so that its damage can be reported. In a
+// self-extracting file the same search runs again after each end byte,
+// because one program can carry several archives.
 #include "format/archive_walker.h"
 
 #include <algorithm>
 
 #include "format/header_parser.h"
+#include "format/program_image.h"
 
 namespace lzh {
 namespace {
@@ -72,7 +76,11 @@ Status ArchiveWalker::Open() {
     LZH_TRY(ReadExactlyAt(reader_, 0, &byte, 1));
     LZH_REQUIRE(byte == 0, kCorrupt, "not an LZH archive");
   } else if (!IsArchiveAt(0, false)) {
-    LZH_TRY(FindValidatedHeader(1, kSelfExtractorSearchBytes, &archive_offset_));
+    uint64_t image_end = 0;
+    archive_offset_ = size;
+    if (ProgramImageEnd(reader_, &image_end).ok())
+      LZH_TRY(FindValidatedHeader(image_end, image_end + kImagePaddingBytes, &archive_offset_));
+    if (archive_offset_ == size) LZH_TRY(FindValidatedHeader(1, kSelfExtractorSearchBytes, &archive_offset_));
     LZH_REQUIRE(archive_offset_ < size, kCorrupt, "not an LZH archive");
   }
   next_offset_ = archive_offset_;

@@ -27,18 +27,25 @@
 
 namespace lzh {
 
-// Self-extracting programs carry their archive within this many bytes.
-// Old DOS extractors stay within 64 KiB; a present-day extractor linked
-// with a C++ runtime (ours among them) is larger.
-inline constexpr uint64_t kSelfExtractorSearchBytes = 1024 * 1024;
+// A self-extracting ELF, PE or DOS MZ program keeps its archive where its
+// image ends (ProgramImageEnd), or this many bytes later at most: some
+// writers pad or align what they append.
+inline constexpr uint64_t kImagePaddingBytes = 64 * 1024;
+// Any other program (a DOS .COM file, another system's executable, or one
+// whose headers do not hold together) is searched for its archive within
+// this many bytes: old extractors stay within 64 KiB, and large modern
+// ones are ELF or PE programs found by their image size.
+inline constexpr uint64_t kSelfExtractorSearchBytes = 64 * 1024;
 
 class ArchiveWalker {
  public:
   explicit ArchiveWalker(RandomAccessReader& reader) : reader_(reader) {}
 
   // Finds the archive: a header at offset 0, a lone end byte (an empty
-  // archive), or else the first validated header within kSelfExtractorSearchBytes
-  // (a self-extracting program). Fails with kCorrupt "not an LZH archive".
+  // archive), or else (a self-extracting program) the first validated
+  // header within kImagePaddingBytes of the program's image end, or failing
+  // that within kSelfExtractorSearchBytes of the start. Fails with kCorrupt
+  // "not an LZH archive".
   Status Open();
 
   // True when the archive was found after a prefix (self-extracting file);

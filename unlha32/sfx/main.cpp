@@ -5,8 +5,8 @@
 // files kept unless the user answers yes), and prints the report.
 //
 // It is built from the library's static layers, so that it decodes with
-// the same code, and kept small: readers look for an appended archive
-// only within a self-extractor's first 64 KiB.
+// the same code; readers find the archive it carries where its ELF or PE
+// image ends, so its size (megabytes with sanitizers) does not matter.
 #include <cstdio>
 #include <vector>
 

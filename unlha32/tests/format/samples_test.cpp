@@ -6,6 +6,7 @@
 
 #include "format/archive_walker.h"
 #include "format/member_data.h"
+#include "format/program_image.h"
 #include "memory_sink.h"
 #include "sha256.h"
 #include "tests/sample_manifest.h"
@@ -39,6 +40,13 @@ TEST(Samples, EveryManifestMemberDecodesAsListed) {
       Status opened = walker->Open();
       ASSERT_TRUE(opened.ok()) << opened.message();
       EXPECT_EQ(walker->self_extracting(), row.archive.ends_with(".exe"));
+      // Other writers' self-extracting programs (.exe: DOS or PE) keep
+      // their archive where the program's image ends.
+      uint64_t image_end = 0;
+      if (walker->self_extracting()) {
+        EXPECT_TRUE(ProgramImageEnd(*reader, &image_end).ok());
+        EXPECT_EQ(walker->archive_offset(), image_end);
+      }
     }
     MemberHeader h;
     bool end = false;

@@ -1,12 +1,14 @@
 // Hostile structure: sizes far beyond the data (bombs), archives cut at
 // every byte, extended-header chains that overrun or try to loop, wrong
-// header CRCs and checksums, empty names and names of a thousand bytes.
+// header CRCs and checksums, empty names and names of a thousand bytes,
+// self-extracting programs whose headers lie about their size.
 // Each must end in a report that says what is wrong and, for extraction,
 // no file that is not exactly a member (and nothing outside the target,
 // which the fixture checks after every run).
 #include <sys/resource.h>
 
 #include "hostile_fixture.h"
+#include "tests/format/program_bytes.h"
 
 namespace lzh::test {
 namespace {
@@ -195,6 +197,26 @@ TEST_F(HostileTest, WrongHeaderCrcsAndChecksumsAreReported) {
     EXPECT_EQ(x.result, UNLHA_DAMAGED) << x.report;
     ExpectNamed(x, "damaged");
     EXPECT_EQ(Extracted(), std::vector<std::string>{"good.txt"});
+  }
+}
+
+// Program headers that put the image end beyond the file or overflow: the
+// archive after the program is found by the search from the start.
+TEST_F(HostileTest, SelfExtractorsWhoseHeadersLieAreStillReadSafely) {
+  ElfImage elf = SimpleElf(true, true, 0x1000);
+  Bytes elf_lie = elf.Build();
+  PutField(&elf_lie, elf.tables() + 8, ~uint64_t{0} - 0x10, 8, true);  // section table offset
+  PutField(&elf_lie, elf.halves() + 8, 0xFFFF, 2, true);               // section count
+  PeImage pe;
+  pe.sections[1][0] = 0xFFFFFFFF;  // raw data offset
+  Bytes pe_lie = pe.Build();
+  for (Bytes program : {elf_lie, pe_lie}) {
+    Append(&program, Members({StoredLevel0("carried.txt", "carried")}));
+    Outcome x = ListTestExtract(Archive(program, "setup.exe"));
+    EXPECT_EQ(x.result, UNLHA_OK) << x.report;
+    EXPECT_EQ(ReadFile(root_ / "out" / "carried.txt"), ToBytes("carried"));
+    fs::remove_all(root_ / "out");
+    fs::create_directories(root_ / "out");
   }
 }
 

@@ -3,6 +3,9 @@
 // empty files and directories, symbolic links, times and permissions
 // must all come back. Also the self-extracting program: made by `s`, run
 // as a program, it must extract the same tree.
+#include "format/archive_walker.h"
+#include "format/program_image.h"
+#include "sfx/stub.h"
 #include "writing_fixture.h"
 
 namespace lzh::test {
@@ -104,6 +107,23 @@ TEST_F(RoundTrip, SelfExtractingProgramRunsAndExtractsTheTree) {
   WriteFile(root_ / "out/readme.txt", ToBytes("mine"));
   std::system(("cd '" + (root_ / "out").string() + "' && '" + program.string() + "' > log 2>&1 < /dev/null").c_str());
   EXPECT_EQ(ReadFile(root_ / "out/readme.txt"), ToBytes("mine"));
+}
+
+// The archive lies where the extractor's image ends, and is found there
+// however large the extractor is built (megabytes with sanitizers).
+TEST_F(RoundTrip, SelfExtractingProgramKeepsItsArchiveWhereTheImageEnds) {
+  MemoryReader stub_reader(sfx::Stub());
+  uint64_t image_end = 0;
+  ASSERT_TRUE(ProgramImageEnd(stub_reader, &image_end).ok());
+  EXPECT_EQ(image_end, sfx::Stub().size());
+
+  ASSERT_EQ(RunUnlha("a " + Archive("pack.lzh") + " " + Base("tree") + " readme.txt").result, UNLHA_OK);
+  ASSERT_EQ(RunUnlha("s " + Archive("pack.lzh")).result, UNLHA_OK);
+  std::unique_ptr<FileReader> reader;
+  ASSERT_TRUE(FileReader::Open((root_ / "pack").string(), &reader).ok());
+  ArchiveWalker walker(*reader);
+  ASSERT_TRUE(walker.Open().ok());
+  EXPECT_EQ(walker.archive_offset(), sfx::Stub().size());
 }
 
 TEST_F(RoundTrip, SelfExtractingProgramNeverOverwritesAnotherFile) {
