@@ -173,6 +173,35 @@ printf '%-44s %8s s, peak %s KiB; bsdtar -tvf %s s, 7z l %s s\n' "tavo l, $membe
 target "UnlhaGetFileCount, 100,000 members < 1 s" "$count_seconds < 1" "$count_seconds s"
 target "tavo l, 100,000 members < 1 s" "${list%% *} < 1" "${list%% *} s"
 
+# Peak memory of every command that walks an archive must not follow the
+# member count: one run each on 100,000 members, and on 1,000,000 when the
+# archive is made within a minute (x only with --huge there: a million
+# files). a and d change a copy.
+echo "a file to add" > one.txt
+memory_of() {
+  local archive=$1 members=$2 job line kib
+  shift 2
+  for job in "$@"; do
+    cp "$archive" edit.lzh
+    rm -rf memory-out
+    line=$(runs=1 measure "$tavo" $job)
+    kib=$(cut -d' ' -f3 <<<"$line")
+    printf '%-44s %8s s, peak %s KiB\n' "tavo ${job%% *}, $members members" "${line%% *}" "$kib"
+    target "peak memory < 16 MiB: tavo ${job%% *}, $members members" "$kib < 16384" "$kib KiB"
+  done
+  rm -rf memory-out edit.lzh
+}
+jobs=("l ARCHIVE" "t -n ARCHIVE" "p ARCHIVE" "a -n edit.lzh one.txt" "d -n edit.lzh dir1/file1.txt")
+memory_of many.lzh 100,000 "${jobs[@]//ARCHIVE/many.lzh}" "x -n -m many.lzh memory-out/"
+[[ -f million.lzh ]] || timeout 60 "$scale" make million.lzh 1000000 || rm -f million.lzh
+if [[ -f million.lzh ]]; then
+  extract=()
+  $huge && extract=("x -n -m million.lzh memory-out/")
+  memory_of million.lzh 1,000,000 "${jobs[@]//ARCHIVE/million.lzh}" "${extract[@]}"
+else
+  echo "(no 1,000,000-member archive: making it takes over a minute here)"
+fi
+
 if [[ ! -f archives.done ]]; then
   rm -rf archives && mkdir archives
   "$scale" make archives/one.lzh 10

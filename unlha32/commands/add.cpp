@@ -1,9 +1,13 @@
 // a, u, m and f: the commands that put files into an archive.
 //
 // The whole new archive is planned first (which member each file replaces,
-// which files are appended), then written through an ArchiveRewrite:
-// untouched members are copied byte for byte, a replaced member is written
-// where the old one stood. A file that cannot be read costs only itself,
+// which files are appended) from a walk of the old archive's headers, then
+// written through an ArchiveRewrite while a second walk hands the old
+// members over one by one: untouched members are copied byte for byte, a
+// replaced member is written where the old one stood. What is held meanwhile
+// grows with the files the user names, never with the old archive's
+// members: the files by archive name, and the old members they replace by
+// header offset. A file that cannot be read costs only itself,
 // and when it was to replace a member the old member is kept; a failure of
 // the output (a full disk, a size limit) abandons the whole change. Lines
 // about what changed are held back until the new archive is in place, so a
@@ -25,6 +29,7 @@
 #include <cinttypes>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -121,10 +126,10 @@ class Adding {
     bool unchanged_while_read;
   };
   // One step of the new archive: an old member copied (source null), a
-  // file replacing an old member, or a file appended (old_member null).
+  // file replacing an old member, or a file appended (no old_member).
   struct Step {
     const SourceFile* source;
-    const MemberHeader* old_member;
+    std::optional<MemberHeader> old_member;
   };
   // A file compressed into memory, as a member at offset 0.
   struct Packed {
@@ -145,18 +150,22 @@ class Adding {
                  DisplayName(path, form_) + ": " + why);
     result_ = Worse(result_, result);
   }
-  void Plan(const std::vector<SourceFile>& sources);
+  Status Plan(const std::vector<SourceFile>& sources);
   MemberHeader NewHeader(const SourceFile& source);
   Status Pack(ArchiveWriter& writer, const SourceFile& source, MemberHeader* header, bool* unchanged_while_read);
   Outcome AddSource(ArchiveWriter& writer, const SourceFile& source, Status* failure);
   void Recorded(const SourceFile& source, const MemberHeader& header, bool unchanged_while_read);
   Status AddBatch(ArchiveWriter& writer, const Step* large_file, const Step* steps, size_t count);
   Status Settle(ArchiveWriter& writer, const Step& step, Outcome outcome, const Status& failure);
+  Status Take(ArchiveWriter& writer, Step step);
+  Status WritePending(ArchiveWriter& writer);
+  Status WriteStep(ArchiveWriter& writer, const Step& step);
   static bool InMemory(const Step& step) {
     return step.source && step.source->details.type == os::EntryType::kFile &&
            step.source->details.size <= kInMemoryLimit;
   }
   void MoveSources();
+  void MoveSource(const Written& written, const MemberHeader* member, RandomAccessReader& archive);
 
   const CommandLine& line_;
   const Switches& switches_;
@@ -167,44 +176,54 @@ class Adding {
   const bool progress_;
   Result result_ = Result::kOk;
   std::vector<std::string> changes_;
-  // For each old member, the file that replaces it (or nullptr); then the
-  // files that are appended.
-  std::vector<const SourceFile*> replacements_;
+  // The old members that files replace, by header offset; then the files
+  // that are appended.
+  std::map<uint64_t, const SourceFile*> replacing_;
   std::vector<const SourceFile*> appended_;
+  // Steps wait here until what follows them is known (see Take).
+  std::optional<Step> large_file_;
+  std::vector<Step> batch_;
+  uint64_t batch_bytes_ = 0;
   std::vector<Written> written_;
   size_t up_to_date_ = 0, failed_ = 0;
 };
 
-void Adding::Plan(const std::vector<SourceFile>& sources) {
+Status Adding::Plan(const std::vector<SourceFile>& sources) {
   const bool fresh_only = line_.command == Command::kFreshen;
   const bool newer_only = line_.command != Command::kAdd && !switches_.no_date_check;
-  std::map<std::string, size_t> member_by_key;
-  std::vector<MemberHeader>& members = rewrite_.old().members;
-  for (size_t i = 0; i < members.size(); ++i)
-    member_by_key.emplace(MatchKey(LocalNames(members[i], form_).path, switches_.case_sensitive), i);
-  replacements_.assign(members.size(), nullptr);
-  std::map<std::string, const SourceFile*> source_by_key;
+  // The first file of each archive name; the first old member of that name
+  // is the one it meets.
+  struct Candidate {
+    const SourceFile* source;
+    bool met = false;
+  };
+  std::map<std::string, Candidate> by_key;
+  std::vector<const Candidate*> in_order;
   for (const SourceFile& source : sources) {
     std::string stored = JoinStored(source.stored_path);
     std::string key = MatchKey(stored, switches_.case_sensitive);
-    auto [earlier, first] = source_by_key.emplace(key, &source);
+    auto [earlier, first] = by_key.emplace(key, Candidate{&source});
     if (!first) {
-      if (!(earlier->second->details.identity == source.details.identity))
-        Problem("skipped", source.disk_path, "its stored name " + stored + " is taken by " + earlier->second->disk_path,
-                Result::kSkipped);
+      if (!(earlier->second.source->details.identity == source.details.identity))
+        Problem("skipped", source.disk_path,
+                "its stored name " + stored + " is taken by " + earlier->second.source->disk_path, Result::kSkipped);
       continue;
     }
-    auto member = member_by_key.find(key);
-    if (member == member_by_key.end()) {
-      if (!fresh_only) appended_.push_back(&source);
-      continue;
-    }
-    if (newer_only && !FileIsNewer(source.details, members[member->second])) {
-      ++up_to_date_;
-      continue;
-    }
-    replacements_[member->second] = &source;
+    in_order.push_back(&earlier->second);
   }
+  LZH_TRY(rewrite_.WalkOld([&](const MemberHeader& member) {
+    auto found = by_key.find(MatchKey(LocalNames(member, form_).path, switches_.case_sensitive));
+    if (found == by_key.end() || found->second.met) return;
+    Candidate& candidate = found->second;
+    candidate.met = true;
+    if (newer_only && !FileIsNewer(candidate.source->details, member))
+      ++up_to_date_;
+    else
+      replacing_.emplace(member.header_offset, candidate.source);
+  }));
+  for (const Candidate* candidate : in_order)
+    if (!candidate->met && !fresh_only) appended_.push_back(candidate->source);
+  return Status::Ok();
 }
 
 MemberHeader Adding::NewHeader(const SourceFile& source) {
@@ -299,6 +318,49 @@ Status Adding::Settle(ArchiveWriter& writer, const Step& step, Outcome outcome, 
   return writer.CopyMember(*rewrite_.old().reader, *step.old_member);
 }
 
+// Files up to kInMemoryLimit are gathered into a batch of at most
+// kBatchLimit bytes (one file more when it is the first); a larger file
+// waits for the batch that follows it, to be compressed beside it.
+// Anything else ends the batch and is written alone.
+Status Adding::Take(ArchiveWriter& writer, Step step) {
+  if (InMemory(step)) {
+    uint64_t size = step.source->details.size;
+    if (!batch_.empty() && batch_bytes_ + size > kBatchLimit) LZH_TRY(WritePending(writer));
+    batch_bytes_ += size;
+    batch_.push_back(std::move(step));
+    return Status::Ok();
+  }
+  LZH_TRY(WritePending(writer));
+  if (step.source && step.source->details.type == os::EntryType::kFile) {
+    large_file_ = std::move(step);
+    return Status::Ok();
+  }
+  return WriteStep(writer, step);
+}
+
+Status Adding::WritePending(ArchiveWriter& writer) {
+  Status status;
+  if (!batch_.empty())
+    status = AddBatch(writer, large_file_ ? &*large_file_ : nullptr, batch_.data(), batch_.size());
+  else if (large_file_)
+    status = WriteStep(writer, *large_file_);
+  large_file_.reset();
+  batch_.clear();
+  batch_bytes_ = 0;
+  return status;
+}
+
+Status Adding::WriteStep(ArchiveWriter& writer, const Step& step) {
+  if (!step.source) {
+    Status status = writer.CopyMember(*rewrite_.old().reader, *step.old_member);
+    rewrite_.NoteMemberTime(*step.old_member);
+    return status;
+  }
+  Status failure;
+  Outcome outcome = AddSource(writer, *step.source, &failure);
+  return Settle(writer, step, outcome, failure);
+}
+
 // `large_file`, when given, comes first in the archive: the caller's thread
 // compresses it straight into the archive while the worker packs the batch.
 Status Adding::AddBatch(ArchiveWriter& writer, const Step* large_file, const Step* steps, size_t count) {
@@ -364,10 +426,9 @@ Result Adding::Run() {
         return output.IsOwnFile(details.identity) ? "the archive itself, or its temporary or lock file" : nullptr;
       },
       report_, &sources);
-  Plan(sources);
-  size_t replacing = 0;
-  for (const SourceFile* source : replacements_) replacing += source != nullptr;
-  if (replacing == 0 && appended_.empty()) {
+  Status status = Plan(sources);
+  if (!status.ok()) return Worse(result_, rewrite_.Abandon(status));
+  if (replacing_.empty() && appended_.empty()) {
     if (rewrite_.exists())
       report_.Line("Nothing to add" + std::string(up_to_date_ ? " (the members are up to date)" : "") +
                    "; " + rewrite_.shown_name() + " is unchanged.");
@@ -377,36 +438,16 @@ Result Adding::Run() {
   }
 
   ArchiveWriter writer(output, level_);
-  Status status = rewrite_.CopyPrefix();
+  status = rewrite_.CopyPrefix();
   if (!status.ok()) return Worse(result_, rewrite_.Abandon(status));
-  std::vector<Step> steps;
-  std::vector<MemberHeader>& members = rewrite_.old().members;
-  for (size_t i = 0; i < members.size(); ++i) steps.push_back(Step{replacements_[i], &members[i]});
-  for (const SourceFile* source : appended_) steps.push_back(Step{source, nullptr});
-  for (size_t i = 0; i < steps.size() && status.ok();) {
-    const Step& step = steps[i];
-    const bool large_file = step.source && step.source->details.type == os::EntryType::kFile && !InMemory(step);
-    size_t first = large_file ? i + 1 : i, end = first;
-    uint64_t bytes = 0;
-    for (; end < steps.size() && InMemory(steps[end]); ++end) {
-      bytes += steps[end].source->details.size;
-      if (end > first && bytes > kBatchLimit) break;
-    }
-    if (end > first) {
-      status = AddBatch(writer, large_file ? &step : nullptr, &steps[first], end - first);
-      i = end;
-      continue;
-    }
-    if (step.source) {
-      Status failure;
-      Outcome outcome = AddSource(writer, *step.source, &failure);
-      status = Settle(writer, step, outcome, failure);
-    } else {
-      status = writer.CopyMember(*rewrite_.old().reader, *step.old_member);
-      rewrite_.NoteMemberTime(*step.old_member);
-    }
-    ++i;
-  }
+  Status walked = rewrite_.WalkOld([&](MemberHeader& member) {
+    if (!status.ok()) return;
+    auto replacing = replacing_.find(member.header_offset);
+    status = Take(writer, Step{replacing == replacing_.end() ? nullptr : replacing->second, std::move(member)});
+  });
+  if (status.ok()) status = walked;
+  for (size_t i = 0; i < appended_.size() && status.ok(); ++i) status = Take(writer, Step{appended_[i], {}});
+  if (status.ok()) status = WritePending(writer);
   if (!status.ok()) return Worse(result_, rewrite_.Abandon(status));
   if (written_.empty()) {
     report_.Line("Nothing could be added; " + rewrite_.shown_name() + " is unchanged.");
@@ -423,46 +464,53 @@ Result Adding::Run() {
   return result_;
 }
 
+// The members written are met in the order they were written, which is
+// the order of the new archive: the walk settles each as it passes it.
 void Adding::MoveSources() {
   ArchiveContents archive;
-  Status status = ReadArchive(line_.archive, &archive);
+  size_t next = 0;
+  Status status = WalkArchive(line_.archive, &archive, [&](const MemberHeader& member) {
+    for (; next < written_.size() && written_[next].header.header_offset <= member.header_offset; ++next) {
+      bool found = written_[next].header.header_offset == member.header_offset;
+      MoveSource(written_[next], found ? &member : nullptr, *archive.reader);
+    }
+  });
   if (!status.ok()) {
     Problem("kept", line_.archive, "no file is deleted: the new archive cannot be read back", Result::kDamaged);
     return;
   }
-  std::map<uint64_t, const MemberHeader*> by_offset;
-  for (const MemberHeader& member : archive.members) by_offset.emplace(member.header_offset, &member);
-  for (const Written& written : written_) {
-    const SourceFile& source = *written.source;
-    if (source.details.type == os::EntryType::kDirectory) continue;  // what it held may not all be moved
-    if (!written.unchanged_while_read) {
-      Problem("kept", source.disk_path, "not deleted: it changed while being read", Result::kSkipped);
-      continue;
-    }
-    auto found = by_offset.find(written.header.header_offset);
-    DiscardSink sink;
-    status = found == by_offset.end() ? Status::Corrupt("member not found in the new archive")
-                                      : ExtractMemberData(*archive.reader, *found->second, sink);
-    if (status.ok() && found->second->crc != written.header.crc) status = Status::Corrupt("CRC mismatch");
-    if (!status.ok()) {
-      Problem("kept", source.disk_path, std::string("not deleted: its member does not verify (") + status.message() + ")",
-              Result::kDamaged);
-      continue;
-    }
-    os::FileDetails now;
-    if (!os::Describe(source.disk_path, &now).ok() || now.type != source.details.type ||
-        now.size != source.details.size || now.mtime != source.details.mtime ||
-        now.link_target != source.details.link_target || !(now.identity == source.details.identity)) {
-      Problem("kept", source.disk_path, "not deleted: it changed after it was stored", Result::kSkipped);
-      continue;
-    }
-    status = os::RemoveFile(source.disk_path);
-    if (!status.ok()) {
-      Problem("kept", source.disk_path, std::string("cannot be deleted (") + status.message() + ")", Result::kIoError);
-      continue;
-    }
-    report_.Line("moved    " + DisplayName(source.disk_path, form_));
+  for (; next < written_.size(); ++next) MoveSource(written_[next], nullptr, *archive.reader);
+}
+
+void Adding::MoveSource(const Written& written, const MemberHeader* member, RandomAccessReader& archive) {
+  const SourceFile& source = *written.source;
+  if (source.details.type == os::EntryType::kDirectory) return;  // what it held may not all be moved
+  if (!written.unchanged_while_read) {
+    Problem("kept", source.disk_path, "not deleted: it changed while being read", Result::kSkipped);
+    return;
   }
+  DiscardSink sink;
+  Status status = member == nullptr ? Status::Corrupt("member not found in the new archive")
+                                    : ExtractMemberData(archive, *member, sink);
+  if (status.ok() && member->crc != written.header.crc) status = Status::Corrupt("CRC mismatch");
+  if (!status.ok()) {
+    Problem("kept", source.disk_path, std::string("not deleted: its member does not verify (") + status.message() + ")",
+            Result::kDamaged);
+    return;
+  }
+  os::FileDetails now;
+  if (!os::Describe(source.disk_path, &now).ok() || now.type != source.details.type ||
+      now.size != source.details.size || now.mtime != source.details.mtime ||
+      now.link_target != source.details.link_target || !(now.identity == source.details.identity)) {
+    Problem("kept", source.disk_path, "not deleted: it changed after it was stored", Result::kSkipped);
+    return;
+  }
+  status = os::RemoveFile(source.disk_path);
+  if (!status.ok()) {
+    Problem("kept", source.disk_path, std::string("cannot be deleted (") + status.message() + ")", Result::kIoError);
+    return;
+  }
+  report_.Line("moved    " + DisplayName(source.disk_path, form_));
 }
 
 }  // namespace

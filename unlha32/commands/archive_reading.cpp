@@ -29,31 +29,33 @@ Status OpenReader(const std::string& path, std::unique_ptr<FileReader>* reader) 
 
 }  // namespace
 
-Status WalkArchive(const std::string& path, ArchiveContents* contents,
-                   const std::function<void(MemberHeader&)>& each) {
+Status OpenArchive(const std::string& path, ArchiveContents* contents) {
   *contents = ArchiveContents();
   LZH_TRY(OpenReader(path, &contents->reader));
   ArchiveWalker walker(*contents->reader);
   LZH_TRY(walker.Open());
   contents->archive_offset = walker.archive_offset();
-  for (;;) {
-    MemberHeader header;  // fresh: a failed Next may leave a header half filled
-    bool end = false;
-    Status status = walker.Next(&header, &end);
-    if (!status.ok()) {
-      if (DataCutShort(header, contents->reader->Size())) each(header);
-      contents->damage = status;
-      break;
-    }
-    if (end) break;
-    each(header);
-  }
   return Status::Ok();
 }
 
-Status ReadArchive(const std::string& path, ArchiveContents* contents) {
-  return WalkArchive(path, contents,
-                     [contents](MemberHeader& header) { contents->members.push_back(std::move(header)); });
+void WalkMembers(ArchiveContents& contents, const std::function<void(MemberHeader&)>& each) {
+  ArchiveWalker walker(*contents.reader);
+  contents.damage = walker.Open();
+  for (bool end = false; contents.damage.ok() && !end;) {
+    MemberHeader header;  // fresh: a failed Next may leave a header half filled
+    Status status = walker.Next(&header, &end);
+    if (status.ok() && !end) each(header);
+    if (status.ok()) continue;
+    if (DataCutShort(header, contents.reader->Size())) each(header);
+    contents.damage = status;
+  }
+}
+
+Status WalkArchive(const std::string& path, ArchiveContents* contents,
+                   const std::function<void(MemberHeader&)>& each) {
+  LZH_TRY(OpenArchive(path, contents));
+  WalkMembers(*contents, each);
+  return Status::Ok();
 }
 
 bool IsReadableArchive(const std::string& path) {

@@ -1,15 +1,17 @@
 // Reading an archive for a command: open it, find it (also inside a
-// self-extracting program) and gather its members' headers.
+// self-extracting program) and walk its members' headers.
 //
-// Commands work on the whole list of members: counting the selection
-// first is what lets `p` decide whether to label each member, and a
-// damaged header part-way still leaves the members before it usable.
+// No command keeps the list of members: each acts on a member as the walk
+// hands it over, so memory stays flat whatever their number. A command
+// that must know something of the whole archive first (whether `p` labels
+// its members, whether an update changes anything) walks the headers once
+// more, which costs what a listing costs. A damaged header part-way still
+// leaves the members before it usable.
 #pragma once
 
 #include <functional>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "codec/status.h"
 #include "format/member_header.h"
@@ -19,17 +21,21 @@ namespace lzh::commands {
 
 struct ArchiveContents {
   std::unique_ptr<FileReader> reader;
-  std::vector<MemberHeader> members;
   uint64_t archive_offset = 0;  // > 0 inside a self-extracting program
-  // Why the walk stopped before the end, when it did; members read so far
-  // are kept. A member whose data runs past the end is kept too.
+  // Why the last walk stopped before the end, when it did; the members
+  // before it were handed over. A member whose data runs past the end is
+  // handed over too.
   Status damage;
 };
 
-// Fails (kIo or kCorrupt) when the file cannot be read or holds no archive.
-Status ReadArchive(const std::string& path, ArchiveContents* contents);
-// The same walk, handing each member to `each` instead of keeping it in contents->members: memory stays flat whatever
-// the number of members, which is what listing needs.
+// Opens the archive and finds its first header. Fails (kIo or kCorrupt)
+// when the file cannot be read or holds no archive.
+Status OpenArchive(const std::string& path, ArchiveContents* contents);
+// Hands each member of the opened archive to `each`, from the first, as
+// the walk finds it; the header is the walk's own and may be moved from.
+// Sets contents.damage.
+void WalkMembers(ArchiveContents& contents, const std::function<void(MemberHeader&)>& each);
+// OpenArchive, then WalkMembers.
 Status WalkArchive(const std::string& path, ArchiveContents* contents,
                    const std::function<void(MemberHeader&)>& each);
 

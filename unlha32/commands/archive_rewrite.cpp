@@ -39,7 +39,8 @@ Result ArchiveRewrite::Begin(const std::string& target, bool read_existing) {
   }
   if (details.has_unix) (void)update_.SetMode(details.mode);
   if (!read_existing) return Result::kOk;
-  status = ReadArchive(target, &old_);
+  status = OpenArchive(target, &old_);
+  if (status.ok()) WalkMembers(old_, [](const MemberHeader&) {});
   if (!status.ok()) {
     report_.Line(shown_ + " is not an LZH archive (" + status.message() + "); it is left as it is.");
     return Result::kNotArchive;
@@ -50,6 +51,12 @@ Result ArchiveRewrite::Begin(const std::string& target, bool read_existing) {
     return Result::kDamaged;
   }
   return Result::kOk;
+}
+
+Status ArchiveRewrite::WalkOld(const std::function<void(MemberHeader&)>& each) {
+  if (!old_.reader) return Status::Ok();
+  WalkMembers(old_, each);
+  return old_.damage;
 }
 
 Status ArchiveRewrite::CopyPrefix() {
@@ -73,6 +80,7 @@ Result ArchiveRewrite::Commit(ArchiveWriter* writer) {
 }
 
 Result ArchiveRewrite::Abandon(Status why) {
+  if (held_changes_) report_.Rewind(*held_changes_);
   report_.Line("Cannot write " + shown_ + ": " + why.message() + ". Nothing was changed" +
                (exists_ ? "; the archive is as it was." : "."));
   return Worse(ResultFor(why.fault()), Result::kIoError);

@@ -7,9 +7,15 @@
 // (the name may be a user's document), when it is damaged (members after
 // the damage would be lost by a rewrite), when it is a link or not a
 // regular file, and when it is read-only for the user.
+//
+// The old archive is walked, never held: once in Begin to refuse it when
+// damaged, then by the command as often as it needs, each walk handing
+// over one member at a time while the new archive is written.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 
 #include "archive_reading.h"
@@ -34,6 +40,10 @@ class ArchiveRewrite {
 
   bool exists() const { return exists_; }
   ArchiveContents& old() { return old_; }
+  // Walks the old archive's members (none when there was no archive).
+  // Fails when the walk met damage that Begin did not: the archive
+  // changed under the lock, and must not be rewritten.
+  Status WalkOld(const std::function<void(MemberHeader&)>& each);
   ArchiveUpdate& output() { return update_; }
   const std::string& shown_name() const { return shown_; }
 
@@ -50,6 +60,10 @@ class ArchiveRewrite {
   Result Commit(ArchiveWriter* writer);
   // Gives up before anything was replaced, saying why.
   Result Abandon(Status why);
+  // The lines reported from here on tell of changes: Abandon (and a
+  // failed Commit) takes them back, so that a report never claims a change
+  // that was given up.
+  void HoldChanges() { held_changes_ = report_.Mark(); }
 
  private:
   const CommandLine& line_;
@@ -59,6 +73,7 @@ class ArchiveRewrite {
   ArchiveUpdate update_;
   ArchiveContents old_;
   bool exists_ = false;
+  std::optional<Report::Position> held_changes_;
   int64_t newest_ = INT64_MIN;
 };
 

@@ -24,35 +24,41 @@ Result DeleteMembers(const CommandLine& line, Report& report) {
     report.Line("Cannot read " + rewrite.shown_name() + ": no such file");
     return Result::kNotArchive;
   }
+  // A first walk of the headers finds out whether anything goes at all;
+  // the second copies what stays, naming what goes as it passes.
   MemberSelection selection(line.files, line.switches.strict_names, line.switches.case_sensitive);
-  std::vector<MemberHeader>& members = rewrite.old().members;
-  std::vector<bool> deleted(members.size());
-  std::vector<std::string> changes;
-  for (size_t i = 0; i < members.size(); ++i) {
-    std::string path = LocalNames(members[i], form).path;
-    deleted[i] = selection.Selects(path);
-    if (deleted[i]) changes.push_back("deleted  " + DisplayName(path, form));
-  }
+  uint64_t deleting = 0;
+  Status status = rewrite.WalkOld(
+      [&](const MemberHeader& member) { deleting += selection.Selects(LocalNames(member, form).path); });
+  if (!status.ok()) return rewrite.Abandon(status);
   for (const std::string& pattern : selection.Unmatched()) {
     report.Line("No member matches " + DisplayName(pattern, form));
     result = Worse(result, Result::kSkipped);
   }
-  if (changes.empty()) {
+  if (deleting == 0) {
     report.Line("Nothing to delete; " + rewrite.shown_name() + " is unchanged.");
     return result;
   }
   ArchiveWriter writer(rewrite.output(), 2);  // only copies: no header is built
-  Status status = rewrite.CopyPrefix();
-  for (size_t i = 0; i < members.size() && status.ok(); ++i) {
-    if (deleted[i]) continue;
-    status = writer.CopyMember(*rewrite.old().reader, members[i]);
-    rewrite.NoteMemberTime(members[i]);
-  }
+  status = rewrite.CopyPrefix();
+  rewrite.HoldChanges();
+  uint64_t deleted = 0;
+  Status walked = rewrite.WalkOld([&](const MemberHeader& member) {
+    if (!status.ok()) return;
+    std::string path = LocalNames(member, form).path;
+    if (selection.Selects(path)) {
+      ++deleted;
+      report.Line("deleted  " + DisplayName(path, form));
+      return;
+    }
+    status = writer.CopyMember(*rewrite.old().reader, member);
+    rewrite.NoteMemberTime(member);
+  });
+  if (status.ok()) status = walked;
   if (!status.ok()) return Worse(result, rewrite.Abandon(status));
   Result committed = rewrite.Commit(&writer);
   if (committed != Result::kOk) return Worse(result, committed);
-  for (const std::string& change : changes) report.Line(change);
-  report.Line(std::to_string(changes.size()) + " member" + (changes.size() == 1 ? "" : "s") + " deleted; " +
+  report.Line(std::to_string(deleted) + " member" + (deleted == 1 ? "" : "s") + " deleted; " +
               rewrite.shown_name() + " written.");
   return result;
 }

@@ -7,6 +7,12 @@
 // so a link planted on disk or extracted earlier from the same archive
 // cannot carry a write elsewhere. A problem with one member is reported by
 // name and the command goes on with the next.
+//
+// Members are acted on as the walk of the archive finds them; what
+// outlives a member is one small record per extracted directory (its path,
+// mode and time, set at the end), so memory grows with the directories
+// made, never with the members read.
+#include <algorithm>
 #include <cinttypes>
 #include <string>
 #include <vector>
@@ -80,9 +86,12 @@ class Extraction {
     const MemberHeader* header;
     LocalMemberNames names;
   };
+  // Components joined by NUL, which no component holds.
   struct DirectoryToFinish {
-    std::vector<std::string> components;
-    const MemberHeader* header;
+    std::string path;
+    int64_t mtime;
+    uint16_t mode;
+    bool mtime_valid, has_mode;
   };
 
   // One line per member: a status word in a column of nine, the name,
@@ -159,23 +168,31 @@ Result Extraction::Run() {
     }
     (void)os::InspectTarget(os::NativePath(line_.archive), &archive_file_);
   }
-  MemberSelection selection(line_.files, line_.switches.strict_names, line_.switches.case_sensitive);
-  std::vector<Selected> members;
-  for (const MemberHeader& header : archive_.members) {
-    LocalMemberNames names = LocalNames(header, form_);
-    if (selection.Selects(names.path)) members.push_back(Selected{&header, std::move(names)});
+  const Switches& switches = line_.switches;
+  MemberSelection selection(line_.files, switches.strict_names, switches.case_sensitive);
+  // p labels each member only when more than one has contents to show.
+  bool label = false;
+  if (line_.command == Command::kPrint) {
+    MemberSelection counting(line_.files, switches.strict_names, switches.case_sensitive);
+    size_t with_data = 0;
+    WalkMembers(archive_, [&](const MemberHeader& header) {
+      with_data += !header.is_directory && !header.is_symlink && counting.Selects(LocalNames(header, form_).path);
+    });
+    label = with_data > 1;
   }
-  size_t with_data = 0;
-  for (const Selected& member : members) with_data += !member.header->is_directory && !member.header->is_symlink;
   os::FileSizeLimitAsError size_limit_as_error;
-  for (const Selected& member : members) {
-    if (quit_) break;
+  WalkMembers(archive_, [&](const MemberHeader& header) {
+    LocalMemberNames names = LocalNames(header, form_);
+    // After a quit the walk still goes on: what the selection matched and
+    // whether the archive is damaged are reported all the same.
+    if (!selection.Selects(names.path) || quit_) return;
+    const Selected member{&header, std::move(names)};
     switch (line_.command) {
       case Command::kTest: result = Worse(result, Test(member)); break;
-      case Command::kPrint: result = Worse(result, Print(member, with_data > 1)); break;
+      case Command::kPrint: result = Worse(result, Print(member, label)); break;
       default: result = Worse(result, Extract(member)); break;
     }
-  }
+  });
   if (writes) FinishDirectories();
   if (quit_) {
     report_.Line("Stopped at the user's request.");
@@ -244,7 +261,12 @@ Result Extraction::Extract(const Selected& member) {
     bool through_link = false;
     Status status = OpenTargetDirectory(root_, components, true, &directory, &through_link);
     if (!status.ok()) return through_link ? Skipped(member, status.message()) : Failed(member, status);
-    directories_.push_back(DirectoryToFinish{components, &header});
+    if (header.mtime_valid || header.has_unix_mode) {
+      std::string path;
+      for (const std::string& component : components) path += (path.empty() ? "" : std::string(1, '\0')) + component;
+      directories_.push_back(DirectoryToFinish{std::move(path), header.mtime, header.unix_mode, header.mtime_valid,
+                                               header.has_unix_mode});
+    }
     return Result::kOk;
   }
   components.pop_back();
@@ -389,14 +411,18 @@ Result Extraction::ExtractLink(const Selected& member, const os::Directory& dire
 // its time, and a read-only mode would stop the members below it.
 void Extraction::FinishDirectories() {
   for (auto it = directories_.rbegin(); it != directories_.rend(); ++it) {
-    std::vector<std::string> parent = it->components;
+    std::vector<std::string> parent;
+    for (size_t start = 0, end; start <= it->path.size(); start = end + 1) {
+      end = std::min(it->path.find('\0', start), it->path.size());
+      parent.push_back(it->path.substr(start, end - start));
+    }
     std::string name = parent.back();
     parent.pop_back();
     os::Directory directory;
     bool through_link = false;
     if (!OpenTargetDirectory(root_, parent, false, &directory, &through_link).ok()) continue;
-    if (it->header->has_unix_mode) (void)directory.SetMode(name, (it->header->unix_mode & 0777) & ~umask_);
-    if (it->header->mtime_valid) (void)directory.SetModificationTime(name, it->header->mtime);
+    if (it->has_mode) (void)directory.SetMode(name, (it->mode & 0777) & ~umask_);
+    if (it->mtime_valid) (void)directory.SetModificationTime(name, it->mtime);
   }
 }
 
@@ -404,7 +430,7 @@ void Extraction::FinishDirectories() {
 
 Result ExtractMembers(const CommandLine& line, Report& report) {
   ArchiveContents archive;
-  Status status = ReadArchive(line.archive, &archive);
+  Status status = OpenArchive(line.archive, &archive);
   if (!status.ok()) {
     report.Line("Cannot read " + DisplayName(line.archive, CurrentTextForm()) + ": " + status.message());
     return Result::kNotArchive;

@@ -31,6 +31,20 @@ class Report {
 
   bool cut() const { return cut_; }
 
+  // Where the report stands; Rewind(Mark()) takes back what was added
+  // since, as if it had never been added.
+  struct Position {
+    size_t length, whole_lines;
+    bool cut, last_was_line;
+  };
+  Position Mark() const { return Position{length_, whole_lines_, cut_, last_was_line_}; }
+  void Rewind(const Position& position) {
+    length_ = position.length;
+    whole_lines_ = position.whole_lines;
+    cut_ = position.cut;
+    last_was_line_ = position.last_was_line;
+  }
+
  private:
   bool Append(std::string_view text);
 

@@ -38,7 +38,7 @@ std::string ProgramPath(const CommandLine& line) {
 Result MakeSelfExtracting(const CommandLine& line, Report& report) {
   const TextForm form = CurrentTextForm();
   ArchiveContents archive;
-  Status status = ReadArchive(line.archive, &archive);
+  Status status = WalkArchive(line.archive, &archive, [](const MemberHeader&) {});
   if (!status.ok()) {
     report.Line("Cannot read " + DisplayName(line.archive, form) + ": " + status.message());
     return Result::kNotArchive;
@@ -60,16 +60,20 @@ Result MakeSelfExtracting(const CommandLine& line, Report& report) {
   std::span<const uint8_t> stub = sfx::Stub();
   status = rewrite.output().Write(stub.data(), stub.size());
   ArchiveWriter writer(rewrite.output(), 2);  // only copies: no header is built
-  for (size_t i = 0; i < archive.members.size() && status.ok(); ++i) {
-    status = writer.CopyMember(*archive.reader, archive.members[i]);
-    rewrite.NoteMemberTime(archive.members[i]);
-  }
+  uint64_t members = 0;
+  WalkMembers(archive, [&](const MemberHeader& member) {
+    if (!status.ok()) return;
+    status = writer.CopyMember(*archive.reader, member);
+    rewrite.NoteMemberTime(member);
+    ++members;
+  });
+  if (status.ok()) status = archive.damage;  // damage the first walk did not meet: the archive changed
   if (!status.ok()) return rewrite.Abandon(status);
   archive.reader.reset();
   result = rewrite.Commit(&writer);
   if (result != Result::kOk) return result;
   report.Line("Made the self-extracting program " + rewrite.shown_name() + " (" +
-              std::to_string(archive.members.size()) + " member" + (archive.members.size() == 1 ? "" : "s") + ").");
+              std::to_string(members) + " member" + (members == 1 ? "" : "s") + ").");
   return Result::kOk;
 }
 

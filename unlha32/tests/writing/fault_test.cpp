@@ -42,6 +42,20 @@ TEST_F(Faults, FileSizeLimitDuringDeleteLeavesTheArchiveIntact) {
   ExpectArchiveUntouched();
 }
 
+TEST_F(Faults, DeleteThatCannotBeWrittenClaimsNoDeletion) {
+  ASSERT_EQ(RunUnlha("a -z " + Archive() + " " + Base() + " big.bin").result, UNLHA_OK);
+  original_ = ReadFile(Archive());
+  // a.txt is named as deleted before the copy of big.bin fails.
+  Outcome outcome = RunUnlhaInChild("d " + Archive() + " a.txt", [] {
+    struct rlimit rl = {200000, 200000};
+    return setrlimit(RLIMIT_FSIZE, &rl) == 0;
+  });
+  EXPECT_EQ(outcome.result, UNLHA_IO_ERROR);
+  EXPECT_EQ(outcome.report.find("deleted"), std::string::npos) << outcome.report;
+  EXPECT_NE(outcome.report.find("Nothing was changed"), std::string::npos) << outcome.report;
+  ExpectArchiveUntouched();
+}
+
 TEST_F(Faults, MoveThatFailsDeletesNoSource) {
   Make("src/c.txt", "charlie");
   int result = RunWithFileSizeLimit("m " + Archive() + " " + Base() + " c.txt big.bin", 100000);

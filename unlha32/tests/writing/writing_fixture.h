@@ -46,10 +46,12 @@ class WritingTest : public ScratchTest {
 
   static std::vector<MemberHeader> Members(const std::string& archive) {
     commands::ArchiveContents contents;
-    Status status = commands::ReadArchive(archive, &contents);
+    std::vector<MemberHeader> members;
+    Status status = commands::WalkArchive(archive, &contents,
+                                          [&members](MemberHeader& member) { members.push_back(std::move(member)); });
     EXPECT_TRUE(status.ok()) << status.message();
     EXPECT_TRUE(contents.damage.ok()) << contents.damage.message();
-    return contents.members;
+    return members;
   }
   static std::vector<std::string> Paths(const std::string& archive) {
     std::vector<std::string> paths;
