@@ -29,7 +29,6 @@
 namespace lzh::commands {
 namespace {
 
-constexpr size_t kLineLimit = 79;
 constexpr size_t kProgressNameLimit = 60;
 
 class FileSink final : public ByteSink {
@@ -158,6 +157,8 @@ class Extraction {
 Result Extraction::Run() {
   Result result = Result::kOk;
   const bool writes = line_.command == Command::kExtract || line_.command == Command::kExtractPaths;
+  // p's report is the members' contents, which a title would run into.
+  if (line_.command != Command::kPrint) report_.Line(ArchiveTitle(line_.archive, archive_.archive_offset, form_));
   if (writes) {
     std::string base = line_.base_directory.empty() ? std::string(".") : line_.base_directory;
     Status status = line_.base_directory.empty() ? Status::Ok() : os::MakeDirectories(base);

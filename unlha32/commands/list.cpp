@@ -14,7 +14,6 @@
 namespace lzh::commands {
 namespace {
 
-constexpr size_t kLineLimit = 79;
 
 std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
 std::string Format(const char* format, ...) {
@@ -104,10 +103,7 @@ Result ListArchive(const CommandLine& line, Report& report) {
   // flat however many there are. The head goes out before the first one.
   auto head = [&] {
     if (!rule.empty()) return;
-    std::string title = archive.archive_offset > 0
-                            ? Format("Archive (self-extracting, at offset %" PRIu64 "): ", archive.archive_offset)
-                            : std::string("Archive: ");
-    report.Line(FitName(title + DisplayName(line.archive, form), kLineLimit, form));
+    report.Line(ArchiveTitle(line.archive, archive.archive_offset, form));
     const char* columns = "%10s %10s %6s %-16s %-6s %s";
     const std::string rule_start =
         Format(columns, "----------", "----------", "------", "----------------", "------", "");

@@ -148,4 +148,12 @@ std::string FitName(std::string_view display, size_t max_bytes, TextForm form) {
   return std::string(display.substr(0, keep)) + "...";
 }
 
+std::string ArchiveTitle(std::string_view archive, uint64_t archive_offset, TextForm form) {
+  std::string title = "Archive: ";
+  if (archive_offset > 0) {
+    title = "Archive (self-extracting, at offset " + std::to_string(archive_offset) + "): ";
+  }
+  return FitName(title + DisplayName(archive, form), kLineLimit, form);
+}
+
 }  // namespace lzh::commands

@@ -49,4 +49,13 @@ std::string DisplayName(std::string_view name, TextForm form);
 // characters, ending in "..." when it had to be shortened.
 std::string FitName(std::string_view display, size_t max_bytes, TextForm form);
 
+// Reports keep their lines within this many bytes, so that they read on an
+// 80-column console.
+constexpr size_t kLineLimit = 79;
+
+// The first line of a report about one archive: which archive, and where
+// it starts when it sits inside a self-extracting program. A wildcard run
+// prints many reports one after the other; this line tells them apart.
+std::string ArchiveTitle(std::string_view archive, uint64_t archive_offset, TextForm form);
+
 }  // namespace lzh::commands
