@@ -1,10 +1,12 @@
 // LzParser: the LZ77 half of every encoder. It pulls the member's bytes
-// from the source in large blocks, finds matches with hash chains over
-// 3-byte prefixes, and hands the parse to a consumer one literal or match at
-// a time. Two parses are offered:
+// from the source in large blocks, finds matches over 3-byte prefix hashes,
+// and hands the parse to a consumer one literal or match at a time. Two
+// parses are offered:
 // - Run: a match or a literal followed by a longer match one byte later
-//   (lazy matching), for lh1, whose adaptive codes have no stable costs;
-// - RunOptimal: every match of every position of a chunk is collected, and
+//   (lazy matching, over hash chains), for lh1, whose adaptive codes have
+//   no stable costs, and for lh5, which must stay fast;
+// - RunOptimal: every match of every position of a chunk is collected (from
+//   binary trees, which find them in far fewer steps than chains), and
 //   the cheapest path through the chunk is chosen by costs the consumer
 //   derives from the codes of the previous path (a shortest-path parse,
 //   repeated once with the costs of its own first result).
@@ -39,7 +41,7 @@ struct MatchFinderConfig {
   unsigned window;       // longest distance (a power of two, at most kMaxWindow)
   unsigned min_match;
   unsigned max_match;
-  unsigned max_chain;    // candidates tried per position
+  unsigned max_chain;    // candidates (chain links or tree nodes) tried per position
   unsigned good_match;   // a pending match this long: try a quarter of the chain
   unsigned lazy_match;   // a pending match this long is taken without looking further
   unsigned nice_match;   // a match this long ends the search
@@ -161,6 +163,7 @@ class LzParser {
     std::unique_ptr<uint8_t[]> buffer{new uint8_t[kCapacity + kSlack]()};
     std::unique_ptr<uint32_t[]> head{new uint32_t[size_t{1} << kMaxHashBits]()};
     std::unique_ptr<uint32_t[]> chain{new uint32_t[kMaxWindow]()};
+    std::unique_ptr<uint32_t[]> tree{new uint32_t[2 * kMaxWindow]()};  // below, above per position
     // The optimal parse's chunk: matches per position, then the path.
     std::unique_ptr<uint32_t[]> match_start{new uint32_t[kChunk + 1]};
     std::unique_ptr<uint32_t[]> matches{new uint32_t[kMatchPool]};
@@ -244,6 +247,63 @@ class LzParser {
     return best;
   }
 
+  // Inserts `pos` into the binary tree of its hash bucket and passes every
+  // match longer than all before it to found(length, distance); returns the
+  // longest length found (min_match - 1 when none). Each bucket is a tree
+  // of its window positions ordered by the bytes that follow them, rooted
+  // at the newest: walking down from the root towards `pos`'s place visits
+  // only the nearest strings in that order, so few nodes find the long
+  // matches that a hash chain reaches only after many misses, and the walk
+  // re-links the tree around `pos` as it goes. A walk stopped early by
+  // depth or nice length leaves the order slightly off, which costs matches
+  // but never correctness: every length is counted from the first byte.
+  template <typename Found>
+  unsigned TreeSearch(size_t pos, Found found) {
+    const unsigned limit =
+        static_cast<unsigned>(std::min<size_t>(config_.max_match, state_.filled - pos));
+    const unsigned stop = std::min(limit, config_.nice_match);
+    const size_t reach = std::min<size_t>(config_.window, pos);
+    const uint32_t mask = config_.window - 1;
+    const uint8_t* here = &state_.buffer[pos];
+    const uint32_t offset = StreamOffset(pos);
+    uint32_t* tree = state_.tree.get();
+    uint32_t hash = Hash(pos);
+    uint32_t candidate = state_.head[hash];
+    state_.head[hash] = offset;
+    // Where the next node found below (above) `pos` in the order is linked.
+    uint32_t* below = &tree[2 * (offset & mask)];
+    uint32_t* above = below + 1;
+    unsigned best = config_.min_match - 1;
+    for (unsigned depth = config_.max_chain;; --depth) {
+      uint32_t distance = offset - candidate;
+      if (distance - 1 >= reach || depth == 0) {
+        *below = *above = 0;  // out of reach, or a stale link at worst
+        return best;
+      }
+      const uint8_t* there = here - distance;
+      uint32_t* node = &tree[2 * (candidate & mask)];
+      unsigned length = CommonLength(there, here, limit);
+      if (length > best) {
+        best = length;
+        found(length, distance);
+      }
+      if (length >= stop) {
+        *below = node[0];
+        *above = node[1];
+        return best;
+      }
+      if (there[length] < here[length]) {
+        *below = candidate;
+        below = &node[1];
+        candidate = node[1];
+      } else {
+        *above = candidate;
+        above = &node[0];
+        candidate = node[0];
+      }
+    }
+  }
+
   // The longest match at `pos` that beats `at_least`; 0 when there is none.
   unsigned Longest(size_t pos, uint32_t candidate, unsigned at_least, unsigned* best_distance) {
     unsigned chain = at_least >= config_.good_match ? config_.max_chain / 4 : config_.max_chain;
@@ -276,10 +336,9 @@ class LzParser {
         ++pos;
         continue;
       }
-      unsigned longest = Search(pos, Insert(pos), config_.min_match - 1, config_.max_chain,
-                                [&](unsigned length, unsigned distance) {
-                                  matches[used++] = distance << kLengthBits | length;
-                                });
+      unsigned longest = TreeSearch(pos, [&](unsigned length, unsigned distance) {
+        matches[used++] = distance << kLengthBits | length;
+      });
       if (longest < config_.nice_match) {
         ++pos;
         continue;
@@ -287,7 +346,7 @@ class LzParser {
       size_t stop = std::min<size_t>(pos + longest, end);
       while (++pos < stop) {
         match_start[pos - start] = used;
-        if (state_.filled - pos >= config_.min_match) Insert(pos);
+        if (state_.filled - pos >= config_.min_match) TreeSearch(pos, [](unsigned, unsigned) {});
       }
     }
     match_start[end - start] = used;

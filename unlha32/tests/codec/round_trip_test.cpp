@@ -29,9 +29,10 @@ std::vector<Case> Inputs() {
       {"text", Text(200000, 6)},
       {"binary_like", BinaryLike(150000, 7)},
   };
-  // Windows of lh1/lh4, lh5, lh6 and lh7, and the sizes of 1, 4 and 2^16
-  // literal symbols (random data codes as literals) around block ends.
-  for (size_t size : {4096u, 8192u, 32768u, 65536u, 16384u, 17408u, 65535u}) {
+  // Windows of lh1/lh4, lh5, lh6 and lh7, and, as literal symbols (random
+  // data codes as literals), the sizes where blocks may end: one and two
+  // granules, the most held pending, the most one block holds.
+  for (size_t size : {4096u, 8192u, 32768u, 65536u, 1024u, 2048u, 64512u, 65535u}) {
     for (int delta : {-1, 0, 1}) {
       cases.push_back({"text_" + std::to_string(size + delta), Text(size + delta, 11)});
       cases.push_back({"random_" + std::to_string(size + delta), RandomBytes(size + delta, 12)});
@@ -72,6 +73,17 @@ TEST_P(RoundTrip, RestoresALargeMixedMember) {
     data.insert(data.end(), piece.begin(), piece.end());
   }
   ExpectRoundTrip(GetParam(), data, "large_mixed");
+}
+
+// Blocks end where the statistics change; the pieces after the last such
+// change, short or long, must still end the member cleanly.
+TEST_P(RoundTrip, RestoresMembersWhoseStatisticsChangeNearTheEnd) {
+  for (size_t tail : {1000u, 1024u, 2047u, 2048u, 5000u, 70000u}) {
+    Bytes data = Text(100000, 51);
+    Bytes random = RandomBytes(tail, 52);
+    data.insert(data.end(), random.begin(), random.end());
+    ExpectRoundTrip(GetParam(), data, "text_then_random_" + std::to_string(tail));
+  }
 }
 
 TEST_P(RoundTrip, CompressesRedundantDataAndOnlyIt) {

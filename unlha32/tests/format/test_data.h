@@ -54,6 +54,13 @@ inline std::vector<NamedInput> RoundTripCorpus() {
       {"random_70k", RandomBytes(70000, 1)},
       {"run_200k", RunBytes(200000, 0)},
       {"text_300k", TextBytes(300000, 2)},
+      // Blocks end where the statistics change, before the end and at it.
+      {"text_random_text", [] {
+         std::vector<uint8_t> bytes = TextBytes(150000, 3);
+         for (auto part : {RandomBytes(20000, 4), TextBytes(40000, 5), RandomBytes(3000, 6)})
+           bytes.insert(bytes.end(), part.begin(), part.end());
+         return bytes;
+       }()},
   };
   for (size_t size : {size_t{4096}, size_t{8191}, size_t{8193}, size_t{32768}, size_t{65537}})
     corpus.push_back({"text_" + std::to_string(size), TextBytes(size, static_cast<uint32_t>(size))});
