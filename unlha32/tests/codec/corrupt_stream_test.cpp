@@ -205,6 +205,19 @@ TEST(CorruptTables, Lh4DistanceBeyondTheWindowIsRefused) {
   Decoded decoded = Decode(Method::kLh4, bits.bytes(), 3);
   EXPECT_EQ(decoded.status.fault(), Fault::kCorrupt);
   EXPECT_TRUE(MessageHas(decoded.status, "distance beyond the window"));
+
+  // The same far from the member's end, where matches take the fast path:
+  // 1000 free literals, then that copy (position code 1) and a valid one
+  // (code 0, distance 1).
+  BitPacker far;
+  far.Put(1000, 16).Put(0, 5).Put(0, 5).Put(0, 9).Put('a', 9).Put(0, 4).Put(0, 4);
+  far.Put(2, 16).Put(0, 5).Put(0, 5).Put(0, 9).Put(256, 9).Put(14, 4);
+  for (unsigned symbol = 0; symbol < 14; ++symbol) far.PutPtLength(symbol == 0 || symbol == 13);
+  far.Put(1, 1).Put(0, 12).Put(0, 1);
+  for (int i = 0; i < 8; ++i) far.Put(0, 32);
+  decoded = Decode(Method::kLh4, far.bytes(), 5000);
+  EXPECT_EQ(decoded.status.fault(), Fault::kCorrupt);
+  EXPECT_TRUE(MessageHas(decoded.status, "distance beyond the window"));
 }
 
 }  // namespace

@@ -35,6 +35,22 @@ TEST(StaticHuffmanStream, OneSymbolTablesAndCopiesBeforeTheStart) {
   EXPECT_EQ(Text(decoded.bytes), std::string(10, ' '));
 }
 
+// Literal runs are decoded two symbols at a time; a block that ends after
+// an odd count must still hand its last bits to the next block's header.
+TEST(StaticHuffmanStream, LiteralRunsStopAtTheBlockEnd) {
+  BitPacker bits;
+  for (auto [count, literal] : {std::pair{301, 'a'}, std::pair{300, 'b'}}) {
+    bits.Put(count, 16);
+    bits.Put(0, 5).Put(0, 5);
+    bits.Put(0, 9).Put(literal, 9);
+    bits.Put(0, 4).Put(0, 4);
+  }
+  for (int i = 0; i < 8; ++i) bits.Put(0, 32);  // unused, but lets the fast path run
+  Decoded decoded = Decode(Method::kLh5, bits.bytes(), 601);
+  ASSERT_TRUE(decoded.status.ok()) << decoded.status.message();
+  EXPECT_EQ(Text(decoded.bytes), std::string(301, 'a') + std::string(300, 'b'));
+}
+
 // NT lengths with indices 3..5 skipped by the 2-bit run; NC lengths from 4
 // to 16 placed with gaps of 1, 2, 3..18, 19 and 20+ zeros; NP lengths from
 // 1 to 16 (the unary form up to its longest).
