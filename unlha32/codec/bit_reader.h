@@ -35,13 +35,19 @@ struct BitCursor {
   inline bool TryRefill() {
     if (end - next < 8) [[unlikely]]
       return false;
+    RefillAtHand();
+    return true;
+  }
+
+  // TryRefill for a caller that has made sure of the 8 bytes, without the
+  // test: a hot loop that checks once for all the refills of its step.
+  inline void RefillAtHand() {
     uint64_t word;
     std::memcpy(&word, next, 8);
     if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
     bits |= word >> count;
     next += (63 - count) >> 3;
     count |= 56;
-    return true;
   }
 
   // The next `n` bits (1 <= n <= 32), without consuming them.
