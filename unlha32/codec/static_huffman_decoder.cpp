@@ -168,7 +168,7 @@ inline bool DecodeSymbol(const BlockTables& tables, size_t window, const uint8_t
 // The hot loop: steps while the block has three symbols left, the output is
 // below `fast_stop` (where no match can pass the member's end) and the
 // input has 32 bytes at hand, enough for the refills of a step (at most
-// four), which therefore need no test. A step is up to three literals, or
+// three), which therefore need no test. A step is up to three literals, or
 // fewer and a match.
 //
 // Most of the time goes to mispredicted literal-or-match branches, so
@@ -195,11 +195,12 @@ inline bool DecodeSymbol(const BlockTables& tables, size_t window, const uint8_t
   uint64_t after;     // the buffer past the code of `entry`
   uint32_t position;  // the position entry looked up from `after`
   // Takes the symbol of `entry` if it is a literal; false (consuming
-  // nothing) if it is a length. The buffer holds 56 bits after the refill,
-  // 40 after a literal: a code for the next look-up, and after a length
-  // code its position code and extra bits.
-  auto take_literal = [&] {
-    bits.RefillAtHand();
+  // nothing) if it is a length. Every other call refills: the buffer holds
+  // 56 bits after a refill, so at least 24 remain past two codes, enough
+  // for the look-ups that follow them; a match refills again before it
+  // takes the extra bits of its position.
+  auto take_literal = [&](bool refill) {
+    if (refill) bits.RefillAtHand();
     after = bits.bits << (entry & kBitsMask);
     uint32_t next = codes.Lookup(after);
     position = tables.position.Lookup(after);
@@ -212,13 +213,13 @@ inline bool DecodeSymbol(const BlockTables& tables, size_t window, const uint8_t
     return true;
   };
   while (out < fast_stop && block_left >= 3 && bits.next <= in_stop) {
-    if (take_literal() && take_literal() && take_literal()) continue;
+    if (take_literal(true) && take_literal(false) && take_literal(true)) continue;
     --block_left;
     bits.bits = after;
     bits.count -= entry & kBitsMask;
     bits.RefillAtHand();
     unsigned used;
-    size_t distance = Distance(position, after, &used);
+    size_t distance = Distance(position, bits.bits, &used);
     bits.Skip(used);
     if (distance > window) [[unlikely]] {
       fine = false;
