@@ -103,17 +103,17 @@ class HuffmanDecoder {
     for (unsigned i = 0; i < kRootSize; ++i) table_[i] = entry;
   }
 
-  // The root entries, for a decoder that merges neighbouring codes after
-  // Build. A merged entry must keep bits 6 and 7 clear.
-  uint32_t* root() { return table_; }
-
   // The entry of the code at the top of `window` (left-aligned bits, at
   // least 16 of them real, more if the entry's own bits say so).
-  inline uint32_t Lookup(uint64_t window) const {
-    uint32_t entry = table_[window >> (64 - kRootBits)];
-    if (entry & kLinkFlag) [[unlikely]]
-      entry = table_[(entry >> kPayloadShift) + ((window << kRootBits) >> (64 - sub_bits_))];
-    return entry;
+  inline uint32_t Lookup(uint64_t window) const { return Follow(RootEntry(window), window); }
+
+  // Lookup in two halves, for a decoder that looks up a code it may not
+  // need: the root entry, which may be a link, and then the entry proper.
+  inline uint32_t RootEntry(uint64_t window) const { return table_[window >> (64 - kRootBits)]; }
+  inline uint32_t Follow(uint32_t root_entry, uint64_t window) const {
+    if (root_entry & kLinkFlag) [[unlikely]]
+      return table_[(root_entry >> kPayloadShift) + ((window << kRootBits) >> (64 - sub_bits_))];
+    return root_entry;
   }
 
   // Consumes the next code and returns its entry without the bit count.

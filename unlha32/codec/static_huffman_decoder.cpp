@@ -193,7 +193,7 @@ inline bool DecodeSymbol(const BlockTables& tables, size_t window, const uint8_t
   bits.RefillAtHand();
   uint32_t entry = codes.Lookup(bits.bits);
   uint64_t after;     // the buffer past the code of `entry`
-  uint32_t position;  // the position entry looked up from `after`
+  uint32_t position;  // the position's root entry looked up from `after`
   // Takes the symbol of `entry` if it is a literal; false (consuming
   // nothing) if it is a length. Every other call refills: the buffer holds
   // 56 bits after a refill, so at least 24 remain past two codes, enough
@@ -203,7 +203,7 @@ inline bool DecodeSymbol(const BlockTables& tables, size_t window, const uint8_t
     if (refill) bits.RefillAtHand();
     after = bits.bits << (entry & kBitsMask);
     uint32_t next = codes.Lookup(after);
-    position = tables.position.Lookup(after);
+    position = tables.position.RootEntry(after);
     if (entry & kMatch) return false;
     bits.bits = after;
     bits.count -= entry & kBitsMask;
@@ -215,6 +215,7 @@ inline bool DecodeSymbol(const BlockTables& tables, size_t window, const uint8_t
   while (out < fast_stop && block_left >= 3 && bits.next <= in_stop) {
     if (take_literal(true) && take_literal(false) && take_literal(true)) continue;
     --block_left;
+    position = tables.position.Follow(position, after);
     bits.bits = after;
     bits.count -= entry & kBitsMask;
     bits.RefillAtHand();
