@@ -1,9 +1,10 @@
 // BitReader: most-significant-bit-first reading of a member's compressed
 // data, shared by every bit-packed decoder (lh1, lh4-7, lzs).
 //
-// The hot path is one branch-free refill per decoded symbol: the 64-bit
-// buffer is topped up to at least 56 bits from an in-memory block, which
-// covers a code, a position code and its extra bits (at most 48 bits). The
+// The hot path refills without a branch, at most once per decoded symbol:
+// the 64-bit buffer is topped up to at least 56 bits from an in-memory
+// block, which covers a code, a position code and its extra bits (at most
+// 47 bits), or two literal codes and the look-ups after them. The
 // source is read in large blocks and never beyond the declared compressed
 // size. Past the end of the real data the buffer is filled with zero bits
 // so that decoding never stalls inside a code; Overran() then tells whether
