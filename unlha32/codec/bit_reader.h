@@ -1,9 +1,10 @@
 // BitReader: most-significant-bit-first reading of a member's compressed
 // data, shared by every bit-packed decoder (lh1, lh4-7, lzs).
 //
-// The hot path is one branch-free refill per decoded symbol: the 64-bit
-// buffer is topped up to at least 56 bits from an in-memory block, which
-// covers a code, a position code and its extra bits (at most 48 bits). The
+// The hot path refills without a branch, at most once per decoded symbol:
+// the 64-bit buffer is topped up to at least 56 bits from an in-memory
+// block, which covers a code, a position code and its extra bits (at most
+// 47 bits), or two literal codes and the look-ups after them. The
 // source is read in large blocks and never beyond the declared compressed
 // size. Past the end of the real data the buffer is filled with zero bits
 // so that decoding never stalls inside a code; Overran() then tells whether
@@ -35,13 +36,19 @@ struct BitCursor {
   inline bool TryRefill() {
     if (end - next < 8) [[unlikely]]
       return false;
+    RefillAtHand();
+    return true;
+  }
+
+  // TryRefill for a caller that has made sure of the 8 bytes, without the
+  // test: a hot loop that checks once for all the refills of its step.
+  inline void RefillAtHand() {
     uint64_t word;
     std::memcpy(&word, next, 8);
     if constexpr (std::endian::native == std::endian::little) word = __builtin_bswap64(word);
     bits |= word >> count;
     next += (63 - count) >> 3;
     count |= 56;
-    return true;
   }
 
   // The next `n` bits (1 <= n <= 32), without consuming them.

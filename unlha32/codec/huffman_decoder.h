@@ -48,35 +48,50 @@ class HuffmanDecoder {
     }
     LZH_REQUIRE(space == (1u << kMaxCodeLength), kCorrupt, "bad Huffman table");
 
-    sub_bits_ = longest > kRootBits ? longest - kRootBits : 0;
-    if (sub_bits_ > 0) std::memset(table_, 0, sizeof(uint32_t) * kRootSize);
-    unsigned next_code[kMaxCodeLength + 2];
-    next_code[1] = 0;
-    for (unsigned len = 1; len <= kMaxCodeLength; ++len)
-      next_code[len + 1] = (next_code[len] + count[len]) << 1;
+    // The symbols in the order of their codes (by length, then symbol),
+    // those without a code last.
+    unsigned offset[kMaxCodeLength + 1];
+    offset[1] = 0;
+    for (unsigned len = 1; len < kMaxCodeLength; ++len) offset[len + 1] = offset[len] + count[len];
+    offset[0] = offset[kMaxCodeLength] + count[kMaxCodeLength];
+    uint16_t sorted[kSymbols];
+    for (unsigned s = 0; s < kSymbols; ++s) sorted[offset[lengths[s]]++] = static_cast<uint16_t>(s);
 
-    unsigned next_subtable = kRootSize;
-    for (unsigned symbol = 0; symbol < kSymbols; ++symbol) {
-      unsigned len = lengths[symbol];
-      if (len == 0) continue;
-      unsigned code = next_code[len]++;
-      uint32_t entry = make_entry(symbol, len);
-      if (len <= kRootBits) {
-        uint32_t* first = table_ + (code << (kRootBits - len));
-        for (unsigned i = 0; i < (1u << (kRootBits - len)); ++i) first[i] = entry;
-        continue;
+    // In that order the codes that fit the root fill it from the start, so
+    // each writes its entries in blocks of eight: a short run spills into
+    // the entries of the codes after it, which overwrite the spill, and
+    // the last one's into the link entries or the subtables written next
+    // (or unused room).
+    const uint16_t* symbol = sorted;
+    uint32_t* at = table_;
+    for (unsigned len = 1; len <= kRootBits && len <= longest; ++len) {
+      const unsigned run = 1u << (kRootBits - len);
+      for (unsigned k = 0; k < count[len]; ++k, at += run) {
+        const uint32_t entry = make_entry(*symbol++, len);
+        for (unsigned i = 0; i < run; i += 8)
+          for (unsigned j = 0; j < 8; ++j) at[i + j] = entry;
       }
-      // Every root entry is written exactly once (the code fills the code
-      // space), so a zero one under a long code's prefix has no link yet.
-      unsigned prefix = code >> (len - kRootBits);
-      if (table_[prefix] == 0) {
-        table_[prefix] = kLinkFlag | (next_subtable << kPayloadShift);
-        next_subtable += 1u << sub_bits_;
+    }
+
+    // The longer codes, in the same order, come in runs sharing a root
+    // prefix; each prefix links to a subtable of the longest code's width.
+    sub_bits_ = longest > kRootBits ? longest - kRootBits : 0;
+    unsigned code = static_cast<unsigned>(at - table_);
+    uint32_t* subtable = nullptr;
+    uint32_t* next_subtable = table_ + kRootSize;
+    for (unsigned len = kRootBits + 1; len <= longest; ++len) {
+      code <<= 1;
+      for (unsigned k = 0; k < count[len]; ++k, ++code) {
+        if (table_ + (code >> (len - kRootBits)) == at) {
+          subtable = next_subtable;
+          next_subtable += 1u << sub_bits_;
+          *at++ = kLinkFlag | static_cast<uint32_t>(subtable - table_) << kPayloadShift;
+        }
+        const unsigned low = code & ((1u << (len - kRootBits)) - 1);
+        uint32_t* first = subtable + (low << (longest - len));
+        const uint32_t entry = make_entry(*symbol++, len);
+        for (unsigned i = 0; i < (1u << (longest - len)); ++i) first[i] = entry;
       }
-      unsigned base = table_[prefix] >> kPayloadShift;
-      unsigned low = code & ((1u << (len - kRootBits)) - 1);
-      uint32_t* first = table_ + base + (low << (longest - len));
-      for (unsigned i = 0; i < (1u << (longest - len)); ++i) first[i] = entry;
     }
     return Status::Ok();
   }
@@ -88,17 +103,17 @@ class HuffmanDecoder {
     for (unsigned i = 0; i < kRootSize; ++i) table_[i] = entry;
   }
 
-  // The root entries, for a decoder that merges neighbouring codes after
-  // Build. A merged entry must keep bits 6 and 7 clear.
-  uint32_t* root() { return table_; }
-
   // The entry of the code at the top of `window` (left-aligned bits, at
   // least 16 of them real, more if the entry's own bits say so).
-  inline uint32_t Lookup(uint64_t window) const {
-    uint32_t entry = table_[window >> (64 - kRootBits)];
-    if (entry & kLinkFlag) [[unlikely]]
-      entry = table_[(entry >> kPayloadShift) + ((window << kRootBits) >> (64 - sub_bits_))];
-    return entry;
+  inline uint32_t Lookup(uint64_t window) const { return Follow(RootEntry(window), window); }
+
+  // Lookup in two halves, for a decoder that looks up a code it may not
+  // need: the root entry, which may be a link, and then the entry proper.
+  inline uint32_t RootEntry(uint64_t window) const { return table_[window >> (64 - kRootBits)]; }
+  inline uint32_t Follow(uint32_t root_entry, uint64_t window) const {
+    if (root_entry & kLinkFlag) [[unlikely]]
+      return table_[(root_entry >> kPayloadShift) + ((window << kRootBits) >> (64 - sub_bits_))];
+    return root_entry;
   }
 
   // Consumes the next code and returns its entry without the bit count.
@@ -112,6 +127,7 @@ class HuffmanDecoder {
   static constexpr unsigned kMostEntries =
       kRootSize + kSymbols * (1u << (kMaxCodeLength - kRootBits));
   static_assert(kMostEntries < (1u << (32 - kPayloadShift)));
+  static_assert(kMostEntries >= kRootSize + 7, "room for a spill past the root");
 
   uint32_t table_[kMostEntries];
   unsigned sub_bits_ = 0;

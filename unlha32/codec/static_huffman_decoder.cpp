@@ -8,8 +8,9 @@
 // entry the distance base and the count of its extra bits, which it
 // consumes together with the code, so that a match costs two dependent
 // look-ups and no arithmetic on the symbol. The hot loop (DecodeRun) works
-// on local copies of the bit buffer and output pointer, one refill per
-// step; block ends, the input's end and the member's last 256 bytes go one
+// on local copies of the bit buffer and output pointer and looks up the
+// entries a symbol may lead to before it knows which kind the symbol is;
+// block ends, the input's end and the member's last 256 bytes go one
 // symbol at a time through the careful path, which clips matches.
 #include <algorithm>
 #include <bit>
@@ -136,30 +137,12 @@ Status ReadBlockHeader(BitReader& in, const Params& params, BlockTables& tables,
   return in.Check();
 }
 
-// The distance and bit count of the position code at the top of `bits`.
-inline size_t DecodePosition(const PositionTable& table, uint64_t bits, unsigned* used) {
-  uint32_t position = table.Lookup(bits);
+// The distance of a position entry looked up from `bits`, and in `used`
+// the count of bits its code and extra bits take from there.
+inline size_t Distance(uint32_t position, uint64_t bits, unsigned* used) {
   *used = position & PositionTable::kBitsMask;
   uint32_t extra_mask = (1u << (position >> kExtraShift)) - 1;
   return (position >> 8 & 0xFFFF) + (static_cast<uint32_t>(std::rotl(bits, *used)) & extra_mask);
-}
-
-// The match of a length entry already looked up: consumes its code, the
-// position code and the extra bits, copies into `out` (clipped to `limit`
-// if kClip). False for a match from beyond the window.
-template <bool kClip>
-inline bool DecodeMatch(const PositionTable& table, uint32_t entry, size_t window,
-                        const uint8_t* limit, BitCursor& bits, uint8_t*& out) {
-  bits.Skip(entry & LiteralLengthTable::kBitsMask);
-  unsigned used;
-  size_t distance = DecodePosition(table, bits.bits, &used);
-  bits.Skip(used);
-  if (distance > window) [[unlikely]]
-    return false;
-  size_t length = entry >> 8 & 0x1FF;
-  if (kClip) length = std::min(length, static_cast<size_t>(limit - out));
-  out = OutputWindow::Copy(out, distance, length);
-  return true;
 }
 
 // Decodes one literal or match into `out`, with a full bit buffer, clipping
@@ -167,49 +150,85 @@ inline bool DecodeMatch(const PositionTable& table, uint32_t entry, size_t windo
 inline bool DecodeSymbol(const BlockTables& tables, size_t window, const uint8_t* limit,
                          BitCursor& bits, uint8_t*& out) {
   uint32_t entry = tables.literal_length.Lookup(bits.bits);
+  bits.Skip(entry & LiteralLengthTable::kBitsMask);
   if (!(entry & kMatch)) {
     *out++ = static_cast<uint8_t>(entry >> 8);
-    bits.Skip(entry & LiteralLengthTable::kBitsMask);
     return true;
   }
-  return DecodeMatch<true>(tables.position, entry, window, limit, bits, out);
+  unsigned used;
+  size_t distance = Distance(tables.position.Lookup(bits.bits), bits.bits, &used);
+  bits.Skip(used);
+  if (distance > window) [[unlikely]]
+    return false;
+  size_t length = std::min<size_t>(entry >> 8 & 0x1FF, limit - out);
+  out = OutputWindow::Copy(out, distance, length);
+  return true;
 }
 
-// The hot loop: steps while the block has two symbols left, the output is
+// The hot loop: steps while the block has three symbols left, the output is
 // below `fast_stop` (where no match can pass the member's end) and the
-// input has 8 bytes at hand. A step is a match, a literal and a match, or
-// two literals: after a literal the buffer still holds a whole code, so
-// literal runs go two symbols per refill. It makes no call, so that its
-// state stays in registers. False for a match from beyond the window.
+// input has 32 bytes at hand, enough for the refills of a step (at most
+// three), which therefore need no test. A step is up to three literals, or
+// fewer and a match.
+//
+// Most of the time goes to mispredicted literal-or-match branches, so
+// everything either side needs is fetched before the branch: while a
+// symbol's entry is examined, the entry of the symbol after it (were it a
+// literal) and the position code's entry (were it a length) are already
+// being looked up, and whichever side the branch resumes on finds its
+// look-up done. A refill goes where a look-up is in flight, off the chain
+// of dependent steps. It makes no call, so that its state stays in
+// registers. False for a match from beyond the window.
 [[gnu::noinline]] bool DecodeRun(const BlockTables& tables, size_t window, uint8_t* fast_stop,
                                  BitCursor& cursor, uint8_t*& cursor_out,
                                  unsigned& cursor_block_left) {
+  constexpr uint32_t kBitsMask = LiteralLengthTable::kBitsMask;
+  const LiteralLengthTable& codes = tables.literal_length;
   BitCursor bits = cursor;
   uint8_t* out = cursor_out;
   unsigned block_left = cursor_block_left;
   bool fine = true;
-  while (out < fast_stop && block_left >= 2 && bits.TryRefill()) {
-    uint32_t entry = tables.literal_length.Lookup(bits.bits);
-    if (!(entry & kMatch)) {
-      *out++ = static_cast<uint8_t>(entry >> 8);
-      bits.Skip(entry & LiteralLengthTable::kBitsMask);
-      --block_left;
-      entry = tables.literal_length.Lookup(bits.bits);
-      if (!(entry & kMatch)) {
-        *out++ = static_cast<uint8_t>(entry >> 8);
-        bits.Skip(entry & LiteralLengthTable::kBitsMask);
-        --block_left;
-        continue;
-      }
-      // The match's codes may need more bits than are left; near the end
-      // of the input the careful path takes over.
-      if (!bits.TryRefill()) [[unlikely]]
-        break;
-    }
+  if (bits.end - bits.next < 32) return fine;
+  const uint8_t* const in_stop = bits.end - 32;
+  bits.RefillAtHand();
+  uint32_t entry = codes.Lookup(bits.bits);
+  uint64_t after;     // the buffer past the code of `entry`
+  uint32_t position;  // the position's root entry looked up from `after`
+  // Takes the symbol of `entry` if it is a literal; false (consuming
+  // nothing) if it is a length. Every other call refills: the buffer holds
+  // 56 bits after a refill, so at least 24 remain past two codes, enough
+  // for the look-ups that follow them; a match refills again before it
+  // takes the extra bits of its position.
+  auto take_literal = [&](bool refill) {
+    if (refill) bits.RefillAtHand();
+    after = bits.bits << (entry & kBitsMask);
+    uint32_t next = codes.Lookup(after);
+    position = tables.position.RootEntry(after);
+    if (entry & kMatch) return false;
+    bits.bits = after;
+    bits.count -= entry & kBitsMask;
+    *out++ = static_cast<uint8_t>(entry >> 8);
     --block_left;
-    fine = DecodeMatch<false>(tables.position, entry, window, nullptr, bits, out);
-    if (!fine) [[unlikely]]
+    entry = next;
+    return true;
+  };
+  while (out < fast_stop && block_left >= 3 && bits.next <= in_stop) {
+    if (take_literal(true) && take_literal(false) && take_literal(true)) continue;
+    --block_left;
+    position = tables.position.Follow(position, after);
+    bits.bits = after;
+    bits.count -= entry & kBitsMask;
+    bits.RefillAtHand();
+    unsigned used;
+    size_t distance = Distance(position, bits.bits, &used);
+    bits.Skip(used);
+    if (distance > window) [[unlikely]] {
+      fine = false;
       break;
+    }
+    size_t length = entry >> 8 & 0x1FF;
+    entry = codes.Lookup(bits.bits);
+    out = OutputWindow::Copy(out, distance, length);
   }
   cursor = bits;
   cursor_out = out;
