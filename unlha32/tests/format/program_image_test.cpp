@@ -10,6 +10,7 @@
 #include "format/archive_walker.h"
 #include "format/program_image.h"
 #include "program_bytes.h"
+#include "walk_all.h"
 
 namespace lzh {
 namespace {
@@ -38,25 +39,8 @@ Bytes StoredArchive(const std::string& name, const std::string& data) {
   return b;
 }
 
-struct Found {
-  Status status;
-  uint64_t offset = 0;
-  std::string first;
-};
-
-Found Walk(const Bytes& bytes) {
-  MemoryReader reader(bytes);
-  ArchiveWalker walker(reader);
-  Found found;
-  found.status = walker.Open();
-  if (!found.status.ok()) return found;
-  found.offset = walker.archive_offset();
-  MemberHeader header;
-  bool end = false;
-  found.status = walker.Next(&header, &end);
-  if (found.status.ok() && !end) found.first = header.PathString();
-  return found;
-}
+// The first member's path, or "" when the walk found none.
+std::string First(const test::Walk& walk) { return walk.names.empty() ? std::string() : walk.names.front(); }
 
 TEST(ProgramImage, ElfOfEitherClassAndByteOrderEndsAtItsFurthestPart) {
   for (bool wide : {false, true}) {
@@ -151,10 +135,10 @@ TEST(ProgramImage, HeadersThatLieGiveNoImageSizeAndTheSearchStillFindsTheArchive
     EXPECT_FALSE(ImageEnd(lie.program, &end).ok()) << end;
     Bytes program = lie.program;
     test::Append(&program, archive);
-    Found found = Walk(program);
+    test::Walk found = test::WalkAll(program);
     ASSERT_TRUE(found.status.ok()) << found.status.message();
-    EXPECT_EQ(found.offset, lie.program.size());
-    EXPECT_EQ(found.first, "inside");
+    EXPECT_EQ(found.archive_offset, lie.program.size());
+    EXPECT_EQ(First(found), "inside");
   }
 }
 
@@ -171,15 +155,15 @@ TEST(ProgramImage, ArchiveIsFoundAfterAnImageOfAnySizeAndNotInsideIt) {
     Bytes sfx = program;
     sfx.resize(sfx.size() + padding, 0);
     test::Append(&sfx, StoredArchive("carried", "the archive"));
-    Found found = Walk(sfx);
+    test::Walk found = test::WalkAll(sfx);
     ASSERT_TRUE(found.status.ok()) << found.status.message();
-    EXPECT_EQ(found.offset, image + padding);
-    EXPECT_EQ(found.first, "carried");
+    EXPECT_EQ(found.archive_offset, image + padding);
+    EXPECT_EQ(First(found), "carried");
   }
   // Nothing after the image: the search from the start finds what is there.
-  Found found = Walk(program);
-  EXPECT_EQ(found.first, "inner");
-  EXPECT_EQ(found.offset, 0x300u);
+  test::Walk found = test::WalkAll(program);
+  EXPECT_EQ(First(found), "inner");
+  EXPECT_EQ(found.archive_offset, 0x300u);
 }
 
 // A level-0 header of 79 bytes whose checksum is 'Z' starts with "MZ":
@@ -193,10 +177,10 @@ TEST(ProgramImage, PlainArchiveBeginningWithMzIsReadFromItsStart) {
     ++name[i % name.size()];
   }
   ASSERT_EQ(archive[0], 'M');
-  Found found = Walk(archive);
+  test::Walk found = test::WalkAll(archive);
   ASSERT_TRUE(found.status.ok()) << found.status.message();
-  EXPECT_EQ(found.offset, 0u);
-  EXPECT_EQ(found.first, name);
+  EXPECT_EQ(found.archive_offset, 0u);
+  EXPECT_EQ(First(found), name);
 }
 
 }  // namespace

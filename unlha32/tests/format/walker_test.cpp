@@ -5,12 +5,15 @@
 
 #include "format/archive_walker.h"
 #include "header_bytes.h"
+#include "walk_all.h"
 
 namespace lzh {
 namespace {
 
 using test::Bytes;
 using test::Fields;
+using test::Walk;
+using test::WalkAll;
 
 // A member: a level-0/2 header for `name` followed by `data` stored.
 Bytes StoredMember(const std::string& name, const std::string& data, int level = 0) {
@@ -19,34 +22,6 @@ Bytes StoredMember(const std::string& name, const std::string& data, int level =
   Bytes b = level == 0 ? test::Level0(f, name) : test::Level23(2, f, 0, 'U', {{0x01, name}});
   test::AddText(&b, data);
   return b;
-}
-
-struct Walk {
-  Status status;
-  std::vector<std::string> names;
-  bool self_extracting = false;
-  uint64_t archive_offset = 0;
-  uint64_t end_offset = 0;
-  bool has_end_byte = false;
-};
-
-Walk WalkAll(const Bytes& archive) {
-  MemoryReader reader(archive);
-  ArchiveWalker walker(reader);
-  Walk w;
-  w.status = walker.Open();
-  if (!w.status.ok()) return w;
-  w.self_extracting = walker.self_extracting();
-  w.archive_offset = walker.archive_offset();
-  MemberHeader h;
-  for (bool end = false;;) {
-    w.status = walker.Next(&h, &end);
-    if (!w.status.ok() || end) break;
-    w.names.push_back(h.PathString());
-  }
-  w.end_offset = walker.end_offset();
-  w.has_end_byte = walker.has_end_byte();
-  return w;
 }
 
 Bytes TwoMembers() {
