@@ -75,6 +75,23 @@ inline Outcome RunUnlhaInChild(const std::string& line, const std::function<bool
   return {std::stoi(message.substr(0, newline)), message.substr(newline + 1)};
 }
 
+// Runs every line through Unlha() at once, each in its own process, and
+// expects every one to finish with UNLHA_OK: the update lock must make
+// racing writers take turns, never fail or lose one another's change.
+inline void ExpectAllLandConcurrently(const std::vector<std::string>& lines) {
+  std::vector<pid_t> children;
+  for (const std::string& line : lines) {
+    pid_t child = fork();
+    if (child == 0) _exit(Unlha(nullptr, line.c_str(), nullptr, 0));
+    children.push_back(child);
+  }
+  for (size_t i = 0; i < children.size(); ++i) {
+    int status = 0;
+    waitpid(children[i], &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == UNLHA_OK) << lines[i];
+  }
+}
+
 inline Bytes ReadFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);
   return Bytes(std::istreambuf_iterator<char>(in), {});

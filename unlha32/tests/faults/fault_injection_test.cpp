@@ -165,17 +165,7 @@ TEST_F(FaultTest, ConcurrentAddsAndDeletesAllLand) {
     lines.push_back("a " + archive + " " + (root_ / "src").string() + "/ new" + std::to_string(i) + ".bin");
     lines.push_back("d " + archive + " old" + std::to_string(i) + ".bin");
   }
-  std::vector<pid_t> children;
-  for (const std::string& line : lines) {
-    pid_t child = fork();
-    if (child == 0) _exit(Unlha(nullptr, line.c_str(), nullptr, 0));
-    children.push_back(child);
-  }
-  for (pid_t child : children) {
-    int status = 0;
-    waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == UNLHA_OK);
-  }
+  ExpectAllLandConcurrently(lines);
   Outcome list = RunUnlha("l " + archive);
   for (const char* name : {"old3.bin", "new0.bin", "new1.bin", "new2.bin"})
     EXPECT_NE(list.report.find(name), std::string::npos) << name << " lost:\n" << list.report;

@@ -193,18 +193,9 @@ TEST_F(Faults, ConcurrentWritersBothLand) {
     names.push_back("f" + std::to_string(i) + ".bin");
     WriteFile(root_ / "src" / names.back(), Noise(3000000, static_cast<uint32_t>(i + 7)));
   }
-  std::vector<pid_t> children;
-  for (const std::string& name : names) {
-    std::string line = "a " + Archive() + " " + Base() + " " + name;
-    pid_t child = fork();
-    if (child == 0) _exit(Unlha(nullptr, line.c_str(), nullptr, 0));
-    children.push_back(child);
-  }
-  for (pid_t child : children) {
-    int status = 0;
-    waitpid(child, &status, 0);
-    EXPECT_EQ(WEXITSTATUS(status), UNLHA_OK);
-  }
+  std::vector<std::string> lines;
+  for (const std::string& name : names) lines.push_back("a " + Archive() + " " + Base() + " " + name);
+  ExpectAllLandConcurrently(lines);
   std::vector<std::string> paths = Paths(Archive());
   std::sort(paths.begin(), paths.end());
   std::vector<std::string> expected = names;
