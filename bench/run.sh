@@ -21,7 +21,7 @@ mkdir -p "$work"
 build="$work/build"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTAVO_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build" -j2 --target lzh_codec_bench >/dev/null
-bench=$(find "$build" -name lzh_codec_bench -type f -perm -u+x | head -1)
+bench=$(find "$build" -name lzh_codec_bench -type f -perm -u+x -print -quit)
 
 corpus="$work/corpus"
 corpus_all_files | tr '\n' '\0' | xargs -0 cat > "$corpus" 2>/dev/null || true

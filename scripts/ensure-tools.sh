@@ -42,7 +42,7 @@ ensure_tools() {
     apt-get install -y "${packages[@]}"
   fi
 
-  if [ "$1" = all ] && ! locale -a 2>/dev/null | grep -qix 'ja_JP.utf-\?8'; then
+  if [ "$1" = all ] && ! grep -qix 'ja_JP.utf-\?8' <<<"$(locale -a 2>/dev/null)"; then
     echo "Generating the locale ja_JP.UTF-8"
     localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
   fi

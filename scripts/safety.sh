@@ -56,7 +56,7 @@ memcheck() {
   # Every process valgrind watched ends its log with an error summary.
   if [ "$status" -ne 0 ] || grep -q 'ERROR SUMMARY: [1-9]' "$logs"/*.log; then
     tail -n 20 "$logs/output.txt"
-    grep -l 'ERROR SUMMARY: [1-9]' "$logs"/*.log | head -n 3 | xargs -r head -n 60
+    grep -l 'ERROR SUMMARY: [1-9]' "$logs"/*.log | sed -n 1,3p | xargs -r head -n 60
     echo "memcheck: $(basename "$1") failed (logs in $logs)"
     return 1
   fi

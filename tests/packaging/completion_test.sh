@@ -40,5 +40,5 @@ expect "docs.lzh OLD.LHA setup.exe sub" tavo x -m ""
 expect "docs.lzh notes.txt OLD.LHA setup.exe sub" tavo a -r docs.lzh ""
 expect "notes.txt" tavo a docs.lzh no
 expect "-wsub" tavo a -wsu
-complete -p tavo | grep -q -- '-F _tavo' || { echo "tavo is not bound to _tavo"; status=1; }
+grep -q -- '-F _tavo' <<<"$(complete -p tavo)" || { echo "tavo is not bound to _tavo"; status=1; }
 exit $status

@@ -36,7 +36,7 @@ cd "$work"
 check_tavo() {
   local listing
   listing=$("$@" l sample.lzh) || fail "tavo failed: $listing"
-  echo "$listing" | grep -q commands.txt || fail "tavo did not list the sample: $listing"
+  grep -q commands.txt <<<"$listing" || fail "tavo did not list the sample: $listing"
   mkdir -p out
   "$@" x sample.lzh out/ >/dev/null
   [ -f out/docs/commands.txt ] || fail "tavo x did not extract the sample"
@@ -58,9 +58,9 @@ if [ "$(id -u)" -eq 0 ] && ! dpkg-query -W tavo >/dev/null 2>&1; then
   dpkg_retrying dpkg -i "$deb" || fail "dpkg -i failed"
   trap 'dpkg_retrying dpkg --purge tavo || true; rm -rf "$work"' EXIT
   check_tavo env -u LD_LIBRARY_PATH /usr/bin/tavo
-  man -w tavo | grep -q '/usr/share/man/man1/tavo.1.gz' || fail "man -w tavo does not find the page"
-  man -w 3 unlha32 | grep -q 'unlha32.3.gz' || fail "man -w 3 unlha32 does not find the page"
-  ldconfig -p | grep -q "^\s*libunlha32\.so\.0 (.*=> .*/$triplet/libunlha32\.so\.0\$" ||
+  grep -q '/usr/share/man/man1/tavo.1.gz' <<<"$(man -w tavo)" || fail "man -w tavo does not find the page"
+  grep -q 'unlha32.3.gz' <<<"$(man -w 3 unlha32)" || fail "man -w 3 unlha32 does not find the page"
+  grep -q "^\s*libunlha32\.so\.0 (.*=> .*/$triplet/libunlha32\.so\.0\$" <<<"$(ldconfig -p)" ||
     fail "the loader's cache does not know libunlha32.so.0"
   dpkg_retrying dpkg --purge tavo || fail "dpkg --purge failed"
   trap 'rm -rf "$work"' EXIT

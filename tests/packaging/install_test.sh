@@ -22,7 +22,7 @@ libdir=$(dirname "$soname")
 [ -e "$libdir/libunlha32.so" ] || fail "no development link libunlha32.so in $libdir"
 
 listing=$(env -u LD_LIBRARY_PATH "$prefix/bin/tavo" l sample.lzh) || fail "installed tavo failed: $listing"
-echo "$listing" | grep -q commands.txt || fail "installed tavo did not list the sample: $listing"
+grep -q commands.txt <<<"$listing" || fail "installed tavo did not list the sample: $listing"
 
 want="version $number members 3 result 0"
 

@@ -23,7 +23,7 @@ done
 cd "$folder"
 cp "$sample" sample.lzh
 listing=$("$wine" tavo.exe l sample.lzh) || fail "tavo.exe l failed: $listing"
-echo "$listing" | grep -q commands.txt || fail "tavo.exe did not list the sample: $listing"
+grep -q commands.txt <<<"$listing" || fail "tavo.exe did not list the sample: $listing"
 
 mkdir -p files/sub
 printf 'first file\r\n' >files/one.txt
