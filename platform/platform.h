@@ -18,6 +18,9 @@
 
 // The separator that joined paths get between a directory and a name.
 extern const char kPathSeparator;
+// True where a path may begin with a drive ("C:"): Windows. Elsewhere a
+// second byte ':' is part of a name like any other.
+extern const bool kDriveLetters;
 
 // --- Code page -------------------------------------------------------------
 // True when the byte starts a double-byte character in the code page that the

@@ -27,6 +27,7 @@
 #include <unordered_set>
 
 const char kPathSeparator = '/';
+const bool kDriveLetters = false;
 
 namespace {
 

@@ -17,6 +17,7 @@ int _dowildcard = 0;
 }
 
 const char kPathSeparator = '\\';
+const bool kDriveLetters = true;
 
 bool IsAnsiLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != 0; }
 
