@@ -124,13 +124,6 @@ void* TakeHeapBlock(PrivateHeap* heap, std::size_t size) {
   return block;
 }
 
-void* ResizeHeapBlock(PrivateHeap* heap, void* block, std::size_t size) {
-  heap->blocks.erase(block);
-  void* moved = std::realloc(block, size ? size : 1);
-  heap->blocks.insert(moved ? moved : block);
-  return moved;
-}
-
 void ReturnHeapBlock(PrivateHeap* heap, void* block) {
   heap->blocks.erase(block);
   std::free(block);

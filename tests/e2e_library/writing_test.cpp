@@ -31,9 +31,9 @@ std::string Content(const std::string& name, size_t size) {
 
 class Writing : public ::testing::Test {
  protected:
-  Outcome Run(const std::vector<std::string>& arguments) {
+  Outcome Run(const std::vector<std::string>& arguments, int status = 0) {
     Outcome outcome = box.Run(arguments);
-    EXPECT_EQ(outcome.status, 0) << outcome.output;
+    EXPECT_EQ(outcome.status, status) << outcome.output;
     size_t lineEnds = std::count(outcome.output.begin(), outcome.output.end(), '\n');
     size_t platformEnds = 0;
     for (size_t at = 0; (at = outcome.output.find(box.Eol(), at)) != std::string::npos; at += box.Eol().size())
@@ -179,7 +179,7 @@ TEST_F(Writing, AReadOnlyArchiveIsRefusedAndLeftAsItIs) {
   chmod(Path("arc.lzh").c_str(), 0444);
   const std::string before = box.Read("arc.lzh");
   Put("b.txt", "beta");
-  Outcome refused = Run({"a", "arc.lzh", "b.txt"});
+  Outcome refused = Run({"a", "arc.lzh", "b.txt"}, 4);
   EXPECT_TRUE(HasLine(box, refused.output, "arc.lzh is read-only; it is left as it is.")) << refused.output;
   EXPECT_EQ(box.Read("arc.lzh"), before);
   EXPECT_TRUE(Leftovers().empty());
