@@ -164,6 +164,7 @@ TEST_F(Commands, DeleteWithoutNamesDeletesNothing) {
   ASSERT_EQ(Run("a").result, UNLHA_OK);
   Bytes before = ReadFile(Archive());
   EXPECT_EQ(RunUnlha("d " + Archive()).result, UNLHA_BAD_COMMAND);
+  EXPECT_EQ(RunUnlha("d " + Archive() + " " + Base() + " /").result, UNLHA_SKIPPED);  // a name of no member
   EXPECT_EQ(ReadFile(Archive()), before);
 }
 
