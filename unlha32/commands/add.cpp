@@ -72,7 +72,7 @@ bool IsAscii(const std::vector<std::string>& components) {
 }
 
 // The name a member and a file are matched by: the local path, letters
-// folded unless -i.
+// folded when names match without case (Windows, or -i-).
 std::string MatchKey(std::string path, bool case_sensitive) {
   if (!case_sensitive)
     for (char& c : path)

@@ -4,6 +4,9 @@
 // with -r the last component is matched in the directory and in every
 // directory below it. -r2 also takes in everything inside a matching
 // directory. Hidden entries are passed over in every walk unless -a.
+// Wildcards match with case or without as the switches say (by default as
+// the system's names do), so that on Linux README and readme are two files
+// and stay two members.
 #include "file_collector.h"
 
 #include <algorithm>

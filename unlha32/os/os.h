@@ -174,6 +174,10 @@ bool IsLeadByte(uint8_t byte);
 // Converts text in the given code page (932 for Shift_JIS) to UTF-8;
 // false, with `*utf8` untouched, when the bytes do not convert.
 bool ConvertToUtf8(std::string_view text, uint32_t code_page, std::string* utf8);
+// True where two names that differ only in case name two files (POSIX);
+// false where the system matches names without case (Windows). Every name
+// match of the commands follows it unless -i or -i- says otherwise.
+bool NameCaseMatters();
 // False for a path component this system would misread: on Windows a
 // device name (CON, NUL, COM1, ...), a stream colon or a reserved
 // character; POSIX takes any component without '/'.

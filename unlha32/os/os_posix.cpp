@@ -630,6 +630,8 @@ bool ConvertToUtf8(std::string_view text, uint32_t code_page, std::string* utf8)
   return true;
 }
 
+bool NameCaseMatters() { return true; }
+
 bool ComponentIsAcceptable(std::string_view) { return true; }
 
 // --- Worker ----------------------------------------------------------------

@@ -508,6 +508,8 @@ bool ConvertToUtf8(std::string_view text, uint32_t code_page, std::string* utf8)
   return true;
 }
 
+bool NameCaseMatters() { return false; }
+
 bool ComponentIsAcceptable(std::string_view component) {
   for (size_t i = 0; i < component.size(); ++i) {
     unsigned char byte = static_cast<unsigned char>(component[i]);
