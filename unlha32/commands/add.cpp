@@ -237,8 +237,8 @@ MemberHeader Adding::NewHeader(const SourceFile& source) {
     header.has_unix_mode = true;
     header.unix_mode = details.mode;
     header.has_unix_ids = true;
-    header.uid = details.uid;
-    header.gid = details.gid;
+    header.uid = static_cast<uint16_t>(details.uid);
+    header.gid = static_cast<uint16_t>(details.gid);
     header.user = details.user;
     header.group = details.group;
   }
