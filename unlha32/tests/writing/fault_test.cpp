@@ -68,7 +68,7 @@ TEST_F(Faults, MoveThatFailsDeletesNoSource) {
   EXPECT_TRUE(fs::exists(root_ / "src/big.bin"));
 }
 
-TEST_F(Faults, UnreadableSourceIsSkippedAndTheRestArchived) {
+TEST_F(Faults, UnreadableSourceFailsAloneAndTheRestIsArchived) {
   Make("src/closed.txt", "closed", 1500000000, 0000);
   Make("src/open.txt", "open");
   // Root reads any file: run the command as an ordinary user then.
@@ -90,7 +90,8 @@ TEST_F(Faults, UnreadableSourceIsSkippedAndTheRestArchived) {
   Bytes report = ReadFile(root_ / "report");
   std::string text(report.begin(), report.end());
   EXPECT_EQ(result, UNLHA_IO_ERROR) << text;
-  EXPECT_TRUE(Contains(text, "skipped  " + Base() + "closed.txt: permission denied")) << text;
+  EXPECT_TRUE(Contains(text, "FAILED   " + Base() + "closed.txt: permission denied")) << text;
+  EXPECT_TRUE(Contains(text, "1 added or replaced, 0 up to date, 0 skipped, 1 failed;")) << text;
   EXPECT_EQ(Paths(Archive()), (std::vector<std::string>{"a.txt", "b.txt", "open.txt"}));
   EXPECT_TRUE(fs::exists(root_ / "src/closed.txt")) << "m must not delete what it could not store";
   EXPECT_FALSE(fs::exists(root_ / "src/open.txt"));
