@@ -91,7 +91,7 @@ TEST_F(Reading, PrintShowsTheMemberAsItsText) {
 }
 
 TEST_F(Reading, MembersAreSelectedByBaseNameWildcardPathAndCase) {
-  Run({"x", "tree.lzh", "a/", "*.c", "MANUAL.txt"});
+  Run({"x", "-i-", "tree.lzh", "a/", "*.c", "MANUAL.txt"});
   EXPECT_EQ(box.Read("a/src/main.c"), TreeText("main.c"));
   EXPECT_EQ(box.Read("a/src/old.c"), TreeText("old.c"));
   EXPECT_EQ(box.Read("a/docs/manual.TXT"), TreeText("manual.TXT"));
@@ -105,6 +105,9 @@ TEST_F(Reading, MembersAreSelectedByBaseNameWildcardPathAndCase) {
   Outcome withCase = Run({"x", "-i", "tree.lzh", "c/", "MANUAL.txt"}, {}, 1);
   EXPECT_TRUE(HasLine(box, withCase.output, "No member matches MANUAL.txt")) << withCase.output;
   EXPECT_EQ(box.Read("c/docs/manual.TXT"), "");
+  // Without -i or -i- names match as the system's own do: with case on Linux.
+  Run({"x", "tree.lzh", "d/", "MANUAL.txt"}, {}, target.UnderWine() ? 0 : 1);
+  EXPECT_EQ(box.Read("d/docs/manual.TXT"), target.UnderWine() ? TreeText("manual.TXT") : "");
 }
 
 TEST_F(Reading, SwitchesFromLhaApplyToTheCommand) {

@@ -93,7 +93,7 @@ TEST_F(Writing, AddRecursesIntoSubdirectoriesAndTheTreeComesBackIdentical) {
   for (const std::string& file : files) Put(file, Content(file, 5000 + file.size() * 100));
   Put("empty.txt", "");
   Outcome added = Run({"a", "-r", "tree.lzh"});
-  EXPECT_TRUE(HasLine(box, added.output, "5 added or replaced, 0 up to date, 0 failed; tree.lzh written."))
+  EXPECT_TRUE(HasLine(box, added.output, "5 added or replaced, 0 up to date, 0 skipped, 0 failed; tree.lzh written."))
       << added.output;
   Names expected = files;
   expected.push_back("empty.txt");
@@ -127,7 +127,7 @@ TEST_F(Writing, UpdateTakesNewAndNewerFilesAndFreshenOnlyReplaces) {
   Outcome updated = Run({"u", "arc.lzh", "*.txt"});
   EXPECT_TRUE(HasLine(box, updated.output, "replaced newer.txt")) << updated.output;
   EXPECT_TRUE(HasLine(box, updated.output, "added    fresh.txt")) << updated.output;
-  EXPECT_TRUE(HasLine(box, updated.output, "2 added or replaced, 1 up to date, 0 failed; arc.lzh written."))
+  EXPECT_TRUE(HasLine(box, updated.output, "2 added or replaced, 1 up to date, 0 skipped, 0 failed; arc.lzh written."))
       << updated.output;
 
   Run({"x", "arc.lzh", "out/"});
@@ -136,13 +136,39 @@ TEST_F(Writing, UpdateTakesNewAndNewerFilesAndFreshenOnlyReplaces) {
   EXPECT_EQ(box.Read("out/fresh.txt"), "not yet a member");
 }
 
+// Linux keeps README.txt and readme.txt apart, and so does every match
+// there; Windows matches names without case, so the second is a name
+// already taken: named and counted.
+TEST_F(Writing, NamesThatDifferOnlyInCaseAreTwoFilesOnLinuxOneNameOnWindows) {
+  Put("s/README.txt", "upper");
+  Put("s/readme.txt", "lower");
+  Outcome added = Run({"a", "-r", "c.lzh", "s/"});
+  if (target.UnderWine()) {
+    EXPECT_TRUE(HasLine(box, added.output, "skipped  s/readme.txt: its stored name readme.txt is taken by s/README.txt"))
+        << added.output;
+    EXPECT_TRUE(HasLine(box, added.output, "1 added or replaced, 0 up to date, 1 skipped, 0 failed; c.lzh written."))
+        << added.output;
+    return;
+  }
+  EXPECT_TRUE(HasLine(box, added.output, "2 added or replaced, 0 up to date, 0 skipped, 0 failed; c.lzh written."))
+      << added.output;
+  Outcome listed = Run({"l", "c.lzh"});
+  EXPECT_NE(Lines(box, listed.output).back().find("2 members"), std::string::npos) << listed.output;
+  Put("s/readme.txt", "lower, changed");
+  Outcome replaced = Run({"a", "c.lzh", "s/", "readme.txt"});
+  EXPECT_TRUE(HasLine(box, replaced.output, "replaced readme.txt")) << replaced.output;
+  Run({"x", "c.lzh", "out/"});
+  EXPECT_EQ(box.Read("out/README.txt"), "upper");
+  EXPECT_EQ(box.Read("out/readme.txt"), "lower, changed");
+}
+
 TEST_F(Writing, MoveStoresTheFilesThenRemovesThem) {
   const std::string text = Content("moved.txt", 4000);
   Put("moved.txt", text);
   Put("sub/inner.txt", "inner");
   Put("stays.dat", "not named");
   Outcome moved = Run({"m", "-r", "arc.lzh", "*.txt"});
-  EXPECT_TRUE(HasLine(box, moved.output, "2 added or replaced, 0 up to date, 0 failed; arc.lzh written."))
+  EXPECT_TRUE(HasLine(box, moved.output, "2 added or replaced, 0 up to date, 0 skipped, 0 failed; arc.lzh written."))
       << moved.output;
   EXPECT_FALSE(Exists("moved.txt"));
   EXPECT_FALSE(Exists("sub/inner.txt"));

@@ -31,9 +31,9 @@ switches=$(echo "$usage" | sed 's/.*\] \[-\([a-z-]*\)\[.*/\1/')
 text=$(groff -man -Tascii -P-cbou "$pages/tavo.1" 2>/dev/null)
 section() { echo "$text" | sed -n "/^$1\$/,/^[A-Z]/p"; }
 for letter in $(echo "$commands" | fold -w1); do
-  grep -q "^       $letter\( \|\$\)" <<<"$(section COMMANDS)" || { echo "tavo(1) does not describe the command $letter"; status=1; }
+  section COMMANDS | grep -q "^       $letter\( \|\$\)" || { echo "tavo(1) does not describe the command $letter"; status=1; }
 done
 for letter in $(echo "$switches" | fold -w1); do
-  grep -q -- "^       -$letter" <<<"$(section SWITCHES)" || { echo "tavo(1) does not describe the switch -$letter"; status=1; }
+  section SWITCHES | grep -q -- "^       -$letter" || { echo "tavo(1) does not describe the switch -$letter"; status=1; }
 done
 exit $status

@@ -13,6 +13,12 @@
 // about what changed are held back until the new archive is in place, so a
 // report never claims a change that was abandoned.
 //
+// Every file that is not stored as asked (a name two files would share, a
+// special file, a file that cannot be read) is named and counted in the
+// summary, whose counts the result code agrees with. A time the header
+// cannot keep is stored as the nearest one it can, and the line of that
+// member says so.
+//
 // Both cores compress. Files up to a few MiB are compressed apart from the
 // archive, into memory, by two threads taking the files of a batch in
 // turn; the batch is then written in the user's order, so the archive is
@@ -26,7 +32,7 @@
 // file still has the size and time it had when it was read.
 #include <algorithm>
 #include <atomic>
-#include <cinttypes>
+#include <cstdio>
 #include <map>
 #include <memory>
 #include <optional>
@@ -35,6 +41,7 @@
 
 #include "archive_rewrite.h"
 #include "file_collector.h"
+#include "format/header_writer.h"
 #include "format/member_data.h"
 #include "names.h"
 #include "os/os.h"
@@ -72,7 +79,7 @@ bool IsAscii(const std::vector<std::string>& components) {
 }
 
 // The name a member and a file are matched by: the local path, letters
-// folded unless -i.
+// folded when names match without case (Windows, or -i-).
 std::string MatchKey(std::string path, bool case_sensitive) {
   if (!case_sensitive)
     for (char& c : path)
@@ -98,12 +105,22 @@ Method MethodFor(const Switches& s) {
   return Method::kLh5;
 }
 
-// A member is out of date when the file is newer. Level 0 and 1 headers
-// keep MS-DOS times with two-second steps, so a difference of one second
-// is no change there.
-bool FileIsNewer(const os::FileDetails& file, const MemberHeader& member) {
+// A member is out of date when the file is newer (its time as a header
+// keeps it: a file dated past what a header holds is not newer on every
+// run). Level 0 and 1 headers keep MS-DOS times with two-second steps, so
+// a difference of one second is no change there.
+bool FileIsNewer(int64_t stored_time, const MemberHeader& member) {
   if (!member.mtime_valid) return true;
-  return file.mtime > member.mtime + (member.level < 2 ? 1 : 0);
+  return stored_time > member.mtime + (member.level < 2 ? 1 : 0);
+}
+
+std::string ShownTime(int64_t unix_time) {
+  os::LocalTime t;
+  if (!os::ToLocalTime(unix_time, &t)) return std::to_string(unix_time) + " (Unix time)";
+  char text[40];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour, t.minute,
+                t.second);
+  return text;
 }
 
 class Adding {
@@ -113,6 +130,7 @@ class Adding {
         switches_(line.switches),
         report_(report),
         rewrite_(line, report),
+        shortfalls_(report),
         form_(CurrentTextForm()),
         level_(line.switches.compression == CompressionChoice::kLh1Compatible ? 0 : line.switches.header_level),
         progress_(!line.switches.no_progress && os::StderrIsTerminal()) {}
@@ -145,10 +163,21 @@ class Adding {
                        DisplayName(path, form_);
     changes_.push_back(note.empty() ? line : line + ": " + note);
   }
-  void Problem(const char* word, const std::string& path, const std::string& why, Result result) {
-    report_.Line(std::string(word) + std::string(9 - std::string_view(word).size(), ' ') +
-                 DisplayName(path, form_) + ": " + why);
+  // A file m stored but does not delete.
+  void Kept(const std::string& path, const std::string& why, Result result) {
+    ++kept_;
+    report_.Line("kept     " + DisplayName(path, form_) + ": " + why);
     result_ = Worse(result_, result);
+  }
+  // The file's time as this run's headers keep it.
+  int64_t StoredTime(const os::FileDetails& details) const {
+    return StorableTime(details.mtime, level_, details.has_unix);
+  }
+  // The last line, whatever became of the archive (`fate`); returns the
+  // result the counts stand for.
+  Result Summary(const std::string& fate);
+  Result Unchanged() {
+    return Summary(rewrite_.exists() ? rewrite_.shown_name() + " is unchanged." : "no archive was made.");
   }
   Status Plan(const std::vector<SourceFile>& sources);
   MemberHeader NewHeader(const SourceFile& source);
@@ -171,10 +200,11 @@ class Adding {
   const Switches& switches_;
   Report& report_;
   ArchiveRewrite rewrite_;
+  Shortfalls shortfalls_;
   const TextForm form_;
   const int level_;
   const bool progress_;
-  Result result_ = Result::kOk;
+  Result result_ = Result::kOk;  // beyond the shortfalls: what m could not delete
   std::vector<std::string> changes_;
   // The old members that files replace, by header offset; then the files
   // that are appended.
@@ -185,7 +215,7 @@ class Adding {
   std::vector<Step> batch_;
   uint64_t batch_bytes_ = 0;
   std::vector<Written> written_;
-  size_t up_to_date_ = 0, failed_ = 0;
+  size_t up_to_date_ = 0, kept_ = 0;
 };
 
 Status Adding::Plan(const std::vector<SourceFile>& sources) {
@@ -205,8 +235,8 @@ Status Adding::Plan(const std::vector<SourceFile>& sources) {
     auto [earlier, first] = by_key.emplace(key, Candidate{&source});
     if (!first) {
       if (!(earlier->second.source->details.identity == source.details.identity))
-        Problem("skipped", source.disk_path,
-                "its stored name " + stored + " is taken by " + earlier->second.source->disk_path, Result::kSkipped);
+        shortfalls_.Skip(source.disk_path, "its stored name " + DisplayName(stored, form_) + " is taken by " +
+                                               DisplayName(earlier->second.source->disk_path, form_));
       continue;
     }
     in_order.push_back(&earlier->second);
@@ -216,7 +246,7 @@ Status Adding::Plan(const std::vector<SourceFile>& sources) {
     if (found == by_key.end() || found->second.met) return;
     Candidate& candidate = found->second;
     candidate.met = true;
-    if (newer_only && !FileIsNewer(candidate.source->details, member))
+    if (newer_only && !FileIsNewer(StoredTime(candidate.source->details), member))
       ++up_to_date_;
     else
       replacing_.emplace(member.header_offset, candidate.source);
@@ -230,15 +260,15 @@ MemberHeader Adding::NewHeader(const SourceFile& source) {
   const os::FileDetails& details = source.details;
   MemberHeader header;
   header.path = source.stored_path;
-  header.mtime = details.mtime;
+  header.mtime = StoredTime(details);
   header.mtime_valid = true;
   header.os_id = os::ArchiveOsId();
   if (details.has_unix) {
     header.has_unix_mode = true;
     header.unix_mode = details.mode;
     header.has_unix_ids = true;
-    header.uid = details.uid;
-    header.gid = details.gid;
+    header.uid = static_cast<uint16_t>(details.uid);
+    header.gid = static_cast<uint16_t>(details.gid);
     header.user = details.user;
     header.group = details.group;
   }
@@ -301,18 +331,22 @@ void Adding::Recorded(const SourceFile& source, const MemberHeader& header, bool
 // Sets the step's lines; returns a failure only when the whole change must
 // be given up.
 Status Adding::Settle(ArchiveWriter& writer, const Step& step, Outcome outcome, const Status& failure) {
+  const os::FileDetails& details = step.source->details;
   switch (outcome) {
-    case Outcome::kWritten:
-      Change(step.old_member ? "replaced" : "added", JoinStored(step.source->stored_path));
+    case Outcome::kWritten: {
+      int64_t stored = StoredTime(details);
+      Change(step.old_member ? "replaced" : "added", JoinStored(step.source->stored_path),
+             stored == details.mtime ? std::string()
+                                     : "its time " + ShownTime(details.mtime) + " does not fit the header; stored as " +
+                                           ShownTime(stored));
       return Status::Ok();
+    }
     case Outcome::kOutputFailed: return failure;
     case Outcome::kSourceFailed: break;
   }
-  ++failed_;
   std::string why = std::string(failure.message());
   if (step.old_member) why += "; the member in the archive is kept";
-  Problem(failure.fault() == Fault::kIo ? "skipped" : "FAILED", step.source->disk_path, why,
-          Worse(ResultFor(failure.fault()), Result::kSkipped));
+  shortfalls_.Fail(step.source->disk_path, why, ResultFor(failure.fault()));
   if (!step.old_member) return Status::Ok();
   rewrite_.NoteMemberTime(*step.old_member);
   return writer.CopyMember(*rewrite_.old().reader, *step.old_member);
@@ -420,26 +454,19 @@ Result Adding::Run() {
   }
   std::vector<SourceFile> sources;
   ArchiveUpdate& output = rewrite_.output();
-  result_ = CollectFiles(
+  CollectFiles(
       line_,
       [&output](const os::FileDetails& details) -> const char* {
         return output.IsOwnFile(details.identity) ? "the archive itself, or its temporary or lock file" : nullptr;
       },
-      report_, &sources);
+      report_, shortfalls_, &sources);
   Status status = Plan(sources);
-  if (!status.ok()) return Worse(result_, rewrite_.Abandon(status));
-  if (replacing_.empty() && appended_.empty()) {
-    if (rewrite_.exists())
-      report_.Line("Nothing to add" + std::string(up_to_date_ ? " (the members are up to date)" : "") +
-                   "; " + rewrite_.shown_name() + " is unchanged.");
-    else
-      report_.Line("Nothing to add; no archive was made.");
-    return Worse(result_, rewrite_.exists() || !sources.empty() ? Result::kOk : Result::kSkipped);
-  }
+  if (!status.ok()) return Worse(shortfalls_.result(), rewrite_.Abandon(status));
+  if (replacing_.empty() && appended_.empty()) return Unchanged();
 
   ArchiveWriter writer(output, level_);
   status = rewrite_.CopyPrefix();
-  if (!status.ok()) return Worse(result_, rewrite_.Abandon(status));
+  if (!status.ok()) return Worse(shortfalls_.result(), rewrite_.Abandon(status));
   Status walked = rewrite_.WalkOld([&](MemberHeader& member) {
     if (!status.ok()) return;
     auto replacing = replacing_.find(member.header_offset);
@@ -448,20 +475,21 @@ Result Adding::Run() {
   if (status.ok()) status = walked;
   for (size_t i = 0; i < appended_.size() && status.ok(); ++i) status = Take(writer, Step{appended_[i], {}});
   if (status.ok()) status = WritePending(writer);
-  if (!status.ok()) return Worse(result_, rewrite_.Abandon(status));
-  if (written_.empty()) {
-    report_.Line("Nothing could be added; " + rewrite_.shown_name() + " is unchanged.");
-    return result_;
-  }
+  if (!status.ok()) return Worse(shortfalls_.result(), rewrite_.Abandon(status));
+  if (written_.empty()) return Unchanged();
   Result committed = rewrite_.Commit(&writer);
-  if (committed != Result::kOk) return Worse(result_, committed);
+  if (committed != Result::kOk) return Worse(shortfalls_.result(), committed);
   for (const std::string& change : changes_) report_.Line(change);
   if (line_.command == Command::kMove) MoveSources();
-  char summary[200];
-  std::snprintf(summary, sizeof summary, "%zu added or replaced, %zu up to date, %zu failed; %s written.",
-                written_.size(), up_to_date_, failed_, rewrite_.shown_name().c_str());
-  report_.Line(summary);
-  return result_;
+  return Summary(rewrite_.shown_name() + " written.");
+}
+
+Result Adding::Summary(const std::string& fate) {
+  std::string kept = kept_ ? ", " + std::to_string(kept_) + " kept" : "";
+  report_.Line(std::to_string(written_.size()) + " added or replaced, " + std::to_string(up_to_date_) +
+               " up to date, " + std::to_string(shortfalls_.skipped()) + " skipped, " +
+               std::to_string(shortfalls_.failed()) + " failed" + kept + "; " + fate);
+  return Worse(result_, shortfalls_.result());
 }
 
 // The members written are met in the order they were written, which is
@@ -476,7 +504,8 @@ void Adding::MoveSources() {
     }
   });
   if (!status.ok()) {
-    Problem("kept", line_.archive, "no file is deleted: the new archive cannot be read back", Result::kDamaged);
+    Kept(line_.archive, "no file is deleted: the new archive cannot be read back", Result::kDamaged);
+    kept_ = written_.size();  // every file stored, not the one line
     return;
   }
   for (; next < written_.size(); ++next) MoveSource(written_[next], nullptr, *archive.reader);
@@ -486,7 +515,7 @@ void Adding::MoveSource(const Written& written, const MemberHeader* member, Rand
   const SourceFile& source = *written.source;
   if (source.details.type == os::EntryType::kDirectory) return;  // what it held may not all be moved
   if (!written.unchanged_while_read) {
-    Problem("kept", source.disk_path, "not deleted: it changed while being read", Result::kSkipped);
+    Kept(source.disk_path, "not deleted: it changed while being read", Result::kSkipped);
     return;
   }
   DiscardSink sink;
@@ -494,20 +523,20 @@ void Adding::MoveSource(const Written& written, const MemberHeader* member, Rand
                                     : ExtractMemberData(archive, *member, sink);
   if (status.ok() && member->crc != written.header.crc) status = Status::Corrupt("CRC mismatch");
   if (!status.ok()) {
-    Problem("kept", source.disk_path, std::string("not deleted: its member does not verify (") + status.message() + ")",
-            Result::kDamaged);
+    Kept(source.disk_path, std::string("not deleted: its member does not verify (") + status.message() + ")",
+         Result::kDamaged);
     return;
   }
   os::FileDetails now;
   if (!os::Describe(source.disk_path, &now).ok() || now.type != source.details.type ||
       now.size != source.details.size || now.mtime != source.details.mtime ||
       now.link_target != source.details.link_target || !(now.identity == source.details.identity)) {
-    Problem("kept", source.disk_path, "not deleted: it changed after it was stored", Result::kSkipped);
+    Kept(source.disk_path, "not deleted: it changed after it was stored", Result::kSkipped);
     return;
   }
   status = os::RemoveFile(source.disk_path);
   if (!status.ok()) {
-    Problem("kept", source.disk_path, std::string("cannot be deleted (") + status.message() + ")", Result::kIoError);
+    Kept(source.disk_path, std::string("cannot be deleted (") + status.message() + ")", Result::kIoError);
     return;
   }
   report_.Line("moved    " + DisplayName(source.disk_path, form_));

@@ -37,12 +37,16 @@ Result ArchiveRewrite::Begin(const std::string& target, bool read_existing) {
     report_.Line(shown_ + " is read-only; it is left as it is.");
     return Result::kIoError;
   }
-  if (details.has_unix) (void)update_.SetMode(details.mode);
+  if (details.has_unix) {
+    (void)update_.SetOwner(details.uid, details.gid);
+    (void)update_.SetMode(details.mode);
+  }
   if (!read_existing) return Result::kOk;
   status = OpenArchive(target, &old_);
   if (status.ok()) WalkMembers(old_, [](const MemberHeader&) {});
   if (!status.ok()) {
-    report_.Line(shown_ + " is not an LZH archive (" + status.message() + "); it is left as it is.");
+    report_.Line(status.fault() == Fault::kIo ? "Cannot read " + shown_ + ": " + status.message() + "; it is left as it is."
+                                              : shown_ + " is not an LZH archive; it is left as it is.");
     return Result::kNotArchive;
   }
   if (!old_.damage.ok()) {

@@ -7,6 +7,8 @@
 
 #include <cstring>
 
+#include "names.h"
+
 namespace lzh::commands {
 namespace {
 
@@ -84,8 +86,13 @@ Status ArchiveUpdate::Begin(const std::string& archive, const std::string& work_
   archive_ = os::NativePath(archive);
   SplitDirectoryAndName(archive_, &archive_directory_, &archive_name_);
   LZH_REQUIRE(!archive_name_.empty(), kIo, "no archive name");
+  auto say_waiting = [&archive] {
+    if (os::StderrIsTerminal())
+      os::WriteStderr("Waiting up to " + std::to_string(kLockWaitSeconds) + " s for another process to finish changing " +
+                      DisplayName(archive, CurrentTextForm()) + "...\n");
+  };
   LZH_TRY(os::ExclusiveLock::Acquire(JoinPath(archive_directory_, "." + archive_name_ + ".unlha32-lock"),
-                                     kLockWaitSeconds, &lock_));
+                                     kLockWaitSeconds, say_waiting, &lock_));
   remove_lock_on_interrupt_ = std::make_unique<os::RemoveOnInterrupt>(lock_.path());
   temporary_directory_ = work_directory.empty() ? archive_directory_ : os::NativePath(work_directory);
   *stale_removed = RemoveStaleTemporaries(temporary_directory_.empty() ? "." : temporary_directory_, archive_name_);
@@ -114,6 +121,13 @@ bool ArchiveUpdate::IsOwnFile(const os::FileIdentity& identity) const {
   for (const os::FileIdentity& own : own_files_)
     if (own == identity) return true;
   return false;
+}
+
+Status ArchiveUpdate::SetOwner(uint32_t uid, uint32_t gid) {
+  owner_ = {uid, gid};
+  os::Directory directory;
+  LZH_TRY(os::Directory::Open(temporary_directory_.empty() ? "." : temporary_directory_, &directory));
+  return directory.SetOwner(temporary_name_, uid, gid);
 }
 
 Status ArchiveUpdate::SetMode(uint32_t mode) {
@@ -204,6 +218,7 @@ Status ArchiveUpdate::CopyBesideArchive() {
   if (status.ok()) status = copy.Sync();
   Status closed = copy.Close();
   if (status.ok()) status = closed;
+  if (status.ok() && owner_) (void)directory.SetOwner(name, owner_->first, owner_->second);
   if (status.ok() && mode_) status = directory.SetMode(name, *mode_);
   if (status.ok()) status = os::RenameFile(path, archive_);
   if (!status.ok()) {

@@ -8,7 +8,9 @@
 // temporary file whatever happened (an interrupting signal removes it
 // too). The archive is locked from Begin() to the end, so that two
 // processes updating one archive take turns and neither update is lost:
-// the caller reads the old archive only after Begin().
+// the caller reads the old archive only after Begin(). A writer that has
+// to wait for the lock says so on the terminal at once: a minute of
+// silence looks like a hang.
 //
 // It is the SeekableOutput the archive writer writes to; writes are
 // buffered, and a failed output operation is remembered (output_failed()),
@@ -20,6 +22,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "format/output.h"
@@ -46,8 +49,12 @@ class ArchiveUpdate final : public SeekableOutput {
   // command must never take as input.
   bool IsOwnFile(const os::FileIdentity& identity) const;
 
+  // The new archive gets this owner and group (an existing archive's),
+  // as far as the system lets this process give them: an update by root
+  // must not give a user's archive to root.
+  Status SetOwner(uint32_t uid, uint32_t gid);
   // The new archive gets these permission bits (an existing archive's)
-  // instead of the default ones.
+  // instead of the default ones. After SetOwner.
   Status SetMode(uint32_t mode);
   // The new archive gets this modification time (-t).
   void SetArchiveTime(int64_t mtime) { archive_time_ = mtime; }
@@ -86,6 +93,7 @@ class ArchiveUpdate final : public SeekableOutput {
   std::unique_ptr<os::RemoveOnInterrupt> remove_on_interrupt_;
   std::vector<uint8_t> buffer_;
   uint64_t position_ = 0;
+  std::optional<std::pair<uint32_t, uint32_t>> owner_;  // uid, gid
   std::optional<uint32_t> mode_;
   std::optional<int64_t> archive_time_;
   bool output_failed_ = false;

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "os/os.h"
+
 namespace lzh::commands {
 
 enum class Command : char {
@@ -34,7 +36,7 @@ struct Switches {
   int header_level = 2;                 // -h0, -h1, -h2
   CompressionChoice compression = CompressionChoice::kDefault;  // -o, -o5, -o6, -o7
   bool no_progress = false;             // -n
-  bool case_sensitive = false;          // -i
+  bool case_sensitive = os::NameCaseMatters();  // -i, -i-; by default as the system's names
   bool long_progress_names = false;     // -l
   bool silent = false;                  // -s
   bool directory_entries = false;       // -d

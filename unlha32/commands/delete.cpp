@@ -1,8 +1,10 @@
 // d: delete members. The members that stay are copied byte for byte into
 // the new archive. Without member names nothing is deleted: an empty list
 // meaning "everything" would make one slip of the keyboard empty an
-// archive.
+// archive. A name that matches no member is named and counted in the
+// summary, as the result code counts it.
 #include <string>
+#include <vector>
 
 #include "archive_rewrite.h"
 #include "names.h"
@@ -31,12 +33,20 @@ Result DeleteMembers(const CommandLine& line, Report& report) {
   Status status = rewrite.WalkOld(
       [&](const MemberHeader& member) { deleting += selection.Selects(LocalNames(member, form).path); });
   if (!status.ok()) return rewrite.Abandon(status);
-  for (const std::string& pattern : selection.Unmatched()) {
+  const std::vector<std::string> unmatched = selection.Unmatched();
+  for (const std::string& pattern : unmatched) {
     report.Line("No member matches " + DisplayName(pattern, form));
     result = Worse(result, Result::kSkipped);
   }
+  auto summary = [&](uint64_t deleted, const std::string& fate) {
+    std::string line = std::to_string(deleted) + " member" + (deleted == 1 ? "" : "s") + " deleted";
+    if (!unmatched.empty())
+      line += ", " + std::to_string(unmatched.size()) + " name" + (unmatched.size() == 1 ? "" : "s") +
+              " matched nothing";
+    report.Line(line + "; " + fate);
+  };
   if (deleting == 0) {
-    report.Line("Nothing to delete; " + rewrite.shown_name() + " is unchanged.");
+    summary(0, rewrite.shown_name() + " is unchanged.");
     return result;
   }
   ArchiveWriter writer(rewrite.output(), 2);  // only copies: no header is built
@@ -58,8 +68,7 @@ Result DeleteMembers(const CommandLine& line, Report& report) {
   if (!status.ok()) return Worse(result, rewrite.Abandon(status));
   Result committed = rewrite.Commit(&writer);
   if (committed != Result::kOk) return Worse(result, committed);
-  report.Line(std::to_string(deleted) + " member" + (deleted == 1 ? "" : "s") + " deleted; " +
-              rewrite.shown_name() + " written.");
+  summary(deleted, rewrite.shown_name() + " written.");
   return result;
 }
 

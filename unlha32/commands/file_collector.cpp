@@ -4,6 +4,9 @@
 // with -r the last component is matched in the directory and in every
 // directory below it. -r2 also takes in everything inside a matching
 // directory. Hidden entries are passed over in every walk unless -a.
+// Wildcards match with case or without as the switches say (by default as
+// the system's names do), so that on Linux README and readme are two files
+// and stay two members.
 #include "file_collector.h"
 
 #include <algorithm>
@@ -36,28 +39,45 @@ bool IsAbsolute(std::string_view path) {
   return (!path.empty() && (path[0] == '/' || path[0] == '\\')) || (path.size() >= 2 && IsDrivePrefix(path.substr(0, 2)));
 }
 
+}  // namespace
+
+void Shortfalls::Skip(const std::string& path, const std::string& why) {
+  ++skipped_;
+  report_.Line("skipped  " + DisplayName(path, form_) + ": " + why);
+  result_ = Worse(result_, Result::kSkipped);
+}
+
+void Shortfalls::Fail(const std::string& path, const std::string& why, Result result) {
+  ++failed_;
+  report_.Line("FAILED   " + DisplayName(path, form_) + ": " + why);
+  result_ = Worse(result_, result);
+}
+
+namespace {
+
 class Collector {
  public:
-  Collector(const CommandLine& line, const Exclusion& exclude, Report& report, std::vector<SourceFile>* files)
+  Collector(const CommandLine& line, const Exclusion& exclude, Report& report, Shortfalls& shortfalls,
+            std::vector<SourceFile>* files)
       : switches_(line.switches),
         base_(line.base_directory),
         exclude_(exclude),
         report_(report),
+        shortfalls_(shortfalls),
         files_(files),
         form_(CurrentTextForm()),
         with_directories_(line.switches.directory_names.value_or(true)) {}
 
   void Argument(const std::string& argument);
-  Result result() const { return result_; }
 
  private:
-  void Problem(const std::string& path, const std::string& why, Result result) {
-    report_.Line("skipped  " + DisplayName(path, form_) + ": " + why);
-    result_ = Worse(result_, result);
+  void Unreadable(const std::string& path, const Status& status) {
+    shortfalls_.Fail(path, std::string("cannot be read (") + status.message() + ")", Result::kIoError);
   }
-  // Adds one entry found at `disk_path`; false when nothing was added.
+  // Takes one entry found at `disk_path`; false when it was neither taken
+  // nor reported (a directory without -d, the archive itself).
   bool Add(const std::string& disk_path, std::vector<std::string> stored, const os::FileDetails& details);
-  // Walks `disk_directory`; returns how many entries were added.
+  // Walks `disk_directory`; returns how many entries it took or reported.
   size_t Walk(const std::string& disk_directory, const std::vector<std::string>& stored_directory,
               const std::string& pattern, bool everything);
 
@@ -65,22 +85,21 @@ class Collector {
   const std::string base_;
   const Exclusion& exclude_;
   Report& report_;
+  Shortfalls& shortfalls_;
   std::vector<SourceFile>* files_;
   const TextForm form_;
   const bool with_directories_;
-  Result result_ = Result::kOk;
 };
 
 bool Collector::Add(const std::string& disk_path, std::vector<std::string> stored, const os::FileDetails& details) {
+  if (details.type == os::EntryType::kOther) {
+    shortfalls_.Skip(disk_path, "a special file (FIFO, socket, device or reparse point); not stored");
+    return true;
+  }
   if (details.type == os::EntryType::kDirectory && (!switches_.directory_entries || !with_directories_)) return false;
-  if (details.type != os::EntryType::kFile && details.type != os::EntryType::kSymlink &&
-      details.type != os::EntryType::kDirectory)
-    return false;
   if (stored.empty()) return false;
   if (const char* reason = exclude_(details)) {
-    // Not the user's failure: the archive is often in the directory it
-    // is made from.
-    report_.Line("skipped  " + DisplayName(disk_path, form_) + ": " + reason);
+    report_.Line("ignored  " + DisplayName(disk_path, form_) + ": " + reason);
     return false;
   }
   if (!with_directories_) stored.erase(stored.begin(), stored.end() - 1);
@@ -95,12 +114,12 @@ size_t Collector::Walk(const std::string& disk_directory, const std::vector<std:
   Status status = os::Directory::Open(disk_directory.empty() ? "." : disk_directory, &directory);
   if (status.ok()) status = directory.List(&entries);
   if (!status.ok()) {
-    Problem(disk_directory, std::string("cannot be read (") + status.message() + ")", Result::kIoError);
-    return 0;
+    Unreadable(disk_directory, status);
+    return 1;
   }
   std::sort(entries.begin(), entries.end(),
             [](const os::DirectoryEntry& a, const os::DirectoryEntry& b) { return a.name < b.name; });
-  size_t added = 0;
+  size_t handled = 0;
   for (const os::DirectoryEntry& entry : entries) {
     if (entry.hidden && !switches_.all_attributes) continue;
     std::string disk_path = JoinPath(disk_directory, entry.name);
@@ -111,17 +130,19 @@ size_t Collector::Walk(const std::string& disk_directory, const std::vector<std:
     if (!matched && !descend) continue;
     os::FileDetails details;
     status = os::Describe(disk_path, &details);
-    if (!status.ok()) {
-      Problem(disk_path, std::string("cannot be read (") + status.message() + ")", Result::kIoError);
+    if (status.ok() && details.type == os::EntryType::kMissing) status = Status::Io("no such file or directory");
+    if (!status.ok()) {  // gone since the listing, or closed to us
+      Unreadable(disk_path, status);
+      ++handled;
       continue;
     }
-    if (matched) added += Add(disk_path, stored, details);
+    if (matched) handled += Add(disk_path, stored, details);
     if (details.type == os::EntryType::kDirectory && descend) {
       bool expand = everything || (matched && switches_.expand_named_directories);
-      added += Walk(disk_path, stored, expand ? std::string("*") : pattern, expand);
+      handled += Walk(disk_path, stored, expand ? std::string("*") : pattern, expand);
     }
   }
-  return added;
+  return handled;
 }
 
 void Collector::Argument(const std::string& argument) {
@@ -135,40 +156,35 @@ void Collector::Argument(const std::string& argument) {
     // The directory itself: what it holds, recursively under -r.
     disk_directory = JoinPath(disk_directory, pattern.empty() ? "." : pattern);
     if (pattern == ".." && !stored_directory.empty()) stored_directory.pop_back();
-    if (Walk(disk_directory, stored_directory, "*", false) == 0)
-      Problem(argument, "no file there to add", Result::kSkipped);
+    if (Walk(disk_directory, stored_directory, "*", false) == 0) shortfalls_.Skip(argument, "no file there to add");
     return;
   }
   if (HasWildcard(pattern) || switches_.recurse) {
-    if (Walk(disk_directory, stored_directory, pattern, false) == 0)
-      Problem(argument, "no file matches", Result::kSkipped);
+    if (Walk(disk_directory, stored_directory, pattern, false) == 0) shortfalls_.Skip(argument, "no file matches");
     return;
   }
   std::string disk_path = disk_directory + pattern;
   os::FileDetails details;
   Status status = os::Describe(disk_path, &details);
-  if (!status.ok()) return Problem(argument, std::string("cannot be read (") + status.message() + ")", Result::kIoError);
-  if (details.type == os::EntryType::kMissing) return Problem(argument, "no such file", Result::kSkipped);
+  if (!status.ok()) return Unreadable(argument, status);
+  if (details.type == os::EntryType::kMissing) return shortfalls_.Skip(argument, "no such file");
+  if (details.type == os::EntryType::kDirectory && !switches_.directory_entries)
+    return shortfalls_.Skip(argument, "a directory (-r2 takes in what it holds, -d stores the directory itself)");
   std::vector<std::string> stored = stored_directory;
   stored.push_back(pattern);
-  if (details.type == os::EntryType::kDirectory && !switches_.directory_entries)
-    return Problem(argument, "a directory (-r2 takes in what it holds, -d stores the directory itself)",
-                   Result::kSkipped);
-  if (!Add(disk_path, stored, details) && details.type == os::EntryType::kOther)
-    Problem(argument, "not a regular file", Result::kSkipped);
+  Add(disk_path, stored, details);
 }
 
 }  // namespace
 
-Result CollectFiles(const CommandLine& line, const Exclusion& exclude, Report& report,
-                    std::vector<SourceFile>* files) {
-  Collector collector(line, exclude, report, files);
+void CollectFiles(const CommandLine& line, const Exclusion& exclude, Report& report, Shortfalls& shortfalls,
+                  std::vector<SourceFile>* files) {
+  Collector collector(line, exclude, report, shortfalls, files);
   if (line.files.empty()) {
     collector.Argument("*");
   } else {
     for (const std::string& argument : line.files) collector.Argument(argument);
   }
-  return collector.result();
 }
 
 }  // namespace lzh::commands

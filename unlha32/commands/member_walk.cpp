@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "member_text.h"
+#include "os/os.h"
 
 namespace lzh::commands {
 
@@ -22,7 +23,8 @@ void MemberWalk::Restart(std::string_view pattern) {
   damage_ = Status::Ok();
   pending_damage_ = Status::Ok();
   selection_.reset();
-  if (!pattern.empty()) selection_.emplace(std::vector<std::string>{std::string(pattern)}, false, false);
+  if (!pattern.empty())
+    selection_.emplace(std::vector<std::string>{std::string(pattern)}, false, os::NameCaseMatters());
   walker_ = std::make_unique<ArchiveWalker>(*contents_.reader);
   damage_ = walker_->Open();
 }

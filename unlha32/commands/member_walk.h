@@ -30,7 +30,8 @@ class MemberWalk {
   // Starts again at the first member, in the text form the locale gives
   // now. `pattern` selects members as a file
   // argument of a reading command does (base name, or the whole path when
-  // it holds a directory; letter case ignored); empty selects every member.
+  // it holds a directory; letter case as the system's file names compare);
+  // empty selects every member.
   void Restart(std::string_view pattern);
 
   // Moves to the next selected member. Ok with *end false: header() and

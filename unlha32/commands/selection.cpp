@@ -83,7 +83,6 @@ MemberSelection::MemberSelection(const std::vector<std::string>& patterns, bool 
     Pattern pattern;
     pattern.text = text;
     pattern.components = SplitPath(text);
-    if (pattern.components.empty()) continue;
     pattern.whole_path = strict_paths || pattern.components.size() > 1;
     patterns_.push_back(std::move(pattern));
   }
@@ -95,6 +94,9 @@ bool MemberSelection::Selects(std::string_view path) {
   if (components.empty()) return false;
   bool selected = false;
   for (Pattern& pattern : patterns_) {
+    // A name of separators alone ("/") names no member; were it dropped,
+    // the empty list left would select them all, and d would delete them.
+    if (pattern.components.empty()) continue;
     bool match;
     if (pattern.whole_path) {
       // The pattern names this path or a directory above it.

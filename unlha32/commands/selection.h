@@ -5,7 +5,8 @@
 // member's base name, so "*.txt" finds text files in every directory; a
 // pattern that itself holds a directory, and every pattern under -p, is
 // compared with the whole path, and then also selects everything below a
-// directory it names. Letters compare case-insensitively unless -i.
+// directory it names. Letters compare with case or without as the caller
+// says (by default as the system compares file names: os::NameCaseMatters).
 // Paths here use '/' between components; patterns may use '\' or '/'.
 #pragma once
 

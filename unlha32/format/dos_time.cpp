@@ -37,9 +37,8 @@ uint32_t UnixToDosTime(int64_t unix_time) {
 #else
   bool converted = localtime_r(&t, &tm) != nullptr;
 #endif
-  constexpr uint32_t kEarliest = (1u << 21) | (1u << 16);  // 1980-01-01 00:00:00
-  if (!converted || tm.tm_year < 80) return kEarliest;
-  if (tm.tm_year > 207) return 0xFF9FBF7Du;  // 2107-12-31 23:59:58
+  if (!converted || tm.tm_year < 80) return kEarliestDosTime;
+  if (tm.tm_year > 207) return kLatestDosTime;
   return (static_cast<uint32_t>(tm.tm_year - 80) << 25) |
          (static_cast<uint32_t>(tm.tm_mon + 1) << 21) |
          (static_cast<uint32_t>(tm.tm_mday) << 16) | (static_cast<uint32_t>(tm.tm_hour) << 11) |

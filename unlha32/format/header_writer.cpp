@@ -5,6 +5,7 @@
 // the size of the next.
 #include "format/header_writer.h"
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 
@@ -66,7 +67,12 @@ void SplitPath(const MemberHeader& h, std::string* directory, std::string* name)
   if (h.is_symlink) *name += "|" + h.link_target;
 }
 
-void AddCommonExtensions(const MemberHeader& h, std::vector<Extension>* list) {
+// Whether the Unix fields, and with them a Unix time, are written.
+bool WritesUnixTime(const MemberHeader& h, int level) {
+  return h.has_unix_mode && (level != 0 || h.os_id == 'U');
+}
+
+void AddCommonExtensions(const MemberHeader& h, uint32_t unix_time, std::vector<Extension>* list) {
   if (!h.comment.empty()) list->push_back(TextExtension(0x3F, h.comment));
   if (h.has_code_page) {
     Extension page{0x46, {}};
@@ -86,7 +92,7 @@ void AddCommonExtensions(const MemberHeader& h, std::vector<Extension>* list) {
   if (!h.group.empty()) list->push_back(TextExtension(0x52, h.group));
   if (!h.user.empty()) list->push_back(TextExtension(0x53, h.user));
   Extension mtime{0x54, {}};
-  Put32(&mtime.data, static_cast<uint32_t>(h.mtime));
+  Put32(&mtime.data, unix_time);
   list->push_back(mtime);
 }
 
@@ -115,13 +121,14 @@ void PutMethodAndSizes(const MemberHeader& h, uint64_t first_size, std::vector<u
 
 Status BuildLevel0(const MemberHeader& h, std::vector<uint8_t>* out) {
   std::string name = JoinedPath(h, '\\');
-  bool unix_extension = h.has_unix_mode && h.os_id == 'U';
+  bool unix_extension = WritesUnixTime(h, 0);
+  int64_t mtime = StorableTime(h.mtime, 0, unix_extension);
   size_t header_size = 22 + name.size() + (unix_extension ? 12 : 0);
   LZH_REQUIRE(header_size <= 0xFF, kTooLarge, "name too long for a level-0 header");
   out->push_back(static_cast<uint8_t>(header_size));
   out->push_back(0);  // checksum
   PutMethodAndSizes(h, h.packed_size, out);
-  Put32(out, UnixToDosTime(h.mtime));
+  Put32(out, UnixToDosTime(mtime));
   out->push_back(h.is_directory ? kAttributeDirectory : kAttributeArchive);
   out->push_back(0);
   out->push_back(static_cast<uint8_t>(name.size()));
@@ -130,7 +137,7 @@ Status BuildLevel0(const MemberHeader& h, std::vector<uint8_t>* out) {
   if (unix_extension) {
     out->push_back('U');
     out->push_back(0);  // extension version
-    Put32(out, static_cast<uint32_t>(h.mtime));
+    Put32(out, static_cast<uint32_t>(mtime));
     Put16(out, h.unix_mode);
     Put16(out, h.uid);
     Put16(out, h.gid);
@@ -146,7 +153,8 @@ Status BuildLevel1(const MemberHeader& h, std::vector<uint8_t>* out) {
   bool name_in_base = name.size() <= 0xFF - 25;
   if (!name_in_base) list.push_back(TextExtension(0x01, name));
   if (!directory.empty()) list.push_back(TextExtension(0x02, directory));
-  AddCommonExtensions(h, &list);
+  int64_t mtime = StorableTime(h.mtime, 1, WritesUnixTime(h, 1));
+  AddCommonExtensions(h, static_cast<uint32_t>(mtime), &list);
 
   uint64_t extensions_size = 0;
   for (const Extension& e : list) extensions_size += e.data.size() + 3;
@@ -157,7 +165,7 @@ Status BuildLevel1(const MemberHeader& h, std::vector<uint8_t>* out) {
   out->push_back(static_cast<uint8_t>(25 + name_size));
   out->push_back(0);  // checksum
   PutMethodAndSizes(h, skip_size, out);
-  Put32(out, UnixToDosTime(h.mtime));
+  Put32(out, UnixToDosTime(mtime));
   out->push_back(kAttributeArchive);
   out->push_back(1);
   out->push_back(static_cast<uint8_t>(name_size));
@@ -182,7 +190,8 @@ Status BuildLevel2(const MemberHeader& h, bool wide_sizes, std::vector<uint8_t>*
     Put64(&sizes.data, h.original_size);
     list.push_back(sizes);
   }
-  AddCommonExtensions(h, &list);
+  const uint32_t mtime = static_cast<uint32_t>(StorableTime(h.mtime, 2, true));
+  AddCommonExtensions(h, mtime, &list);
 
   size_t total = 26;
   for (const Extension& e : list) total += e.data.size() + 3;
@@ -196,7 +205,7 @@ Status BuildLevel2(const MemberHeader& h, bool wide_sizes, std::vector<uint8_t>*
 
   Put16(out, static_cast<uint32_t>(total));
   PutMethodAndSizes(h, h.packed_size, out);
-  Put32(out, static_cast<uint32_t>(h.mtime));
+  Put32(out, mtime);
   // 0x20 even for directories (-lhd- says what they are): one common
   // reader refuses a level-2 header with any other attribute.
   out->push_back(kAttributeArchive);
@@ -210,6 +219,20 @@ Status BuildLevel2(const MemberHeader& h, bool wide_sizes, std::vector<uint8_t>*
 }
 
 }  // namespace
+
+int64_t StorableTime(int64_t mtime, int level, bool with_unix_time) {
+  int64_t earliest = INT64_MIN, latest = INT64_MAX;
+  if (level < 2) {
+    // The odd second after the last stamp still reads as that stamp.
+    if (!DosTimeToUnix(kEarliestDosTime, &earliest) || !DosTimeToUnix(kLatestDosTime, &latest)) return mtime;
+    ++latest;
+  }
+  if (level == 2 || with_unix_time) {
+    earliest = std::max<int64_t>(earliest, 0);
+    latest = std::min<int64_t>(latest, UINT32_MAX);
+  }
+  return std::clamp(mtime, earliest, latest);
+}
 
 Status BuildHeader(const MemberHeader& header, int level, bool wide_sizes, std::vector<uint8_t>* out) {
   out->clear();

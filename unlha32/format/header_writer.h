@@ -17,12 +17,21 @@ inline bool NeedsWideSizes(uint64_t packed_size, uint64_t original_size) {
   return packed_size >= kFourGiB || original_size >= kFourGiB;
 }
 
+// The time nearest to `mtime` that a header of `level` keeps. Levels 0
+// and 1 keep an MS-DOS stamp (local time, 1980 to 2107) and, with a Unix
+// time beside it (`with_unix_time`: the Unix fields are written), both
+// must agree; every Unix time is an unsigned 32-bit number (1970 to
+// 2106-02-07), which level 2 keeps alone.
+int64_t StorableTime(int64_t mtime, int level, bool with_unix_time);
+
 // Writes the header of `header` at `level` into *out (replacing its
 // contents). Uses: method, packed_size, original_size, crc, mtime, os_id,
 // the Unix fields (written when has_unix_mode: the 'U' extension in level 0
 // when os_id is 'U', extended headers 0x50-0x54 in levels 1 and 2), code
 // page, comment (levels 1, 2), path, is_directory, is_symlink, link_target.
-// The attribute is 0x10 for level-0 directories and 0x20 otherwise.
+// The attribute is 0x10 for level-0 directories and 0x20 otherwise. A time
+// the level cannot keep is written as the nearest one it can (StorableTime),
+// never wrapped.
 //
 // `wide_sizes` forces the 64-bit size header so that a placeholder written
 // before the sizes are known has the length of the final header; it is

@@ -154,9 +154,9 @@ UNLHA_EXPORT int UNLHA_CALL UnlhaCloseArchive(UnlhaArchive* archive);
 
 /* Starts the walk again at the first member and moves to the first member
  * that pattern selects, as a file argument of a reading command does (its
- * base name, or the whole path when it holds a directory; letter case
- * ignored); NULL or "" selects every member. UnlhaFindNext() moves to the
- * next one. Both return 0 with *info filled in, -1 when there is no
+ * base name, or the whole path when it holds a directory; letters with
+ * case on Linux, without on Windows); NULL or "" selects every member.
+ * UnlhaFindNext() moves to the next one. Both return 0 with *info filled in, -1 when there is no
  * further member, or an error code: UNLHA_DAMAGED when the archive is
  * damaged there (the members before it were found; every later step says
  * so again), UNLHA_IO_ERROR when it can no longer be read, UNLHA_INTERNAL

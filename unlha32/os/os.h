@@ -111,6 +111,11 @@ class Directory {
   Status SetModificationTime(const std::string& name, int64_t mtime) const;
   // Sets permission bits (already less the umask) without following links.
   Status SetMode(const std::string& name, uint32_t mode) const;
+  // Gives the entry (not followed when a link) this owner and group, or
+  // this group alone when the system lets the process change no more;
+  // nothing on Windows, where a new file gets the owner the system gives.
+  // Comes before SetMode: a change of owner may clear set-id bits.
+  Status SetOwner(const std::string& name, uint32_t uid, uint32_t gid) const;
   Status FreeSpace(uint64_t* bytes) const;
   Status List(std::vector<DirectoryEntry>* entries) const;
 
@@ -184,6 +189,10 @@ bool IsLeadByte(uint8_t byte);
 // Converts text in the given code page (932 for Shift_JIS) to UTF-8;
 // false, with `*utf8` untouched, when the bytes do not convert.
 bool ConvertToUtf8(std::string_view text, uint32_t code_page, std::string* utf8);
+// True where two names that differ only in case name two files (POSIX);
+// false where the system matches names without case (Windows). Every name
+// match of the commands follows it unless -i or -i- says otherwise.
+bool NameCaseMatters();
 // False for a path component this system would misread: on Windows a
 // device name (CON, NUL, COM1, ...), a stream colon or a reserved
 // character; POSIX takes any component without '/'.
@@ -210,7 +219,7 @@ struct FileDetails {
   bool hidden = false;  // a dot-file on POSIX, hidden or system on Windows
   bool has_unix = false;
   uint16_t mode = 0;  // permission and type bits, as st_mode
-  uint16_t uid = 0, gid = 0;
+  uint32_t uid = 0, gid = 0;  // whole: headers keep the low 16 bits
   std::string user, group;  // empty when the ids have no names
   std::string link_target;  // for kSymlink
   FileIdentity identity;
@@ -246,7 +255,8 @@ bool ProcessIsRunning(uint32_t process_id);
 
 // An exclusive lock between processes, held on a lock file that exists
 // only while some process holds it. Acquire waits up to `wait_seconds`
-// for another holder, then fails.
+// for another holder, then fails; `waiting` is called once, as soon as it
+// finds the lock held, so that the user hears why nothing happens.
 class ExclusiveLock {
  public:
   ExclusiveLock() = default;
@@ -254,7 +264,8 @@ class ExclusiveLock {
   ExclusiveLock& operator=(const ExclusiveLock&) = delete;
   ~ExclusiveLock();
 
-  static Status Acquire(const std::string& lock_path, int wait_seconds, ExclusiveLock* lock);
+  static Status Acquire(const std::string& lock_path, int wait_seconds, const std::function<void()>& waiting,
+                        ExclusiveLock* lock);
   const std::string& path() const { return path_; }
 
  private:

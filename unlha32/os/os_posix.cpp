@@ -345,6 +345,18 @@ Status Directory::SetMode(const std::string& name, uint32_t mode) const {
   return Status::Ok();
 }
 
+Status Directory::SetOwner(const std::string& name, uint32_t uid, uint32_t gid) const {
+  int fd = ::openat(fd_, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  if (fd < 0) return LastError();
+  // Only root may give a file away; a member of the group may still set it.
+  int result = fchown(fd, static_cast<uid_t>(uid), static_cast<gid_t>(gid));
+  if (result != 0 && errno == EPERM) result = fchown(fd, static_cast<uid_t>(-1), static_cast<gid_t>(gid));
+  int error = errno;
+  ::close(fd);
+  if (result != 0) return ErrnoStatus(error);
+  return Status::Ok();
+}
+
 Status Directory::FreeSpace(uint64_t* bytes) const {
   struct statvfs vfs;
   if (fstatvfs(fd_, &vfs) != 0) return LastError();
@@ -422,8 +434,8 @@ Status Describe(const std::string& path, FileDetails* details) {
   details->hidden = !base.empty() && base[0] == '.' && base != "." && base != "..";
   details->has_unix = true;
   details->mode = static_cast<uint16_t>(st.st_mode);
-  details->uid = static_cast<uint16_t>(st.st_uid);
-  details->gid = static_cast<uint16_t>(st.st_gid);
+  details->uid = static_cast<uint32_t>(st.st_uid);
+  details->gid = static_cast<uint32_t>(st.st_gid);
   details->identity = FileIdentity{static_cast<uint64_t>(st.st_dev), static_cast<uint64_t>(st.st_ino), true};
   char buffer[4096];
   struct passwd user, *found_user = nullptr;
@@ -498,8 +510,10 @@ bool ProcessIsRunning(uint32_t process_id) {
 // flock() on a lock file that the holder removes before it lets go. A
 // waiter that then wins the lock holds a removed file: it notices that
 // the path no longer names its file and tries again.
-Status ExclusiveLock::Acquire(const std::string& lock_path, int wait_seconds, ExclusiveLock* lock) {
+Status ExclusiveLock::Acquire(const std::string& lock_path, int wait_seconds, const std::function<void()>& waiting,
+                              ExclusiveLock* lock) {
   const int kPollMilliseconds = 50;
+  bool announced = false;
   for (long waited = 0;; waited += kPollMilliseconds) {
     int fd = ::open(lock_path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
     if (fd < 0) return LastError();
@@ -518,6 +532,8 @@ Status ExclusiveLock::Acquire(const std::string& lock_path, int wait_seconds, Ex
     int error = errno;
     ::close(fd);
     if (error != EWOULDBLOCK && error != EINTR) return ErrnoStatus(error);
+    if (!announced) waiting();
+    announced = true;
     if (waited >= wait_seconds * 1000L) return Status::Io("another process is changing the archive");
     struct timespec pause = {0, kPollMilliseconds * 1000000L};
     nanosleep(&pause, nullptr);
@@ -670,6 +686,8 @@ bool ConvertToUtf8(std::string_view text, uint32_t code_page, std::string* utf8)
   *utf8 = std::move(output);
   return true;
 }
+
+bool NameCaseMatters() { return true; }
 
 bool ComponentIsAcceptable(std::string_view) { return true; }
 

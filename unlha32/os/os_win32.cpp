@@ -270,6 +270,8 @@ Status Directory::SetMode(const std::string& name, uint32_t mode) const {
   return Status::Ok();
 }
 
+Status Directory::SetOwner(const std::string&, uint32_t, uint32_t) const { return Status::Ok(); }
+
 Status Directory::FreeSpace(uint64_t* bytes) const {
   ULARGE_INTEGER available;
   if (!GetDiskFreeSpaceExA(path_.c_str(), &available, nullptr, nullptr)) return LastError();
@@ -391,8 +393,10 @@ bool ProcessIsRunning(uint32_t process_id) {
 
 // A lock file opened without sharing and deleted when its handle closes,
 // also when the process dies: a second opener is refused until then.
-Status ExclusiveLock::Acquire(const std::string& lock_path, int wait_seconds, ExclusiveLock* lock) {
+Status ExclusiveLock::Acquire(const std::string& lock_path, int wait_seconds, const std::function<void()>& waiting,
+                              ExclusiveLock* lock) {
   const DWORD kPollMilliseconds = 50;
+  bool announced = false;
   for (long waited = 0;; waited += kPollMilliseconds) {
     HANDLE h = ::CreateFileA(lock_path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                            FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
@@ -404,6 +408,8 @@ Status ExclusiveLock::Acquire(const std::string& lock_path, int wait_seconds, Ex
     }
     DWORD error = GetLastError();
     if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) return ErrorStatus(error);
+    if (!announced) waiting();
+    announced = true;
     if (waited >= wait_seconds * 1000L) return Status::Io("another process is changing the archive");
     Sleep(kPollMilliseconds);
   }
@@ -509,6 +515,8 @@ bool ConvertToUtf8(std::string_view text, uint32_t code_page, std::string* utf8)
   *utf8 = std::move(out);
   return true;
 }
+
+bool NameCaseMatters() { return false; }
 
 bool ComponentIsAcceptable(std::string_view component) {
   for (size_t i = 0; i < component.size(); ++i) {

@@ -97,7 +97,7 @@ TEST_F(ReportBound, WalkDescribesMembersAsTheReportsShowThem) {
   UnlhaArchive* handle = UnlhaOpenArchive(nullptr, archive.c_str(), 0);
   ASSERT_NE(handle, nullptr);
   UnlhaMemberInfo info;
-  ASSERT_EQ(UnlhaFindFirst(handle, "*.TXT", &info), 0);
+  ASSERT_EQ(UnlhaFindFirst(handle, "*.txt", &info), 0);
   EXPECT_STREQ(info.name, "docs/read\\x1Bme.txt");
   EXPECT_EQ(info.original_size, 1000u);
   EXPECT_EQ(info.compressed_size, 1000u);

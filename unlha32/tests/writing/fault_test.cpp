@@ -5,7 +5,10 @@
 // be read must cost only itself.
 #include "writing_fixture.h"
 
+#include <poll.h>
+#include <pty.h>
 #include <pwd.h>
+#include <sys/file.h>
 
 namespace lzh::test {
 namespace {
@@ -65,7 +68,7 @@ TEST_F(Faults, MoveThatFailsDeletesNoSource) {
   EXPECT_TRUE(fs::exists(root_ / "src/big.bin"));
 }
 
-TEST_F(Faults, UnreadableSourceIsSkippedAndTheRestArchived) {
+TEST_F(Faults, UnreadableSourceFailsAloneAndTheRestIsArchived) {
   Make("src/closed.txt", "closed", 1500000000, 0000);
   Make("src/open.txt", "open");
   // Root reads any file: run the command as an ordinary user then.
@@ -87,7 +90,8 @@ TEST_F(Faults, UnreadableSourceIsSkippedAndTheRestArchived) {
   Bytes report = ReadFile(root_ / "report");
   std::string text(report.begin(), report.end());
   EXPECT_EQ(result, UNLHA_IO_ERROR) << text;
-  EXPECT_TRUE(Contains(text, "skipped  " + Base() + "closed.txt: permission denied")) << text;
+  EXPECT_TRUE(Contains(text, "FAILED   " + Base() + "closed.txt: permission denied")) << text;
+  EXPECT_TRUE(Contains(text, "1 added or replaced, 0 up to date, 0 skipped, 1 failed;")) << text;
   EXPECT_EQ(Paths(Archive()), (std::vector<std::string>{"a.txt", "b.txt", "open.txt"}));
   EXPECT_TRUE(fs::exists(root_ / "src/closed.txt")) << "m must not delete what it could not store";
   EXPECT_FALSE(fs::exists(root_ / "src/open.txt"));
@@ -185,6 +189,53 @@ TEST_F(Faults, TemporaryOfAKilledWriterIsRemovedByTheNextRun) {
   EXPECT_EQ(next.result, UNLHA_OK);
   EXPECT_TRUE(Contains(next.report, "interrupted run")) << next.report;
   EXPECT_TRUE(Leftovers(root_).empty());
+}
+
+// A second writer says at once, on the terminal, what it waits for.
+TEST_F(Faults, AWriterThatWaitsForTheLockSaysSoOnTheTerminal) {
+  const std::string lock = (root_ / ".arc.lzh.unlha32-lock").string();
+  int held = open(lock.c_str(), O_RDWR | O_CREAT, 0600);
+  ASSERT_EQ(flock(held, LOCK_EX), 0);
+  int terminal = -1;
+  pid_t child = forkpty(&terminal, nullptr, nullptr, nullptr);
+  if (child == 0) _exit(Unlha(nullptr, ("d " + Archive() + " a.txt").c_str(), nullptr, 0));
+  std::string seen;
+  char buffer[256];
+  struct pollfd readable = {terminal, POLLIN, 0};
+  while (seen.find('\n') == std::string::npos && poll(&readable, 1, 10000) == 1) {
+    ssize_t got = read(terminal, buffer, sizeof buffer);
+    if (got <= 0) break;
+    seen.append(buffer, static_cast<size_t>(got));
+  }
+  unlink(lock.c_str());  // let go as a writer does
+  close(held);
+  int status = 0;
+  waitpid(child, &status, 0);
+  close(terminal);
+  EXPECT_TRUE(Contains(seen, "Waiting up to 60 s for another process to finish changing " + Archive())) << seen;
+  EXPECT_EQ(WEXITSTATUS(status), UNLHA_OK);
+  EXPECT_EQ(Paths(Archive()), (std::vector<std::string>{"b.txt"}));
+}
+
+// An update by root of another user's archive must leave it theirs, also
+// when the new archive is made on another file system (-w) and copied.
+TEST_F(Faults, AnUpdateKeepsTheArchivesOwnerGroupAndMode) {
+  struct passwd* nobody = getpwnam("nobody");
+  if (getuid() != 0 || nobody == nullptr) GTEST_SKIP() << "needs root and another user";
+  fs::path shm = fs::path("/dev/shm") / ("unlha32_owner_" + std::to_string(getpid()));
+  fs::create_directories(shm);
+  for (const std::string& work : {std::string(), " -w " + shm.string()}) {
+    SCOPED_TRACE(work);
+    ASSERT_EQ(chown(Archive().c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+    ASSERT_EQ(chmod(Archive().c_str(), 0640), 0);
+    ASSERT_EQ(RunUnlha("a" + work + " " + Archive() + " " + Base() + " big.bin").result, UNLHA_OK);
+    struct stat st;
+    ASSERT_EQ(stat(Archive().c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, nobody->pw_uid);
+    EXPECT_EQ(st.st_gid, nobody->pw_gid);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+  }
+  fs::remove_all(shm);
 }
 
 TEST_F(Faults, ConcurrentWritersBothLand) {
