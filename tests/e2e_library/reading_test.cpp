@@ -21,6 +21,7 @@ class Reading : public ::testing::Test {
   Outcome Run(const std::vector<std::string>& arguments, const Environment& environment = {}) {
     Outcome outcome = box.Run(arguments, environment);
     EXPECT_EQ(outcome.status, 0) << outcome.output;
+    EXPECT_EQ(outcome.errors, "") << "progress is for a terminal, and standard error is a file";
     return outcome;
   }
   Sandbox box{Library::Real};

@@ -34,6 +34,7 @@ class Writing : public ::testing::Test {
   Outcome Run(const std::vector<std::string>& arguments) {
     Outcome outcome = box.Run(arguments);
     EXPECT_EQ(outcome.status, 0) << outcome.output;
+    EXPECT_EQ(outcome.errors, "") << "progress is for a terminal, and standard error is a file";
     size_t lineEnds = std::count(outcome.output.begin(), outcome.output.end(), '\n');
     size_t platformEnds = 0;
     for (size_t at = 0; (at = outcome.output.find(box.Eol(), at)) != std::string::npos; at += box.Eol().size())

@@ -22,14 +22,13 @@
 #include "format/member_data.h"
 #include "names.h"
 #include "os/os.h"
+#include "progress.h"
 #include "reading_commands.h"
 #include "selection.h"
 #include "target_path.h"
 
 namespace lzh::commands {
 namespace {
-
-constexpr size_t kProgressNameLimit = 60;
 
 class FileSink final : public ByteSink {
  public:
@@ -43,6 +42,22 @@ class FileSink final : public ByteSink {
 class DiscardSink final : public ByteSink {
  public:
   Status Write(const uint8_t*, size_t) override { return Status::Ok(); }
+};
+
+// Passes the data on and shows how much of the member has come.
+class ProgressSink final : public ByteSink {
+ public:
+  ProgressSink(ByteSink& sink, ProgressLine& progress) : sink_(sink), progress_(progress) {}
+  Status Write(const uint8_t* data, size_t size) override {
+    done_ += size;
+    progress_.Update(done_);
+    return sink_.Write(data, size);
+  }
+
+ private:
+  ByteSink& sink_;
+  ProgressLine& progress_;
+  uint64_t done_ = 0;
 };
 
 // Contents go into the report as they are, except NUL bytes, which would
@@ -75,7 +90,7 @@ class Extraction {
         archive_(archive),
         form_(CurrentTextForm()),
         with_directories_(line.switches.directory_names.value_or(line.command == Command::kExtractPaths)),
-        progress_(!line.switches.no_progress && os::StderrIsTerminal()),
+        progress_(line.switches, line.command == Command::kTest ? "Testing" : "Extracting"),
         umask_(os::ProcessUmask()) {}
 
   Result Run();
@@ -104,12 +119,6 @@ class Extraction {
     } else {
       report_.Line(line + name + ": " + message);
     }
-  }
-  void Progress(const char* verb, const Selected& member) {
-    if (!progress_) return;
-    std::string name = DisplayName(member.names.path, form_);
-    if (!line_.switches.long_progress_names) name = FitName(name, kProgressNameLimit, form_);
-    os::WriteStderr(std::string(verb) + " " + name + "\n");
   }
   Result Failed(const Selected& member, Status status) {
     ++failed_;
@@ -143,7 +152,7 @@ class Extraction {
   ArchiveContents& archive_;
   const TextForm form_;
   const bool with_directories_;
-  const bool progress_;
+  ProgressLine progress_;
   const uint32_t umask_;
   os::Directory root_;
   os::EntryInfo archive_file_;  // to keep members from replacing the archive
@@ -223,8 +232,9 @@ Result Extraction::Test(const Selected& member) {
   const MemberHeader& header = *member.header;
   if (header.symlink_damaged) return Failed(member, Status::Corrupt("symbolic link without a target"));
   if (header.is_directory || header.is_symlink) return Result::kOk;
-  Progress("Testing", member);
-  DiscardSink sink;
+  progress_.Begin(member.names.path, header.original_size);
+  DiscardSink discard;
+  ProgressSink sink(discard, progress_);
   Status status = ExtractMemberData(*archive_.reader, header, sink);
   if (!status.ok()) return Failed(member, status);
   ++done_;
@@ -282,7 +292,6 @@ Result Extraction::Extract(const Selected& member) {
     Note("note", DisplayName(member.names.path, form_), "written as " + DisplayName(safe + name, form_));
   }
   if (!MayReplace(member, directory, name, &result)) return result;
-  Progress("Extracting", member);
   return Worse(result, header.is_symlink ? ExtractLink(member, directory, name)
                                          : ExtractFile(member, directory, name));
 }
@@ -332,6 +341,7 @@ bool Extraction::MayReplace(const Selected& member, const os::Directory& directo
 }
 
 Answer Extraction::Ask(const std::string& shown) {
+  progress_.Clear();
   std::string answer;
   for (;;) {
     if (!os::AskOnTerminal("Replace " + shown + "? [y]es [n]o [a]ll [q]uit: ", &answer))
@@ -374,7 +384,9 @@ Result Extraction::ExtractFile(const Selected& member, const os::Directory& dire
   Status status = directory.CreateNewFile(temporary, mode, &file);
   if (!status.ok()) return Failed(member, status);
 
-  FileSink sink(file);
+  progress_.Begin(member.names.path, header.original_size);
+  FileSink file_sink(file);
+  ProgressSink sink(file_sink, progress_);
   status = ExtractMemberData(*archive_.reader, header, sink);
   if (status.ok() && header.mtime_valid) status = file.SetModificationTime(header.mtime);
   Status closed = file.Close();
