@@ -1,8 +1,10 @@
 // The reading commands as a user runs them: tavo with the real library on
 // archives our writer made. Each test checks what reaches the terminal (in
 // the platform's line ends), what lands on disk, and that tavo exits 0
-// whatever the library answered.
+// whatever the library answered and writes nothing to standard error (a
+// file here, where progress must not go).
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -100,6 +102,21 @@ TEST_F(Reading, MembersAreSelectedByBaseNameWildcardPathAndCase) {
   Outcome withCase = Run({"x", "-i", "tree.lzh", "c/", "MANUAL.txt"});
   EXPECT_TRUE(HasLine(box, withCase.output, "No member matches MANUAL.txt")) << withCase.output;
   EXPECT_EQ(box.Read("c/docs/manual.TXT"), "");
+}
+
+// A temporary file that a killed extraction left in a target directory,
+// however deep, goes with the next extraction there; one of a process that
+// is still running stays. (Under Wine no Windows process id is ours to
+// plant, so only the gone one is.)
+TEST_F(Reading, ExtractionRemovesTemporariesOfGoneProcessesOnly) {
+  const std::string gone = "out/docs/deep/.unlha32-999999999-3.tmp";
+  const std::string live = "out/docs/deep/.unlha32-" + std::to_string(getpid()) + "-1.tmp";
+  box.File(gone, "left by a killed run");
+  if (!target.UnderWine()) box.File(live, "being written now");
+  Outcome extract = Run({"x", "tree.lzh", "out/"});
+  EXPECT_TRUE(HasLine(box, extract.output, "Removed 1 temporary file left by interrupted extractions.")) << extract.output;
+  EXPECT_FALSE(std::filesystem::exists(box.work() + "/" + gone));
+  EXPECT_EQ(box.Read(live), target.UnderWine() ? "" : "being written now");
 }
 
 TEST_F(Reading, SwitchesFromLhaApplyToTheCommand) {

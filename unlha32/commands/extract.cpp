@@ -12,9 +12,15 @@
 // outlives a member is one small record per extracted directory (its path,
 // mode and time, set at the end), so memory grows with the directories
 // made, never with the members read.
+//
+// A temporary file is named after the process (".unlha32-PID-N.tmp") and
+// removed when a signal ends the process; one that a killed process left
+// is removed by the next extraction into its directory, unless the
+// process that made it is still running.
 #include <algorithm>
 #include <cinttypes>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "archive_reading.h"
@@ -29,6 +35,28 @@
 
 namespace lzh::commands {
 namespace {
+
+constexpr std::string_view kTemporaryPrefix = ".unlha32-";
+constexpr std::string_view kTemporarySuffix = ".tmp";
+
+// The process id in an extraction's temporary name ".unlha32-PID-N.tmp",
+// or 0 for any other name.
+uint32_t TemporaryOwner(std::string_view name) {
+  if (name.size() < kTemporaryPrefix.size() + kTemporarySuffix.size() ||
+      name.substr(0, kTemporaryPrefix.size()) != kTemporaryPrefix ||
+      name.substr(name.size() - kTemporarySuffix.size()) != kTemporarySuffix)
+    return 0;
+  name = name.substr(kTemporaryPrefix.size(), name.size() - kTemporaryPrefix.size() - kTemporarySuffix.size());
+  size_t dash = name.find('-');
+  if (dash == 0 || dash > 10 || dash + 1 >= name.size()) return 0;
+  uint64_t id = 0;
+  for (size_t i = 0; i < name.size(); ++i) {
+    if (i == dash) continue;
+    if (name[i] < '0' || name[i] > '9') return 0;
+    if (i < dash) id = id * 10 + static_cast<uint64_t>(name[i] - '0');
+  }
+  return id > UINT32_MAX ? 0 : static_cast<uint32_t>(id);
+}
 
 class FileSink final : public ByteSink {
  public:
@@ -144,6 +172,9 @@ class Extraction {
                   Result* result);
   Answer Ask(const std::string& shown);
   std::string TemporaryName();
+  // Removes, once per directory, the temporary files of extractions whose
+  // process is gone.
+  void RemoveStaleTemporaries(const os::Directory& directory);
   void FinishDirectories();
   void Summary();
 
@@ -161,6 +192,8 @@ class Extraction {
   uint32_t temporary_counter_ = 0;
   uint64_t done_ = 0, skipped_ = 0, failed_ = 0;
   std::vector<DirectoryToFinish> directories_;
+  std::unordered_set<std::string> cleaned_directories_;
+  uint64_t stale_removed_ = 0;
 };
 
 Result Extraction::Run() {
@@ -204,6 +237,9 @@ Result Extraction::Run() {
     }
   });
   if (writes) FinishDirectories();
+  if (stale_removed_ > 0)
+    report_.Line("Removed " + std::to_string(stale_removed_) + " temporary file" + (stale_removed_ == 1 ? "" : "s") +
+                 " left by interrupted extractions.");
   if (quit_) {
     report_.Line("Stopped at the user's request.");
     result = Worse(result, Result::kSkipped);
@@ -285,6 +321,7 @@ Result Extraction::Extract(const Selected& member) {
   bool through_link = false;
   Status status = OpenTargetDirectory(root_, components, true, &directory, &through_link);
   if (!status.ok()) return through_link ? Skipped(member, status.message()) : Failed(member, status);
+  RemoveStaleTemporaries(directory);
   Result result = Result::kOk;
   if (verdict == PathVerdict::kMadeSafe) {
     std::string safe;
@@ -355,7 +392,22 @@ Answer Extraction::Ask(const std::string& shown) {
 }
 
 std::string Extraction::TemporaryName() {
-  return ".unlha32-" + std::to_string(os::ProcessId()) + "-" + std::to_string(++temporary_counter_) + ".tmp";
+  return std::string(kTemporaryPrefix) + std::to_string(os::ProcessId()) + "-" + std::to_string(++temporary_counter_) +
+         std::string(kTemporarySuffix);
+}
+
+// This process's own temporaries are stale too: it makes one at a time and
+// none is left when it moves on to another member.
+void Extraction::RemoveStaleTemporaries(const os::Directory& directory) {
+  if (!cleaned_directories_.insert(directory.path()).second) return;
+  std::vector<os::DirectoryEntry> entries;
+  if (!directory.List(&entries).ok()) return;
+  for (const os::DirectoryEntry& entry : entries) {
+    uint32_t owner = TemporaryOwner(entry.name);
+    if (owner == 0 || (entry.type != os::EntryType::kFile && entry.type != os::EntryType::kSymlink)) continue;
+    if (owner != os::ProcessId() && os::ProcessIsRunning(owner)) continue;
+    if (directory.Remove(entry.name).ok()) ++stale_removed_;
+  }
 }
 
 Result Extraction::ExtractFile(const Selected& member, const os::Directory& directory, const std::string& name) {
@@ -383,6 +435,7 @@ Result Extraction::ExtractFile(const Selected& member, const os::Directory& dire
   os::File file;
   Status status = directory.CreateNewFile(temporary, mode, &file);
   if (!status.ok()) return Failed(member, status);
+  os::RemoveOnInterrupt remove_on_interrupt(directory, temporary);
 
   progress_.Begin(member.names.path, header.original_size);
   FileSink file_sink(file);
@@ -407,6 +460,7 @@ Result Extraction::ExtractLink(const Selected& member, const os::Directory& dire
   // Made under a temporary name and renamed: an existing file or link of
   // that name is replaced, never written through.
   std::string temporary = TemporaryName();
+  os::RemoveOnInterrupt remove_on_interrupt(directory, temporary);
   Status status = directory.CreateSymlink(member.names.link_target, temporary);
   if (status.ok() && member.header->mtime_valid)
     (void)directory.SetModificationTime(temporary, member.header->mtime);
