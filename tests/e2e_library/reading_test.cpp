@@ -93,6 +93,13 @@ TEST_F(Reading, MembersAreSelectedByBaseNameWildcardPathAndCase) {
   EXPECT_EQ(box.Read("a/src/old.c"), TreeText("old.c"));
   EXPECT_EQ(box.Read("a/docs/manual.TXT"), TreeText("manual.TXT"));
   EXPECT_FALSE(std::filesystem::exists(box.work() + "/a/readme.txt"));
+  // A directory named without its separator is a name to match, and the
+  // report says how to name a base directory.
+  Outcome unmatched = Run({"x", "tree.lzh", "a"});
+  EXPECT_TRUE(HasLine(box, unmatched.output,
+                      "No member matches a; to extract into the directory a, write a/ (a base directory ends in / or \\)"))
+      << unmatched.output;
+  EXPECT_TRUE(HasLine(box, unmatched.output, "0 members extracted, 1 skipped, 0 failed")) << unmatched.output;
 
   Outcome strict = Run({"x", "-p", "tree.lzh", "b/", "main.c"});
   EXPECT_TRUE(HasLine(box, strict.output, "No member matches main.c")) << strict.output;
@@ -102,6 +109,28 @@ TEST_F(Reading, MembersAreSelectedByBaseNameWildcardPathAndCase) {
   Outcome withCase = Run({"x", "-i", "tree.lzh", "c/", "MANUAL.txt"});
   EXPECT_TRUE(HasLine(box, withCase.output, "No member matches MANUAL.txt")) << withCase.output;
   EXPECT_EQ(box.Read("c/docs/manual.TXT"), "");
+}
+
+// Members that land on one file, flattened by e or (on Windows) differing
+// in case only: the first is extracted, each later one is named and
+// counted as skipped, even with -m -c.
+TEST_F(Reading, MembersLandingOnOneFileAreExtractedOnce) {
+  using lzh::test::Member;
+  using lzh::test::ToBytes;
+  PutArchive(box, "twins.lzh", WriteArchive({Member{{"a", "same.txt"}, ToBytes("first")},
+                                             Member{{"b", "same.txt"}, ToBytes("second")},
+                                             Member{{"Case.txt"}, ToBytes("upper")},
+                                             Member{{"case.txt"}, ToBytes("lower")}}));
+  Outcome flat = Run({"e", "-m", "-c", "twins.lzh", "flat/"});
+  const bool foldsCase = target.UnderWine();
+  EXPECT_TRUE(HasLine(box, flat.output, "skipped  b/same.txt: an earlier member of the archive was extracted to that name"))
+      << flat.output;
+  EXPECT_TRUE(HasLine(box, flat.output,
+                      foldsCase ? "2 members extracted, 2 skipped, 0 failed" : "3 members extracted, 1 skipped, 0 failed"))
+      << flat.output;
+  EXPECT_EQ(box.Read("flat/same.txt"), "first");
+  EXPECT_EQ(box.Read("flat/Case.txt"), "upper");
+  EXPECT_EQ(box.Read("flat/case.txt"), foldsCase ? "" : "lower");
 }
 
 // A temporary file that a killed extraction left in a target directory,

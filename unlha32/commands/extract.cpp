@@ -8,10 +8,17 @@
 // cannot carry a write elsewhere. A problem with one member is reported by
 // name and the command goes on with the next.
 //
+// Every selected member the command does not carry out as asked is named
+// in the report and counted as skipped or failed in the summary; so is
+// damage that ends the walk early, since the members after it were never
+// reached.
+//
 // Members are acted on as the walk of the archive finds them; what
 // outlives a member is one small record per extracted directory (its path,
-// mode and time, set at the end), so memory grows with the directories
-// made, never with the members read.
+// mode and time, set at the end) and the identity of each file extracted
+// (two numbers, so that a later member that would land on it, e.g. of the
+// same base name under `e`, or differing only in case on Windows, is
+// caught), so memory never holds the members themselves.
 //
 // A temporary file is named after the process (".unlha32-PID-N.tmp") and
 // removed when a signal ends the process; one that a killed process left
@@ -19,8 +26,10 @@
 // process that made it is still running.
 #include <algorithm>
 #include <cinttypes>
+#include <set>
 #include <string>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "archive_reading.h"
@@ -175,6 +184,7 @@ class Extraction {
   // Removes, once per directory, the temporary files of extractions whose
   // process is gone.
   void RemoveStaleTemporaries(const os::Directory& directory);
+  void NoteExtracted(const os::Directory& directory, const std::string& name);
   void FinishDirectories();
   void Summary();
 
@@ -191,7 +201,9 @@ class Extraction {
   bool quit_ = false;
   uint32_t temporary_counter_ = 0;
   uint64_t done_ = 0, skipped_ = 0, failed_ = 0;
+  bool last_member_failed_ = false;
   std::vector<DirectoryToFinish> directories_;
+  std::set<std::pair<uint64_t, uint64_t>> extracted_files_;  // device and file id
   std::unordered_set<std::string> cleaned_directories_;
   uint64_t stale_removed_ = 0;
 };
@@ -226,15 +238,22 @@ Result Extraction::Run() {
   os::FileSizeLimitAsError size_limit_as_error;
   WalkMembers(archive_, [&](const MemberHeader& header) {
     LocalMemberNames names = LocalNames(header, form_);
+    last_member_failed_ = false;
+    if (!selection.Selects(names.path)) return;
+    const Selected member{&header, std::move(names)};
     // After a quit the walk still goes on: what the selection matched and
     // whether the archive is damaged are reported all the same.
-    if (!selection.Selects(names.path) || quit_) return;
-    const Selected member{&header, std::move(names)};
+    if (quit_) {
+      if (!header.is_directory) result = Worse(result, Skipped(member, "not extracted: stopped at the user's request"));
+      return;
+    }
+    const uint64_t failed_before = failed_;
     switch (line_.command) {
       case Command::kTest: result = Worse(result, Test(member)); break;
       case Command::kPrint: result = Worse(result, Print(member, label)); break;
       default: result = Worse(result, Extract(member)); break;
     }
+    last_member_failed_ = failed_ > failed_before;
   });
   if (writes) FinishDirectories();
   if (stale_removed_ > 0)
@@ -245,11 +264,26 @@ Result Extraction::Run() {
     result = Worse(result, Result::kSkipped);
   }
   for (const std::string& pattern : selection.Unmatched()) {
-    report_.Line("No member matches " + DisplayName(pattern, form_));
+    std::string shown = DisplayName(pattern, form_);
+    std::string text = "No member matches " + shown;
+    // A directory named without its separator is taken for a name; say
+    // how it would have been the base directory.
+    os::EntryInfo info;
+    if (writes && line_.base_directory.empty() && os::InspectTarget(os::NativePath(pattern), &info).ok() &&
+        info.type == os::EntryType::kDirectory)
+      text += "; to extract into the directory " + shown + ", write " + shown + "/ (a base directory ends in / or \\)";
+    report_.Line(text);
+    ++skipped_;  // a name asked for and not extracted
     result = Worse(result, Result::kSkipped);
   }
   if (!archive_.damage.ok()) {
-    report_.Line(std::string("The archive is damaged after the members above: ") + archive_.damage.message());
+    // A member cut short has failed by name already when it was selected;
+    // any other damage is one more failure, for all the walk never reached.
+    if (!archive_.damage_in_last_member || !last_member_failed_) ++failed_;
+    report_.Line(archive_.damage_in_last_member
+                     ? std::string("The archive is damaged: ") + archive_.damage.message()
+                     : std::string("The archive is damaged after the members above (") + archive_.damage.message() +
+                           "); the rest of it was not read.");
     result = Worse(result, Result::kDamaged);
   }
   if (line_.command != Command::kPrint) Summary();
@@ -353,6 +387,12 @@ bool Extraction::MayReplace(const Selected& member, const os::Directory& directo
     *result = Skipped(member, "that is the archive being read");
     return false;
   }
+  // Another member got there first in this run: two of its members
+  // extract to one name, and neither may silently take the other's place.
+  if (existing.file_id != 0 && extracted_files_.count({existing.device, existing.file_id}) != 0) {
+    *result = Skipped(member, "an earlier member of the archive was extracted to that name");
+    return false;
+  }
   const MemberHeader& header = *member.header;
   if (!line_.switches.no_date_check && header.mtime_valid && existing.mtime >= header.mtime) {
     ++skipped_;
@@ -369,6 +409,8 @@ bool Extraction::MayReplace(const Selected& member, const os::Directory& directo
       return false;
     case Answer::kQuit:
       quit_ = true;
+      ++skipped_;
+      Note("kept", shown, "not replaced; stopped here, as answered");
       return false;
     case Answer::kNoTerminal:
       *result = Skipped(member, "a file of that name exists (-m replaces it)");
@@ -408,6 +450,13 @@ void Extraction::RemoveStaleTemporaries(const os::Directory& directory) {
     if (owner != os::ProcessId() && os::ProcessIsRunning(owner)) continue;
     if (directory.Remove(entry.name).ok()) ++stale_removed_;
   }
+}
+
+void Extraction::NoteExtracted(const os::Directory& directory, const std::string& name) {
+  ++done_;
+  os::EntryInfo written;
+  if (directory.Lookup(name, &written).ok() && written.file_id != 0)
+    extracted_files_.emplace(written.device, written.file_id);
 }
 
 Result Extraction::ExtractFile(const Selected& member, const os::Directory& directory, const std::string& name) {
@@ -450,7 +499,7 @@ Result Extraction::ExtractFile(const Selected& member, const os::Directory& dire
     return Failed(member, status);
   }
   if (read_only) (void)directory.SetMode(name, mode & ~umask_);  // Windows keeps only this bit
-  ++done_;
+  NoteExtracted(directory, name);
   Note("ok", DisplayName(member.names.path, form_));
   return Result::kOk;
 }
@@ -469,7 +518,7 @@ Result Extraction::ExtractLink(const Selected& member, const os::Directory& dire
     (void)directory.Remove(temporary);
     return Failed(member, status);
   }
-  ++done_;
+  NoteExtracted(directory, name);
   Note("ok", DisplayName(member.names.path + " -> " + member.names.link_target, form_));
   return Result::kOk;
 }
