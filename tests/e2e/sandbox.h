@@ -25,6 +25,7 @@ extern Target target;
 struct Outcome {
   std::string output;  // standard output, byte for byte
   int status;          // exit status as the shell sees it
+  std::string errors;  // standard error, which is a file here
 };
 
 enum class Library { None, Full, Partial, Real };
