@@ -630,7 +630,7 @@ bool ConvertToUtf8(std::string_view text, uint32_t code_page, std::string* utf8)
   return true;
 }
 
-bool ComponentIsAcceptable(std::string_view) { return true; }
+bool MapToLegalName(std::string*) { return false; }
 
 // --- Worker ----------------------------------------------------------------
 
