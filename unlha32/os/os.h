@@ -178,7 +178,8 @@ bool ConvertToUtf8(std::string_view text, uint32_t code_page, std::string* utf8)
 // true when it had to change it. Windows opens a device for CON, NUL,
 // COM1, ... whatever extension follows (they get a leading '_'), refuses
 // reserved characters and control bytes, and drops dots and blanks at the
-// end of a name (each becomes '_'); POSIX takes any component without '/'.
+// end of a name (each becomes '_'); POSIX takes any component without '/'
+// but a NUL byte (which becomes '_').
 bool MapToLegalName(std::string* component);
 
 // ---- For the commands that write archives ----

@@ -630,7 +630,17 @@ bool ConvertToUtf8(std::string_view text, uint32_t code_page, std::string* utf8)
   return true;
 }
 
-bool MapToLegalName(std::string*) { return false; }
+bool MapToLegalName(std::string* component) {
+  // A NUL would end the name at the system call: "..\0x" would open "..".
+  bool mapped = false;
+  for (char& c : *component) {
+    if (c == '\0') {
+      c = '_';
+      mapped = true;
+    }
+  }
+  return mapped;
+}
 
 // --- Worker ----------------------------------------------------------------
 
