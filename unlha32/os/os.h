@@ -184,10 +184,13 @@ bool ConvertToUtf8(std::string_view text, uint32_t code_page, std::string* utf8)
 // false where the system matches names without case (Windows). Every name
 // match of the commands follows it unless -i or -i- says otherwise.
 bool NameCaseMatters();
-// False for a path component this system would misread: on Windows a
-// device name (CON, NUL, COM1, ...), a stream colon or a reserved
-// character; POSIX takes any component without '/'.
-bool ComponentIsAcceptable(std::string_view component);
+// Makes a path component one this system creates under exactly that name;
+// true when it had to change it. Windows opens a device for CON, NUL,
+// COM1, ... whatever extension follows (they get a leading '_'), refuses
+// reserved characters and control bytes, and drops dots and blanks at the
+// end of a name (each becomes '_'); POSIX takes any component without '/'
+// but a NUL byte (which becomes '_').
+bool MapToLegalName(std::string* component);
 
 // ---- For the commands that write archives ----
 

@@ -658,7 +658,17 @@ bool ConvertToUtf8(std::string_view text, uint32_t code_page, std::string* utf8)
 
 bool NameCaseMatters() { return true; }
 
-bool ComponentIsAcceptable(std::string_view) { return true; }
+bool MapToLegalName(std::string* component) {
+  // A NUL would end the name at the system call: "..\0x" would open "..".
+  bool mapped = false;
+  for (char& c : *component) {
+    if (c == '\0') {
+      c = '_';
+      mapped = true;
+    }
+  }
+  return mapped;
+}
 
 // --- Worker ----------------------------------------------------------------
 

@@ -538,26 +538,38 @@ bool ConvertToUtf8(std::string_view text, uint32_t code_page, std::string* utf8)
 
 bool NameCaseMatters() { return false; }
 
-bool ComponentIsAcceptable(std::string_view component) {
-  for (size_t i = 0; i < component.size(); ++i) {
-    unsigned char byte = static_cast<unsigned char>(component[i]);
-    if (IsDBCSLeadByte(byte)) {
+bool MapToLegalName(std::string* component) {
+  std::string& name = *component;
+  bool mapped = false;
+  for (size_t i = 0; i < name.size(); ++i) {
+    unsigned char byte = static_cast<unsigned char>(name[i]);
+    if (IsDBCSLeadByte(byte) && i + 1 < name.size()) {
       ++i;  // a trail byte may look like '|' and is not one
       continue;
     }
-    if (byte < 0x20 || std::strchr("<>:\"|?*", component[i]) != nullptr) return false;
+    if (byte < 0x20 || std::strchr("<>:\"|?*", byte) != nullptr) {
+      name[i] = '_';
+      mapped = true;
+    }
+  }
+  // No trail byte is a dot or a blank, so the end can be read backwards.
+  for (size_t i = name.size(); i > 0 && (name[i - 1] == '.' || name[i - 1] == ' '); --i) {
+    name[i - 1] = '_';
+    mapped = true;
   }
   // Device names stay devices whatever extension follows them.
-  std::string stem(component.substr(0, component.find('.')));
+  std::string stem(name.substr(0, name.find('.')));
   while (!stem.empty() && stem.back() == ' ') stem.pop_back();
   for (char& c : stem) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
-  for (const char* device : kDevices)
-    if (stem == device) return false;
-  if (stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
-      stem[3] >= '0' && stem[3] <= '9')
-    return false;
-  return true;
+  bool device = stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
+                stem[3] >= '0' && stem[3] <= '9';
+  for (const char* name_of_device : kDevices) device = device || stem == name_of_device;
+  if (device) {
+    name.insert(0, 1, '_');
+    mapped = true;
+  }
+  return mapped;
 }
 
 // --- Worker ----------------------------------------------------------------

@@ -42,6 +42,7 @@ TEST_F(HostileTest, FFSeparatorTricksInDirectoryHeadersAreRefused) {
       StoredLevel2({Name(".." + kFF + ".." + kFF + "ff4.txt")}, "4"),
       StoredLevel2({{0x45, Utf16({'.', '.', 0xFFFF, '.', '.'})}, Name("ff5.txt")}, "5"),
       StoredLevel2({{0x44, Utf16({'.', '.', '/', 'f', 'f', '6'})}, Name("ff6.txt")}, "6"),
+      StoredLevel2({{0x45, Utf16({'.', '.', 0, 'x'})}, Name("ff7.txt")}, "7"),  // cut at the NUL: ".."
       StoredLevel2({Directory(kFF + kFF + kFF), Name("only-separators.txt")}, "fine"),
   }));
   Outcome x = ListTestExtract(archive);
