@@ -1,6 +1,8 @@
 // Running tavo as a child process with a controlled environment: the double's
 // variables, LHA and the locale are cleared unless a test sets them, and
 // LD_LIBRARY_PATH is dropped so that only the library beside tavo is found.
+// Standard error goes to a file, as in a batch run: nothing meant for a
+// terminal may reach it.
 #include "sandbox.h"
 
 #include <fcntl.h>
@@ -70,6 +72,7 @@ Outcome Sandbox::RunProgram(const std::string& program, const std::vector<std::s
   for (std::string& s : variables) envp.push_back(s.data());
   envp.push_back(nullptr);
 
+  const fs::path errorsPath = tree_.root() / "stderr.txt";
   int pipeEnds[2];
   if (pipe(pipeEnds) != 0) throw std::runtime_error("pipe failed");
   pid_t child = fork();
@@ -77,7 +80,7 @@ Outcome Sandbox::RunProgram(const std::string& program, const std::vector<std::s
     dup2(pipeEnds[1], STDOUT_FILENO);
     int devNull = open("/dev/null", O_RDWR);
     dup2(devNull, STDIN_FILENO);
-    dup2(devNull, STDERR_FILENO);
+    dup2(open(errorsPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), STDERR_FILENO);
     close(pipeEnds[0]);
     close(pipeEnds[1]);
     if (chdir(directory.c_str()) != 0) _exit(126);
@@ -95,6 +98,8 @@ Outcome Sandbox::RunProgram(const std::string& program, const std::vector<std::s
   wait4(child, &status, 0, &usage);
   outcome.peakKilobytes = usage.ru_maxrss;
   outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
+  std::ifstream errors(errorsPath, std::ios::binary);
+  outcome.errors.assign(std::istreambuf_iterator<char>(errors), {});
   return outcome;
 }
 

@@ -26,6 +26,7 @@ struct Outcome {
   std::string output;  // standard output, byte for byte
   int status;          // exit status as the shell sees it
   long peakKilobytes;  // the process's largest resident size
+  std::string errors;  // standard error, which is a file here
 };
 
 enum class Library { None, Full, Partial, Real };

@@ -87,7 +87,9 @@ TEST_F(Hostile, CorruptStreamAndCutArchiveAreReported) {
   PutArchive(box, "cut.lzh", cut);
   Outcome list = Run({"l", "cut.lzh"}, 3);
   EXPECT_NE(list.output.find("second.txt"), std::string::npos) << list.output;
-  Run({"x", "cut.lzh", "out/"}, 3);
+  // The member cut short is the one failure: nothing follows it unread.
+  Outcome cutShort = Run({"x", "cut.lzh", "out/"}, 3);
+  EXPECT_TRUE(HasLine(box, cutShort.output, "1 member extracted, 0 skipped, 1 failed")) << cutShort.output;
   EXPECT_EQ(WrittenFiles(), std::vector<std::string>{"out/first.txt"});
 }
 

@@ -1,6 +1,7 @@
 // Names and real-world archives through tavo. Shift_JIS names: on Linux in a
 // UTF-8 locale the library converts them to UTF-8; under Wine in a Japanese
-// locale (code page 932) they are used as stored. Then the bundled sample,
+// locale (code page 932) they are used as stored. Names Windows cannot hold
+// are written as stored on Linux and mapped under Wine. Then the bundled sample,
 // which must still match the files it was made from, and the foreign sample
 // archives when the shared folder is there (never copied into the project).
 #include <gtest/gtest.h>
@@ -54,6 +55,33 @@ TEST(ShiftJisNames, ConvertedToUtf8OnLinuxAndKeptAsStoredUnderWine) {
   EXPECT_EQ(extract.status, 0);
   // Wine turns code page 932 names into UTF-8 file names on the Linux side.
   EXPECT_EQ(box.Read("out/漢字/表.txt"), "hyou") << extract.output;
+}
+
+// An Amiga archive holding names Linux takes as they are and Windows
+// cannot: a directory named by one blank, a name ending in a dot, a device
+// name, a reserved character. Under Wine each is mapped to a name Windows
+// holds, and the report says where it went.
+TEST(NamesWindowsCannotHold, WrittenAsStoredOnLinuxAndMappedUnderWine) {
+  struct Row {
+    std::string stored, on_linux, on_windows;
+  };
+  const Row rows[] = {
+      {"DIR\\ \\readme", "DIR/ /readme", "DIR/_/readme"},
+      {"notes.", "notes.", "notes_"},
+      {"aux.txt", "aux.txt", "_aux.txt"},
+      {"a?b", "a?b", "a_b"},
+  };
+  std::vector<RawMember> members;
+  for (const Row& row : rows) members.push_back(RawMember{row.stored, "", ToBytes(row.stored), "-lh0-", 'A'});
+  Sandbox box(Library::Real);
+  PutArchive(box, "amiga.lzh", RawArchive(members));
+  Outcome extract = box.Run({"x", "amiga.lzh", "out/"});
+  EXPECT_TRUE(HasLine(box, extract.output, "4 members extracted, 0 skipped, 0 failed")) << extract.output;
+  for (const Row& row : rows) {
+    const std::string& written = target.UnderWine() ? row.on_windows : row.on_linux;
+    EXPECT_EQ(box.Read("out/" + written), row.stored) << extract.output;
+    if (target.UnderWine()) EXPECT_NE(extract.output.find("written as " + written), std::string::npos) << extract.output;
+  }
 }
 
 std::string Contents(const fs::path& path) {

@@ -1,8 +1,10 @@
 // The reading commands as a user runs them: tavo with the real library on
 // archives our writer made. Each test checks what reaches the terminal (in
-// the platform's line ends), what lands on disk, and the exit status, which
-// is the library's result.
+// the platform's line ends), what lands on disk, the exit status, which is
+// the library's result, and that tavo writes nothing to standard error (a
+// file here, where progress must not go).
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -21,6 +23,7 @@ class Reading : public ::testing::Test {
   Outcome Run(const std::vector<std::string>& arguments, const Environment& environment = {}, int status = 0) {
     Outcome outcome = box.Run(arguments, environment);
     EXPECT_EQ(outcome.status, status) << outcome.output;
+    EXPECT_EQ(outcome.errors, "") << "progress is for a terminal, and standard error is a file";
     return outcome;
   }
   Sandbox box{Library::Real};
@@ -96,6 +99,13 @@ TEST_F(Reading, MembersAreSelectedByBaseNameWildcardPathAndCase) {
   EXPECT_EQ(box.Read("a/src/old.c"), TreeText("old.c"));
   EXPECT_EQ(box.Read("a/docs/manual.TXT"), TreeText("manual.TXT"));
   EXPECT_FALSE(std::filesystem::exists(box.work() + "/a/readme.txt"));
+  // A directory named without its separator is a name to match, and the
+  // report says how to name a base directory.
+  Outcome unmatched = Run({"x", "tree.lzh", "a"}, {}, 1);
+  EXPECT_TRUE(HasLine(box, unmatched.output,
+                      "No member matches a; to extract into the directory a, write a/ (a base directory ends in / or \\)"))
+      << unmatched.output;
+  EXPECT_TRUE(HasLine(box, unmatched.output, "0 members extracted, 1 skipped, 0 failed")) << unmatched.output;
 
   Outcome strict = Run({"x", "-p", "tree.lzh", "b/", "main.c"}, {}, 1);
   EXPECT_TRUE(HasLine(box, strict.output, "No member matches main.c")) << strict.output;
@@ -108,6 +118,43 @@ TEST_F(Reading, MembersAreSelectedByBaseNameWildcardPathAndCase) {
   // Without -i or -i- names match as the system's own do: with case on Linux.
   Run({"x", "tree.lzh", "d/", "MANUAL.txt"}, {}, target.UnderWine() ? 0 : 1);
   EXPECT_EQ(box.Read("d/docs/manual.TXT"), target.UnderWine() ? TreeText("manual.TXT") : "");
+}
+
+// Members that land on one file, flattened by e or (on Windows) differing
+// in case only: the first is extracted, each later one is named and
+// counted as skipped, even with -m -c.
+TEST_F(Reading, MembersLandingOnOneFileAreExtractedOnce) {
+  using lzh::test::Member;
+  using lzh::test::ToBytes;
+  PutArchive(box, "twins.lzh", WriteArchive({Member{{"a", "same.txt"}, ToBytes("first")},
+                                             Member{{"b", "same.txt"}, ToBytes("second")},
+                                             Member{{"Case.txt"}, ToBytes("upper")},
+                                             Member{{"case.txt"}, ToBytes("lower")}}));
+  Outcome flat = Run({"e", "-m", "-c", "twins.lzh", "flat/"}, {}, 1);
+  const bool foldsCase = target.UnderWine();
+  EXPECT_TRUE(HasLine(box, flat.output, "skipped  b/same.txt: an earlier member of the archive was extracted to that name"))
+      << flat.output;
+  EXPECT_TRUE(HasLine(box, flat.output,
+                      foldsCase ? "2 members extracted, 2 skipped, 0 failed" : "3 members extracted, 1 skipped, 0 failed"))
+      << flat.output;
+  EXPECT_EQ(box.Read("flat/same.txt"), "first");
+  EXPECT_EQ(box.Read("flat/Case.txt"), "upper");
+  EXPECT_EQ(box.Read("flat/case.txt"), foldsCase ? "" : "lower");
+}
+
+// A temporary file that a killed extraction left in a target directory,
+// however deep, goes with the next extraction there; one of a process that
+// is still running stays. (Under Wine no Windows process id is ours to
+// plant, so only the gone one is.)
+TEST_F(Reading, ExtractionRemovesTemporariesOfGoneProcessesOnly) {
+  const std::string gone = "out/docs/deep/.unlha32-999999999-3.tmp";
+  const std::string live = "out/docs/deep/.unlha32-" + std::to_string(getpid()) + "-1.tmp";
+  box.File(gone, "left by a killed run");
+  if (!target.UnderWine()) box.File(live, "being written now");
+  Outcome extract = Run({"x", "tree.lzh", "out/"});
+  EXPECT_TRUE(HasLine(box, extract.output, "Removed 1 temporary file left by interrupted extractions.")) << extract.output;
+  EXPECT_FALSE(std::filesystem::exists(box.work() + "/" + gone));
+  EXPECT_EQ(box.Read(live), target.UnderWine() ? "" : "being written now");
 }
 
 TEST_F(Reading, SwitchesFromLhaApplyToTheCommand) {

@@ -34,6 +34,7 @@ class Writing : public ::testing::Test {
   Outcome Run(const std::vector<std::string>& arguments, int status = 0) {
     Outcome outcome = box.Run(arguments);
     EXPECT_EQ(outcome.status, status) << outcome.output;
+    EXPECT_EQ(outcome.errors, "") << "progress is for a terminal, and standard error is a file";
     size_t lineEnds = std::count(outcome.output.begin(), outcome.output.end(), '\n');
     size_t platformEnds = 0;
     for (size_t at = 0; (at = outcome.output.find(box.Eol(), at)) != std::string::npos; at += box.Eol().size())
@@ -251,19 +252,19 @@ TEST_F(Writing, HeaderLevelAndMethodSwitchesChooseWhatIsWritten) {
   }
 }
 
-// The program s writes is named after the archive (.exe on Windows) and,
-// run with no arguments, extracts into its current directory.
+// The program s writes is named after the archive (.exe on Windows), in a
+// base directory that s makes when it is missing, and, run with no
+// arguments, extracts into its current directory.
 TEST_F(Writing, SelfExtractingProgramRunsWithoutArgumentsAndExtractsWhereItIsRun) {
   const Names files = {"readme.txt", "sub/deep/notes.txt", "sub/data.txt"};
   for (const std::string& file : files) Put(file, Content(file, 7000));
   Run({"a", "-r", "tree.lzh"});
-  const std::string program = target.UnderWine() ? "tree.exe" : "tree";
-  Outcome made = Run({"s", "tree.lzh"});
+  const std::string program = std::string("elsewhere/") + (target.UnderWine() ? "tree.exe" : "tree");
+  Outcome made = Run({"s", "tree.lzh", "elsewhere/"});
   EXPECT_TRUE(HasLine(box, made.output, "Made the self-extracting program " + program + " (3 members).")) << made.output;
   Outcome tested = Run({"t", program});
   EXPECT_TRUE(HasLine(box, tested.output, "3 members tested, 0 skipped, 0 failed")) << tested.output;
 
-  fs::create_directories(Path("elsewhere"));
   Outcome ran = box.RunProgram(Path(program), {}, Path("elsewhere"));
   EXPECT_EQ(ran.status, 0) << ran.output;
   EXPECT_TRUE(HasLine(box, ran.output, "3 members extracted, 0 skipped, 0 failed")) << ran.output;

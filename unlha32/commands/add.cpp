@@ -45,25 +45,37 @@
 #include "format/member_data.h"
 #include "names.h"
 #include "os/os.h"
+#include "progress.h"
 #include "writing_commands.h"
 
 namespace lzh::commands {
 namespace {
 
-constexpr size_t kProgressNameLimit = 60;
 // Files up to this size are compressed into memory, in parallel.
 constexpr uint64_t kInMemoryLimit = 4 << 20;
 // The original bytes one batch of such files may hold.
 constexpr uint64_t kBatchLimit = 8 << 20;
 
+// A file being stored; `progress`, when given, is shown how far it is read.
 class SourceInput final : public MemberInput {
  public:
+  explicit SourceInput(ProgressLine* progress) : progress_(progress) {}
   Status Open(const std::string& path) { return os::File::OpenRead(path, &file_); }
-  Status Read(uint8_t* buffer, size_t capacity, size_t* got) override { return file_.Read(buffer, capacity, got); }
-  Status Rewind() override { return file_.Seek(0); }
+  Status Read(uint8_t* buffer, size_t capacity, size_t* got) override {
+    LZH_TRY(file_.Read(buffer, capacity, got));
+    read_ += *got;
+    if (progress_) progress_->Update(read_);
+    return Status::Ok();
+  }
+  Status Rewind() override {
+    read_ = 0;
+    return file_.Seek(0);
+  }
 
  private:
   os::File file_;
+  ProgressLine* progress_;
+  uint64_t read_ = 0;
 };
 
 class DiscardSink final : public ByteSink {
@@ -133,7 +145,7 @@ class Adding {
         shortfalls_(report),
         form_(CurrentTextForm()),
         level_(line.switches.compression == CompressionChoice::kLh1Compatible ? 0 : line.switches.header_level),
-        progress_(!line.switches.no_progress && os::StderrIsTerminal()) {}
+        progress_(line.switches, "Adding") {}
 
   Result Run();
 
@@ -181,7 +193,9 @@ class Adding {
   }
   Status Plan(const std::vector<SourceFile>& sources);
   MemberHeader NewHeader(const SourceFile& source);
-  Status Pack(ArchiveWriter& writer, const SourceFile& source, MemberHeader* header, bool* unchanged_while_read);
+  // `progress` is given only on the caller's thread, which owns the line.
+  Status Pack(ArchiveWriter& writer, const SourceFile& source, MemberHeader* header, bool* unchanged_while_read,
+              ProgressLine* progress);
   Outcome AddSource(ArchiveWriter& writer, const SourceFile& source, Status* failure);
   void Recorded(const SourceFile& source, const MemberHeader& header, bool unchanged_while_read);
   Status AddBatch(ArchiveWriter& writer, const Step* large_file, const Step* steps, size_t count);
@@ -203,7 +217,7 @@ class Adding {
   Shortfalls shortfalls_;
   const TextForm form_;
   const int level_;
-  const bool progress_;
+  ProgressLine progress_;
   Result result_ = Result::kOk;  // beyond the shortfalls: what m could not delete
   std::vector<std::string> changes_;
   // The old members that files replace, by header offset; then the files
@@ -277,11 +291,6 @@ MemberHeader Adding::NewHeader(const SourceFile& source) {
     header.has_code_page = code_page != 0;
     header.code_page = code_page;
   }
-  if (progress_) {
-    std::string name = DisplayName(JoinStored(source.stored_path), form_);
-    if (!switches_.long_progress_names) name = FitName(name, kProgressNameLimit, form_);
-    os::WriteStderr("Adding " + name + "\n");
-  }
   header.method = MethodFor(switches_);
   header.original_size = details.size;
   return header;
@@ -289,8 +298,9 @@ MemberHeader Adding::NewHeader(const SourceFile& source) {
 
 // Safe on the worker thread: it touches only its arguments and the file.
 Status Adding::Pack(ArchiveWriter& writer, const SourceFile& source, MemberHeader* header,
-                    bool* unchanged_while_read) {
-  SourceInput input;
+                    bool* unchanged_while_read, ProgressLine* progress) {
+  if (progress) progress->Begin(JoinStored(source.stored_path), source.details.size);
+  SourceInput input(progress);
   LZH_TRY(input.Open(source.disk_path));
   LZH_TRY(writer.AddMember(header, input));
   const os::FileDetails& details = source.details;
@@ -314,7 +324,7 @@ Adding::Outcome Adding::AddSource(ArchiveWriter& writer, const SourceFile& sourc
     header.header_offset = rewrite_.output().Position();
     *failure = writer.AddEntry(header);
   } else {
-    *failure = Pack(writer, source, &header, &unchanged);
+    *failure = Pack(writer, source, &header, &unchanged, &progress_);
   }
   if (!failure->ok()) return rewrite_.output().output_failed() ? Outcome::kOutputFailed : Outcome::kSourceFailed;
   Recorded(source, header, unchanged);
@@ -407,21 +417,21 @@ Status Adding::AddBatch(ArchiveWriter& writer, const Step* large_file, const Ste
     return steps[a].source->details.size > steps[b].source->details.size;
   });
   std::atomic<size_t> next{0};
-  auto pack_the_rest = [&] {
+  auto pack_the_rest = [&](ProgressLine* progress) {
     for (size_t taken; (taken = next++) < count;) {
       size_t i = by_size[taken];
       ArchiveWriter member_writer(packed[i].bytes, level_);
       packed[i].status =
-          Pack(member_writer, *steps[i].source, &packed[i].header, &packed[i].unchanged_while_read);
+          Pack(member_writer, *steps[i].source, &packed[i].header, &packed[i].unchanged_while_read, progress);
     }
   };
   Outcome large_outcome = Outcome::kWritten;
   Status large_failure;
   {
     os::Worker worker;
-    if (count > 1 || large_file) worker.Start(pack_the_rest);
+    if (count > 1 || large_file) worker.Start([&] { pack_the_rest(nullptr); });
     if (large_file) large_outcome = AddSource(writer, *large_file->source, &large_failure);
-    pack_the_rest();
+    pack_the_rest(&progress_);
     worker.Join();
   }
   if (large_file) LZH_TRY(Settle(writer, *large_file, large_outcome, large_failure));

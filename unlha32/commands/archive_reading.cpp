@@ -39,12 +39,14 @@ Status OpenArchive(const std::string& path, ArchiveContents* contents) {
 void WalkMembers(ArchiveContents& contents, const std::function<void(MemberHeader&)>& each) {
   ArchiveWalker walker(*contents.reader);
   contents.damage = walker.Open();
+  contents.damage_in_last_member = false;
   for (bool end = false; contents.damage.ok() && !end;) {
     MemberHeader header;  // fresh: a failed Next may leave a header half filled
     Status status = walker.Next(&header, &end);
     if (status.ok() && !end) each(header);
     if (status.ok()) continue;
-    if (DataCutShort(header, contents.reader->Size())) each(header);
+    contents.damage_in_last_member = DataCutShort(header, contents.reader->Size());
+    if (contents.damage_in_last_member) each(header);
     contents.damage = status;
   }
 }

@@ -24,8 +24,10 @@ struct ArchiveContents {
   uint64_t archive_offset = 0;  // > 0 inside a self-extracting program
   // Why the last walk stopped before the end, when it did; the members
   // before it were handed over. A member whose data runs past the end is
-  // handed over too.
+  // handed over too, and then the damage is in that member alone (nothing
+  // follows it); otherwise the rest of the archive could not be read.
   Status damage;
+  bool damage_in_last_member = false;
 };
 
 // Opens the archive and finds its first header. Fails (kIo or kCorrupt)

@@ -8,13 +8,28 @@
 // cannot carry a write elsewhere. A problem with one member is reported by
 // name and the command goes on with the next.
 //
+// Every selected member the command does not carry out as asked is named
+// in the report and counted as skipped or failed in the summary; so is
+// damage that ends the walk early, since the members after it were never
+// reached.
+//
 // Members are acted on as the walk of the archive finds them; what
 // outlives a member is one small record per extracted directory (its path,
-// mode and time, set at the end), so memory grows with the directories
-// made, never with the members read.
+// mode and time, set at the end) and the identity of each file extracted
+// (two numbers, so that a later member that would land on it, e.g. of the
+// same base name under `e`, or differing only in case on Windows, is
+// caught), so memory never holds the members themselves.
+//
+// A temporary file is named after the process (".unlha32-PID-N.tmp") and
+// removed when a signal ends the process; one that a killed process left
+// is removed by the next extraction into its directory, unless the
+// process that made it is still running.
 #include <algorithm>
 #include <cinttypes>
+#include <set>
 #include <string>
+#include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "archive_reading.h"
@@ -22,6 +37,7 @@
 #include "format/member_data.h"
 #include "names.h"
 #include "os/os.h"
+#include "progress.h"
 #include "reading_commands.h"
 #include "selection.h"
 #include "target_path.h"
@@ -29,7 +45,27 @@
 namespace lzh::commands {
 namespace {
 
-constexpr size_t kProgressNameLimit = 60;
+constexpr std::string_view kTemporaryPrefix = ".unlha32-";
+constexpr std::string_view kTemporarySuffix = ".tmp";
+
+// The process id in an extraction's temporary name ".unlha32-PID-N.tmp",
+// or 0 for any other name.
+uint32_t TemporaryOwner(std::string_view name) {
+  if (name.size() < kTemporaryPrefix.size() + kTemporarySuffix.size() ||
+      name.substr(0, kTemporaryPrefix.size()) != kTemporaryPrefix ||
+      name.substr(name.size() - kTemporarySuffix.size()) != kTemporarySuffix)
+    return 0;
+  name = name.substr(kTemporaryPrefix.size(), name.size() - kTemporaryPrefix.size() - kTemporarySuffix.size());
+  size_t dash = name.find('-');
+  if (dash == 0 || dash > 10 || dash + 1 >= name.size()) return 0;
+  uint64_t id = 0;
+  for (size_t i = 0; i < name.size(); ++i) {
+    if (i == dash) continue;
+    if (name[i] < '0' || name[i] > '9') return 0;
+    if (i < dash) id = id * 10 + static_cast<uint64_t>(name[i] - '0');
+  }
+  return id > UINT32_MAX ? 0 : static_cast<uint32_t>(id);
+}
 
 class FileSink final : public ByteSink {
  public:
@@ -43,6 +79,22 @@ class FileSink final : public ByteSink {
 class DiscardSink final : public ByteSink {
  public:
   Status Write(const uint8_t*, size_t) override { return Status::Ok(); }
+};
+
+// Passes the data on and shows how much of the member has come.
+class ProgressSink final : public ByteSink {
+ public:
+  ProgressSink(ByteSink& sink, ProgressLine& progress) : sink_(sink), progress_(progress) {}
+  Status Write(const uint8_t* data, size_t size) override {
+    done_ += size;
+    progress_.Update(done_);
+    return sink_.Write(data, size);
+  }
+
+ private:
+  ByteSink& sink_;
+  ProgressLine& progress_;
+  uint64_t done_ = 0;
 };
 
 // Contents go into the report as they are, except NUL bytes, which would
@@ -75,7 +127,7 @@ class Extraction {
         archive_(archive),
         form_(CurrentTextForm()),
         with_directories_(line.switches.directory_names.value_or(line.command == Command::kExtractPaths)),
-        progress_(!line.switches.no_progress && os::StderrIsTerminal()),
+        progress_(line.switches, line.command == Command::kTest ? "Testing" : "Extracting"),
         umask_(os::ProcessUmask()) {}
 
   Result Run();
@@ -105,12 +157,6 @@ class Extraction {
       report_.Line(line + name + ": " + message);
     }
   }
-  void Progress(const char* verb, const Selected& member) {
-    if (!progress_) return;
-    std::string name = DisplayName(member.names.path, form_);
-    if (!line_.switches.long_progress_names) name = FitName(name, kProgressNameLimit, form_);
-    os::WriteStderr(std::string(verb) + " " + name + "\n");
-  }
   Result Failed(const Selected& member, Status status) {
     ++failed_;
     std::string message = status.message();
@@ -135,6 +181,10 @@ class Extraction {
                   Result* result);
   Answer Ask(const std::string& shown);
   std::string TemporaryName();
+  // Removes, once per directory, the temporary files of extractions whose
+  // process is gone.
+  void RemoveStaleTemporaries(const os::Directory& directory);
+  void NoteExtracted(const os::Directory& directory, const std::string& name);
   void FinishDirectories();
   void Summary();
 
@@ -143,7 +193,7 @@ class Extraction {
   ArchiveContents& archive_;
   const TextForm form_;
   const bool with_directories_;
-  const bool progress_;
+  ProgressLine progress_;
   const uint32_t umask_;
   os::Directory root_;
   os::EntryInfo archive_file_;  // to keep members from replacing the archive
@@ -151,7 +201,11 @@ class Extraction {
   bool quit_ = false;
   uint32_t temporary_counter_ = 0;
   uint64_t done_ = 0, skipped_ = 0, failed_ = 0;
+  bool last_member_failed_ = false;
   std::vector<DirectoryToFinish> directories_;
+  std::set<std::pair<uint64_t, uint64_t>> extracted_files_;  // device and file id
+  std::unordered_set<std::string> cleaned_directories_;
+  uint64_t stale_removed_ = 0;
 };
 
 Result Extraction::Run() {
@@ -184,27 +238,52 @@ Result Extraction::Run() {
   os::FileSizeLimitAsError size_limit_as_error;
   WalkMembers(archive_, [&](const MemberHeader& header) {
     LocalMemberNames names = LocalNames(header, form_);
+    last_member_failed_ = false;
+    if (!selection.Selects(names.path)) return;
+    const Selected member{&header, std::move(names)};
     // After a quit the walk still goes on: what the selection matched and
     // whether the archive is damaged are reported all the same.
-    if (!selection.Selects(names.path) || quit_) return;
-    const Selected member{&header, std::move(names)};
+    if (quit_) {
+      if (!header.is_directory) result = Worse(result, Skipped(member, "not extracted: stopped at the user's request"));
+      return;
+    }
+    const uint64_t failed_before = failed_;
     switch (line_.command) {
       case Command::kTest: result = Worse(result, Test(member)); break;
       case Command::kPrint: result = Worse(result, Print(member, label)); break;
       default: result = Worse(result, Extract(member)); break;
     }
+    last_member_failed_ = failed_ > failed_before;
   });
   if (writes) FinishDirectories();
+  if (stale_removed_ > 0)
+    report_.Line("Removed " + std::to_string(stale_removed_) + " temporary file" + (stale_removed_ == 1 ? "" : "s") +
+                 " left by interrupted extractions.");
   if (quit_) {
     report_.Line("Stopped at the user's request.");
     result = Worse(result, Result::kSkipped);
   }
   for (const std::string& pattern : selection.Unmatched()) {
-    report_.Line("No member matches " + DisplayName(pattern, form_));
+    std::string shown = DisplayName(pattern, form_);
+    std::string text = "No member matches " + shown;
+    // A directory named without its separator is taken for a name; say
+    // how it would have been the base directory.
+    os::EntryInfo info;
+    if (writes && line_.base_directory.empty() && os::InspectTarget(os::NativePath(pattern), &info).ok() &&
+        info.type == os::EntryType::kDirectory)
+      text += "; to extract into the directory " + shown + ", write " + shown + "/ (a base directory ends in / or \\)";
+    report_.Line(text);
+    ++skipped_;  // a name asked for and not extracted
     result = Worse(result, Result::kSkipped);
   }
   if (!archive_.damage.ok()) {
-    report_.Line(std::string("The archive is damaged after the members above: ") + archive_.damage.message());
+    // A member cut short has failed by name already when it was selected;
+    // any other damage is one more failure, for all the walk never reached.
+    if (!archive_.damage_in_last_member || !last_member_failed_) ++failed_;
+    report_.Line(archive_.damage_in_last_member
+                     ? std::string("The archive is damaged: ") + archive_.damage.message()
+                     : std::string("The archive is damaged after the members above (") + archive_.damage.message() +
+                           "); the rest of it was not read.");
     result = Worse(result, Result::kDamaged);
   }
   if (line_.command != Command::kPrint) Summary();
@@ -223,8 +302,9 @@ Result Extraction::Test(const Selected& member) {
   const MemberHeader& header = *member.header;
   if (header.symlink_damaged) return Failed(member, Status::Corrupt("symbolic link without a target"));
   if (header.is_directory || header.is_symlink) return Result::kOk;
-  Progress("Testing", member);
-  DiscardSink sink;
+  progress_.Begin(member.names.path, header.original_size);
+  DiscardSink discard;
+  ProgressSink sink(discard, progress_);
   Status status = ExtractMemberData(*archive_.reader, header, sink);
   if (!status.ok()) return Failed(member, status);
   ++done_;
@@ -275,6 +355,7 @@ Result Extraction::Extract(const Selected& member) {
   bool through_link = false;
   Status status = OpenTargetDirectory(root_, components, true, &directory, &through_link);
   if (!status.ok()) return through_link ? Skipped(member, status.message()) : Failed(member, status);
+  RemoveStaleTemporaries(directory);
   Result result = Result::kOk;
   if (verdict == PathVerdict::kMadeSafe) {
     std::string safe;
@@ -282,7 +363,6 @@ Result Extraction::Extract(const Selected& member) {
     Note("note", DisplayName(member.names.path, form_), "written as " + DisplayName(safe + name, form_));
   }
   if (!MayReplace(member, directory, name, &result)) return result;
-  Progress("Extracting", member);
   return Worse(result, header.is_symlink ? ExtractLink(member, directory, name)
                                          : ExtractFile(member, directory, name));
 }
@@ -307,6 +387,12 @@ bool Extraction::MayReplace(const Selected& member, const os::Directory& directo
     *result = Skipped(member, "that is the archive being read");
     return false;
   }
+  // Another member got there first in this run: two of its members
+  // extract to one name, and neither may silently take the other's place.
+  if (existing.file_id != 0 && extracted_files_.count({existing.device, existing.file_id}) != 0) {
+    *result = Skipped(member, "an earlier member of the archive was extracted to that name");
+    return false;
+  }
   const MemberHeader& header = *member.header;
   if (!line_.switches.no_date_check && header.mtime_valid && existing.mtime >= header.mtime) {
     ++skipped_;
@@ -323,6 +409,8 @@ bool Extraction::MayReplace(const Selected& member, const os::Directory& directo
       return false;
     case Answer::kQuit:
       quit_ = true;
+      ++skipped_;
+      Note("kept", shown, "not replaced; stopped here, as answered");
       return false;
     case Answer::kNoTerminal:
       *result = Skipped(member, "a file of that name exists (-m replaces it)");
@@ -332,6 +420,7 @@ bool Extraction::MayReplace(const Selected& member, const os::Directory& directo
 }
 
 Answer Extraction::Ask(const std::string& shown) {
+  progress_.Clear();
   std::string answer;
   for (;;) {
     if (!os::AskOnTerminal("Replace " + shown + "? [y]es [n]o [a]ll [q]uit: ", &answer))
@@ -345,7 +434,29 @@ Answer Extraction::Ask(const std::string& shown) {
 }
 
 std::string Extraction::TemporaryName() {
-  return ".unlha32-" + std::to_string(os::ProcessId()) + "-" + std::to_string(++temporary_counter_) + ".tmp";
+  return std::string(kTemporaryPrefix) + std::to_string(os::ProcessId()) + "-" + std::to_string(++temporary_counter_) +
+         std::string(kTemporarySuffix);
+}
+
+// This process's own temporaries are stale too: it makes one at a time and
+// none is left when it moves on to another member.
+void Extraction::RemoveStaleTemporaries(const os::Directory& directory) {
+  if (!cleaned_directories_.insert(directory.path()).second) return;
+  std::vector<os::DirectoryEntry> entries;
+  if (!directory.List(&entries).ok()) return;
+  for (const os::DirectoryEntry& entry : entries) {
+    uint32_t owner = TemporaryOwner(entry.name);
+    if (owner == 0 || (entry.type != os::EntryType::kFile && entry.type != os::EntryType::kSymlink)) continue;
+    if (owner != os::ProcessId() && os::ProcessIsRunning(owner)) continue;
+    if (directory.Remove(entry.name).ok()) ++stale_removed_;
+  }
+}
+
+void Extraction::NoteExtracted(const os::Directory& directory, const std::string& name) {
+  ++done_;
+  os::EntryInfo written;
+  if (directory.Lookup(name, &written).ok() && written.file_id != 0)
+    extracted_files_.emplace(written.device, written.file_id);
 }
 
 Result Extraction::ExtractFile(const Selected& member, const os::Directory& directory, const std::string& name) {
@@ -373,8 +484,11 @@ Result Extraction::ExtractFile(const Selected& member, const os::Directory& dire
   os::File file;
   Status status = directory.CreateNewFile(temporary, mode, &file);
   if (!status.ok()) return Failed(member, status);
+  os::RemoveOnInterrupt remove_on_interrupt(directory, temporary);
 
-  FileSink sink(file);
+  progress_.Begin(member.names.path, header.original_size);
+  FileSink file_sink(file);
+  ProgressSink sink(file_sink, progress_);
   status = ExtractMemberData(*archive_.reader, header, sink);
   if (status.ok() && header.mtime_valid) status = file.SetModificationTime(header.mtime);
   Status closed = file.Close();
@@ -385,7 +499,7 @@ Result Extraction::ExtractFile(const Selected& member, const os::Directory& dire
     return Failed(member, status);
   }
   if (read_only) (void)directory.SetMode(name, mode & ~umask_);  // Windows keeps only this bit
-  ++done_;
+  NoteExtracted(directory, name);
   Note("ok", DisplayName(member.names.path, form_));
   return Result::kOk;
 }
@@ -395,6 +509,7 @@ Result Extraction::ExtractLink(const Selected& member, const os::Directory& dire
   // Made under a temporary name and renamed: an existing file or link of
   // that name is replaced, never written through.
   std::string temporary = TemporaryName();
+  os::RemoveOnInterrupt remove_on_interrupt(directory, temporary);
   Status status = directory.CreateSymlink(member.names.link_target, temporary);
   if (status.ok() && member.header->mtime_valid)
     (void)directory.SetModificationTime(temporary, member.header->mtime);
@@ -403,7 +518,7 @@ Result Extraction::ExtractLink(const Selected& member, const os::Directory& dire
     (void)directory.Remove(temporary);
     return Failed(member, status);
   }
-  ++done_;
+  NoteExtracted(directory, name);
   Note("ok", DisplayName(member.names.path + " -> " + member.names.link_target, form_));
   return Result::kOk;
 }

@@ -4,7 +4,8 @@
 // self-extracting program gets the current extractor in place of its own.
 //
 // The program is named after the archive without its extension (with
-// ".exe" on Windows), in the base directory when one is given. It is
+// ".exe" on Windows), in the base directory when one is given (made when
+// missing, as extraction makes its own). It is
 // written through the same temporary-file transaction as an archive, and
 // a file of that name that is not a self-extracting archive already is
 // never overwritten: the name may well belong to something of the user's.
@@ -47,6 +48,13 @@ Result MakeSelfExtracting(const CommandLine& line, Report& report) {
     report.Line(DisplayName(line.archive, form) + " is damaged (" + archive.damage.message() +
                 "); no self-extracting program is made from it.");
     return Result::kDamaged;
+  }
+  if (!line.base_directory.empty()) {
+    status = os::MakeDirectories(line.base_directory);
+    if (!status.ok()) {
+      report.Line("Cannot use the directory " + DisplayName(line.base_directory, form) + ": " + status.message());
+      return Result::kIoError;
+    }
   }
   std::string program = ProgramPath(line);
   ArchiveRewrite rewrite(line, report);

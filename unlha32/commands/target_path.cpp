@@ -1,6 +1,9 @@
 // Safe target paths. Refusing is preferred to guessing whenever a
 // component could mean "up" on some system: ".." itself, and names made
-// only of dots and blanks, which Windows trims to "." or "..".
+// only of dots, or of dots and blanks, which Windows trims to "." or "..".
+// Blanks alone mean nothing but a name: POSIX takes it as it is, and
+// Windows, which would trim it away, gets it mapped like every other name
+// it cannot hold (os::MapToLegalName), reported as "written as".
 #include "target_path.h"
 
 #include "selection.h"
@@ -8,10 +11,18 @@
 namespace lzh::commands {
 namespace {
 
-bool OnlyDotsAndBlanks(std::string_view component) {
-  for (char c : component)
-    if (c != '.' && c != ' ') return false;
-  return true;
+// Why a component made only of dots and blanks, one dot at least, is
+// refused; nullptr for any other component.
+const char* DotsRefusal(std::string_view component) {
+  bool blanks = false;
+  for (char c : component) {
+    if (c == ' ') blanks = true;
+    else if (c != '.') return nullptr;
+  }
+  if (component.find('.') == std::string_view::npos) return nullptr;
+  if (component == "..") return "the path leads out of the target directory (..)";
+  return blanks ? "the path holds a component made only of dots and blanks"
+                : "the path holds a component made only of dots";
 }
 
 bool StartsWithDrive(std::string_view path) {
@@ -37,15 +48,11 @@ PathVerdict MakeTargetPath(std::string_view path, std::vector<std::string>* comp
       made_safe = true;
       continue;
     }
-    if (OnlyDotsAndBlanks(component)) {
-      *reason = component == ".." ? "the path leads out of the target directory (..)"
-                                  : "the path holds a component made only of dots";
+    if (const char* refusal = DotsRefusal(component)) {
+      *reason = refusal;
       return PathVerdict::kRefused;
     }
-    if (!os::ComponentIsAcceptable(component)) {
-      *reason = "the path holds a name this system cannot take";
-      return PathVerdict::kRefused;
-    }
+    if (os::MapToLegalName(&component)) made_safe = true;
     components->push_back(std::move(component));
   }
   if (components->empty()) {

@@ -2,8 +2,9 @@
 //
 // A member's path comes from a stranger. MakeTargetPath() turns it into
 // components relative to the target directory: leading separators, drive
-// prefixes, empty and "." components are removed (made safe); ".." and
-// components the system would misread are refused. OpenTargetDirectory()
+// prefixes, empty and "." components are removed and names the system
+// cannot hold are mapped to ones it can (made safe); ".." and components
+// of dots (and blanks) are refused. OpenTargetDirectory()
 // then walks those components from the target directory without ever
 // following a symbolic link, whether it was on disk before or extracted
 // earlier from the same archive.

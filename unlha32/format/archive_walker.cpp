@@ -9,6 +9,13 @@
 // still be recognised, so that its damage can be reported. In a
 // self-extracting file the same search runs again after each end byte,
 // because one program can carry several archives.
+//
+// Directory and link entries (-lhd-) carry no data, yet some writers fill
+// their size fields from the file system (a link's size is the length of
+// its target) and write nothing after the header. Such an entry's data is
+// taken to be empty only when the walk can go on right after its header
+// more surely than where its stated data would end; an entry that does
+// hold bytes keeps them.
 #include "format/archive_walker.h"
 
 #include <algorithm>
@@ -50,6 +57,16 @@ bool ArchiveWalker::IsArchiveAt(uint64_t offset, bool validated) {
   // Parsing has checked the level-0/1 checksum and any header CRC, and a
   // level-2/3 chain must have ended within the bytes; the sizes must fit.
   return DataWithin(probe_, reader_.Size());
+}
+
+ArchiveWalker::Evidence ArchiveWalker::EvidenceAt(uint64_t offset) {
+  uint64_t size = reader_.Size();
+  if (offset >= size) return offset == size ? Evidence::kProven : Evidence::kNone;
+  std::span<const uint8_t> bytes;
+  if (!Window(offset, &bytes).ok()) return Evidence::kNone;
+  if (bytes[0] == 0) return Evidence::kPlausible;  // an end byte, or any zero
+  if (IsArchiveAt(offset, true)) return Evidence::kProven;
+  return IsArchiveAt(offset, false) ? Evidence::kPlausible : Evidence::kNone;
 }
 
 Status ArchiveWalker::FindValidatedHeader(uint64_t from, uint64_t limit, uint64_t* found) {
@@ -115,6 +132,11 @@ Status ArchiveWalker::Next(MemberHeader* header, bool* end) {
     return Status::Ok();
   }
   if (status.ok()) status = ParseHeader(bytes, next_offset_, header);
+  if (status.ok() && header->method == Method::kLhd && header->packed_size != 0) {
+    Evidence stated = DataWithin(*header, size) ? EvidenceAt(header->data_offset + header->packed_size)
+                                                : Evidence::kNone;
+    if (EvidenceAt(header->data_offset) > stated) header->packed_size = 0;
+  }
   if (status.ok() && !DataWithin(*header, size))
     status = Status::Truncated("member data runs past the end of the archive");
   next_offset_ = status.ok() ? header->data_offset + header->packed_size : size;

@@ -59,8 +59,10 @@ class ArchiveWalker {
   // self-extracting file a further archive within 64 KiB of the end byte
   // (validated as in Open) is walked as well. When a member's
   // data runs past the end of the input, returns kTruncated "member data
-  // runs past the end of the archive" with *header filled in. After any
-  // error the walk is over: the next call reports the end.
+  // runs past the end of the archive" with *header filled in. A directory
+  // or link entry whose size fields promise data that is not there has its
+  // packed_size set to 0. After any error the walk is over: the next call
+  // reports the end.
   Status Next(MemberHeader* header, bool* end);
 
   // Once Next has reported the end: where the archive stops (the end byte's
@@ -72,6 +74,11 @@ class ArchiveWalker {
   // The input from `offset` on, min(kMaxHeaderBytes, what is left) bytes.
   Status Window(uint64_t offset, std::span<const uint8_t>* bytes);
   bool IsArchiveAt(uint64_t offset, bool validated);
+  // How surely the archive goes on at `offset`: proven by a validated
+  // header or the very end of the input, plausible for a zero byte (an end
+  // byte) or a header that merely parses.
+  enum class Evidence : uint8_t { kNone, kPlausible, kProven };
+  Evidence EvidenceAt(uint64_t offset);
   // The first validated header in [from, limit), or the input size.
   Status FindValidatedHeader(uint64_t from, uint64_t limit, uint64_t* found);
 

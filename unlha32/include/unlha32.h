@@ -97,11 +97,11 @@ UNLHA_EXPORT int UNLHA_CALL UnlhaGetVersion(void);
  * holds the title, column heads, totals, summary and damage notes; the
  * command-line part every echo of the archive's path, the base directory
  * and names given that match no member. Names read from @lists that match
- * no member need 20 + 4 * their length each in addition. */
+ * no member need 100 + 12 * their length each in addition. */
 #define UNLHA_REPORT_FIXED_ROOM 2048u
-#define UNLHA_REPORT_LINE_FACTOR 16u
+#define UNLHA_REPORT_LINE_FACTOR 64u
 #define UNLHA_REPORT_MEMBER_ROOM 256u
-#define UNLHA_REPORT_NAME_FACTOR 3u
+#define UNLHA_REPORT_NAME_FACTOR 4u
 #define UNLHA_REPORT_CONTENT_FACTOR 4u /* p shows a NUL byte as \x00 */
 
 /* Reading an archive's members one at a time, without running a command:

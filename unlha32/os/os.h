@@ -32,8 +32,8 @@ struct EntryInfo {
   EntryType type = EntryType::kMissing;
   uint64_t size = 0;
   int64_t mtime = 0;  // Unix time
-  // Which file it is, where the platform tells cheaply (device and inode on
-  // POSIX); 0 when unknown. Equal non-zero ids name the same file.
+  // Which file it is (device and inode on POSIX, volume and file index on
+  // Windows); 0 when unknown. Equal non-zero ids name the same file.
   uint64_t device = 0, file_id = 0;
 };
 
@@ -122,6 +122,7 @@ class Directory {
   const std::string& path() const { return path_; }
 
  private:
+  friend class RemoveOnInterrupt;
   std::string path_;  // for messages and, on Windows, every call
 #ifndef _WIN32
   int fd_ = -1;
@@ -193,10 +194,13 @@ bool ConvertToUtf8(std::string_view text, uint32_t code_page, std::string* utf8)
 // false where the system matches names without case (Windows). Every name
 // match of the commands follows it unless -i or -i- says otherwise.
 bool NameCaseMatters();
-// False for a path component this system would misread: on Windows a
-// device name (CON, NUL, COM1, ...), a stream colon or a reserved
-// character; POSIX takes any component without '/'.
-bool ComponentIsAcceptable(std::string_view component);
+// Makes a path component one this system creates under exactly that name;
+// true when it had to change it. Windows opens a device for CON, NUL,
+// COM1, ... whatever extension follows (they get a leading '_'), refuses
+// reserved characters and control bytes, and drops dots and blanks at the
+// end of a name (each becomes '_'); POSIX takes any component without '/'
+// but a NUL byte (which becomes '_').
+bool MapToLegalName(std::string* component);
 
 // ---- For the commands that write archives ----
 
@@ -278,18 +282,24 @@ class ExclusiveLock {
 };
 
 // While alive, an interruption of the process (SIGINT, SIGTERM, SIGHUP;
-// a console close on Windows) first removes the file `path`, a temporary
-// file that must not outlive the process, and then takes its usual
-// course. Interruptions the program handles itself are left to it. At
-// most four such files at a time.
+// Ctrl+C, Ctrl+Break or a console close on Windows) first removes the file
+// `path`, a temporary file that must not outlive the process, and then
+// takes its usual course. Interruptions the program handles itself are
+// left to it. At most four such files at a time.
 class RemoveOnInterrupt {
  public:
   explicit RemoveOnInterrupt(const std::string& path);
+  // The file `name` in `directory`, which must outlive this object: found
+  // through the open directory, however deep it lies.
+  RemoveOnInterrupt(const Directory& directory, const std::string& name);
   ~RemoveOnInterrupt();
   RemoveOnInterrupt(const RemoveOnInterrupt&) = delete;
   RemoveOnInterrupt& operator=(const RemoveOnInterrupt&) = delete;
 
  private:
+  // `directory` null: `name` is a path of the caller's.
+  void Register(const Directory* directory, const std::string& name);
+
   int slot_ = -1;
 };
 

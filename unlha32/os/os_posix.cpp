@@ -550,24 +550,34 @@ namespace {
 
 constexpr int kInterruptSlots = 4;
 constexpr int kInterruptSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// A slot's file is interrupt_paths[i] relative to interrupt_directories[i]
+// (AT_FDCWD for a path of the user's); unlinkat() is safe in a handler.
 char interrupt_paths[kInterruptSlots][4096];
+int interrupt_directories[kInterruptSlots];
 volatile sig_atomic_t interrupt_slot_used[kInterruptSlots];
 bool interrupt_installed[std::size(kInterruptSignals)];
 int interrupt_users = 0;
 
 extern "C" void RemoveAndResignal(int signal_number) {
   for (int i = 0; i < kInterruptSlots; ++i)
-    if (interrupt_slot_used[i]) unlink(interrupt_paths[i]);
+    if (interrupt_slot_used[i]) unlinkat(interrupt_directories[i], interrupt_paths[i], 0);
   ::signal(signal_number, SIG_DFL);
   raise(signal_number);
 }
 
 }  // namespace
 
-RemoveOnInterrupt::RemoveOnInterrupt(const std::string& path) {
+RemoveOnInterrupt::RemoveOnInterrupt(const std::string& path) { Register(nullptr, path); }
+
+RemoveOnInterrupt::RemoveOnInterrupt(const Directory& directory, const std::string& name) {
+  Register(&directory, name);
+}
+
+void RemoveOnInterrupt::Register(const Directory* directory, const std::string& path) {
   for (int i = 0; i < kInterruptSlots; ++i) {
     if (interrupt_slot_used[i] || path.size() >= sizeof interrupt_paths[i]) continue;
     std::memcpy(interrupt_paths[i], path.c_str(), path.size() + 1);
+    interrupt_directories[i] = directory ? directory->fd_ : AT_FDCWD;
     interrupt_slot_used[i] = 1;
     slot_ = i;
     break;
@@ -689,7 +699,17 @@ bool ConvertToUtf8(std::string_view text, uint32_t code_page, std::string* utf8)
 
 bool NameCaseMatters() { return true; }
 
-bool ComponentIsAcceptable(std::string_view) { return true; }
+bool MapToLegalName(std::string* component) {
+  // A NUL would end the name at the system call: "..\0x" would open "..".
+  bool mapped = false;
+  for (char& c : *component) {
+    if (c == '\0') {
+      c = '_';
+      mapped = true;
+    }
+  }
+  return mapped;
+}
 
 // --- Worker ----------------------------------------------------------------
 

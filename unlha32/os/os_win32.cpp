@@ -63,6 +63,21 @@ std::string Join(const std::string& directory, const std::string& name) {
   return last == '\\' || last == '/' ? directory + name : directory + "\\" + name;
 }
 
+// Volume and file index of an entry itself (a link is not followed);
+// unknown when it cannot be opened even for its attributes.
+FileIdentity IdentityOf(const std::string& path) {
+  FileIdentity identity;
+  HANDLE h = ::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return identity;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (GetFileInformationByHandle(h, &info))
+    identity = FileIdentity{info.dwVolumeSerialNumber,
+                            (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow, true};
+  CloseHandle(h);
+  return identity;
+}
+
 }  // namespace
 
 std::string NativePath(std::string_view path) { return std::string(path); }
@@ -80,6 +95,9 @@ Status Inspect(const std::string& path, EntryInfo* info) {
   info->type = TypeOf(data.dwFileAttributes);
   info->size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   info->mtime = FromFiletime(data.ftLastWriteTime);
+  FileIdentity identity = IdentityOf(path);
+  info->device = identity.device;
+  info->file_id = identity.file;
   return Status::Ok();
 }
 
@@ -222,8 +240,10 @@ Status Directory::Lookup(const std::string& name, EntryInfo* info) const {
 }
 
 // The read-only bit comes later, from SetMode, once the data is written.
+// Shared for deletion only, so that an interruption can remove the file
+// while it is being written (RemoveOnInterrupt).
 Status Directory::CreateNewFile(const std::string& name, uint32_t, File* file) const {
-  HANDLE h = ::CreateFileA(Join(path_, name).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+  HANDLE h = ::CreateFileA(Join(path_, name).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
                          CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return LastError();
   *file = File();
@@ -341,16 +361,7 @@ Status Describe(const std::string& path, FileDetails* details) {
   details->size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   details->mtime = FromFiletime(data.ftLastWriteTime);
   details->hidden = (data.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
-  HANDLE h = ::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (h != INVALID_HANDLE_VALUE) {
-    BY_HANDLE_FILE_INFORMATION info;
-    if (GetFileInformationByHandle(h, &info)) {
-      details->identity = FileIdentity{info.dwVolumeSerialNumber,
-                                       (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow, true};
-    }
-    CloseHandle(h);
-  }
+  details->identity = IdentityOf(path);
   return Status::Ok();
 }
 
@@ -434,7 +445,18 @@ BOOL WINAPI RemoveOnConsoleEvent(DWORD) {
 
 }  // namespace
 
-RemoveOnInterrupt::RemoveOnInterrupt(const std::string& path) {
+RemoveOnInterrupt::RemoveOnInterrupt(const std::string& path) { Register(nullptr, path); }
+
+RemoveOnInterrupt::RemoveOnInterrupt(const Directory& directory, const std::string& name) {
+  Register(&directory, name);
+}
+
+// The handler runs on a thread of its own while the file is still open:
+// it can remove the file only because files are created with
+// FILE_SHARE_DELETE (CreateNewFile); the removal completes when the
+// process ends and its handles close.
+void RemoveOnInterrupt::Register(const Directory* directory, const std::string& name) {
+  const std::string path = directory ? Join(directory->path_, name) : name;
   for (int i = 0; i < kInterruptSlots; ++i) {
     if (interrupt_slot_used[i] || path.size() >= sizeof interrupt_paths[i]) continue;
     std::memcpy(interrupt_paths[i], path.c_str(), path.size() + 1);
@@ -518,26 +540,38 @@ bool ConvertToUtf8(std::string_view text, uint32_t code_page, std::string* utf8)
 
 bool NameCaseMatters() { return false; }
 
-bool ComponentIsAcceptable(std::string_view component) {
-  for (size_t i = 0; i < component.size(); ++i) {
-    unsigned char byte = static_cast<unsigned char>(component[i]);
-    if (IsDBCSLeadByte(byte)) {
+bool MapToLegalName(std::string* component) {
+  std::string& name = *component;
+  bool mapped = false;
+  for (size_t i = 0; i < name.size(); ++i) {
+    unsigned char byte = static_cast<unsigned char>(name[i]);
+    if (IsDBCSLeadByte(byte) && i + 1 < name.size()) {
       ++i;  // a trail byte may look like '|' and is not one
       continue;
     }
-    if (byte < 0x20 || std::strchr("<>:\"|?*", component[i]) != nullptr) return false;
+    if (byte < 0x20 || std::strchr("<>:\"|?*", byte) != nullptr) {
+      name[i] = '_';
+      mapped = true;
+    }
+  }
+  // No trail byte is a dot or a blank, so the end can be read backwards.
+  for (size_t i = name.size(); i > 0 && (name[i - 1] == '.' || name[i - 1] == ' '); --i) {
+    name[i - 1] = '_';
+    mapped = true;
   }
   // Device names stay devices whatever extension follows them.
-  std::string stem(component.substr(0, component.find('.')));
+  std::string stem(name.substr(0, name.find('.')));
   while (!stem.empty() && stem.back() == ' ') stem.pop_back();
   for (char& c : stem) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"};
-  for (const char* device : kDevices)
-    if (stem == device) return false;
-  if (stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
-      stem[3] >= '0' && stem[3] <= '9')
-    return false;
-  return true;
+  bool device = stem.size() == 4 && (stem.compare(0, 3, "COM") == 0 || stem.compare(0, 3, "LPT") == 0) &&
+                stem[3] >= '0' && stem[3] <= '9';
+  for (const char* name_of_device : kDevices) device = device || stem == name_of_device;
+  if (device) {
+    name.insert(0, 1, '_');
+    mapped = true;
+  }
+  return mapped;
 }
 
 // --- Worker ----------------------------------------------------------------

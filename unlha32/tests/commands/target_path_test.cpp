@@ -21,13 +21,24 @@ std::vector<std::string> Safe(const std::string& path, PathVerdict expected) {
   return components;
 }
 
-TEST(TargetPathSafety, DotDotComponentsAreRefusedWhereverTheyStand) {
-  Safe("../evil", PathVerdict::kRefused);
-  Safe("a/../../evil", PathVerdict::kRefused);
-  Safe("a\\..\\..\\evil", PathVerdict::kRefused);
-  Safe("a/..", PathVerdict::kRefused);
-  Safe("...", PathVerdict::kRefused);
-  Safe(".. ", PathVerdict::kRefused);
+// Components Windows would trim to "." or ".." are refused wherever they
+// stand, each for what it is made of; blanks alone are a name like any.
+TEST(TargetPathSafety, DotComponentsAreRefusedForWhatTheyAreAndBlanksAreNames) {
+  const std::string up = "the path leads out of the target directory (..)";
+  const std::string dots = "the path holds a component made only of dots";
+  const std::string dots_and_blanks = "the path holds a component made only of dots and blanks";
+  const std::pair<const char*, std::string> refused[] = {
+      {"../evil", up}, {"a/../../evil", up}, {"a\\..\\..\\evil", up}, {"a/..", up},
+      {"...", dots},   {".. ", dots_and_blanks}, {"a/ ./b", dots_and_blanks},
+  };
+  for (const auto& [path, expected] : refused) {
+    std::vector<std::string> components;
+    std::string reason;
+    EXPECT_EQ(MakeTargetPath(path, &components, &reason), PathVerdict::kRefused) << path;
+    EXPECT_EQ(reason, expected) << path;
+  }
+  EXPECT_EQ(Safe("DIR\\ \\readme", PathVerdict::kSafe), (std::vector<std::string>{"DIR", " ", "readme"}));
+  EXPECT_EQ(Safe("  /x", PathVerdict::kSafe), (std::vector<std::string>{"  ", "x"}));
 }
 
 TEST(TargetPathSafety, AbsolutePathsAndDrivePrefixesBecomeRelative) {

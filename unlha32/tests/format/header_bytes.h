@@ -63,6 +63,13 @@ struct Fields {
   uint16_t crc = 0x1234;
 };
 
+// The level-0 Unix extension: 'U', a version byte, mtime, mode, uid, gid.
+inline Bytes UnixExtension(uint32_t mtime, uint16_t mode, uint16_t uid, uint16_t gid) {
+  Bytes b = {'U', 0};
+  Add32(&b, mtime); Add16(&b, mode); Add16(&b, uid); Add16(&b, gid);
+  return b;
+}
+
 inline Bytes Level0(const Fields& f, std::string_view name, const Bytes& extension = {}) {
   Bytes b = {0, 0};
   AddText(&b, f.method);

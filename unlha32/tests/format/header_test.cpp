@@ -272,12 +272,7 @@ TEST(HeaderVectors, HeaderCrcWithExtraIgnoredBytes) {
 }
 
 TEST(HeaderVectors, Level0UnixExtensionWinsOverTheDosStamp) {
-  Bytes ext = {'U', 0};
-  test::Add32(&ext, 777777777);
-  test::Add16(&ext, 0100755);
-  test::Add16(&ext, 10);
-  test::Add16(&ext, 20);
-  MemberHeader h = Parsed(test::Level0(Fields{}, "tool", ext));
+  MemberHeader h = Parsed(test::Level0(Fields{}, "tool", test::UnixExtension(777777777, 0100755, 10, 20)));
   EXPECT_EQ(h.os_id, 'U');
   EXPECT_EQ(h.mtime, 777777777);
   EXPECT_EQ(h.unix_mode, 0100755);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "format/archive_walker.h"
+#include "format/header_parser.h"
 #include "header_bytes.h"
 #include "walk_all.h"
 
@@ -87,6 +88,37 @@ TEST(Walker, TruncatedHeaderAfterAGoodMember) {
   Walk w = WalkAll(archive);
   EXPECT_STREQ(w.status.message(), "truncated header");
   EXPECT_EQ(w.names.size(), 1u);
+}
+
+// A level-0 link entry with the Unix extension and no "|target" in its
+// name, then a member: with sizes 0, with its target's length in the size
+// fields and nothing stored (a link's lstat size; 12 reaches a zero byte
+// inside the next header, which is no end byte; also as the last
+// member), and with that many bytes really stored. Each walk goes on
+// exactly at the next header, and the link stays a damaged one.
+TEST(Walker, LinkEntryWithoutATargetIsFollowedByTheNextMember) {
+  struct Case {
+    uint32_t size;
+    std::string stored;
+    bool member_after;
+  };
+  for (const Case& c : {Case{0, "", true}, Case{12, "", true}, Case{12, "", false}, Case{11, "../a/target", true}}) {
+    Fields f;
+    f.method = "-lhd-";
+    f.packed = f.original = c.size;
+    Bytes archive = test::Level0(f, "nolink", test::UnixExtension(777777777, 0120777, 1000, 1000));
+    MemberHeader link;
+    ASSERT_TRUE(ParseHeader(archive, 0, &link).ok());
+    EXPECT_TRUE(link.symlink_damaged);
+    test::AddText(&archive, c.stored);
+    if (c.member_after) test::Append(&archive, StoredMember("after.txt", "after"));
+    archive.push_back(0);
+    Walk w = WalkAll(archive);
+    EXPECT_TRUE(w.status.ok()) << w.status.message() << " size " << c.size << " stored " << c.stored.size();
+    EXPECT_EQ(w.names, (c.member_after ? std::vector<std::string>{"nolink", "after.txt"}
+                                       : std::vector<std::string>{"nolink"}));
+    EXPECT_EQ(w.end_offset, archive.size() - 1);
+  }
 }
 
 // An executable stub: "MZ", text that looks like method ids but is no

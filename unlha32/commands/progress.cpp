@@ -1,0 +1,66 @@
+// The progress line. Each drawing first blanks what the previous one left
+// (as many spaces as it had bytes, which is never fewer than the columns
+// it took) and then writes the new text after a carriage return, all in
+// one write: no escape sequences, so a Windows console shows it the same
+// way. A whole name (-l) may be wider than the terminal; then only the
+// last row of the line is redrawn, but the blanking never wraps.
+#include "progress.h"
+
+#include <cinttypes>
+#include <cstdio>
+
+#include "os/os.h"
+
+namespace lzh::commands {
+namespace {
+
+constexpr auto kRedrawInterval = std::chrono::milliseconds(200);
+// A name is shortened to what the line leaves it, but never below this.
+constexpr size_t kShortestName = 20;
+
+unsigned Percent(uint64_t done, uint64_t size) {
+  if (done >= size) return 100;
+  return static_cast<unsigned>(size > UINT64_MAX / 100 ? done / (size / 100) : done * 100 / size);
+}
+
+}  // namespace
+
+ProgressLine::ProgressLine(const Switches& switches, const char* verb)
+    : shown_(!switches.no_progress && os::StderrIsTerminal()),
+      whole_names_(switches.long_progress_names),
+      verb_(verb),
+      form_(CurrentTextForm()) {}
+
+void ProgressLine::Begin(const std::string& name, uint64_t size) {
+  if (!shown_) return;
+  name_ = name;
+  size_ = size;
+  Update(0);
+}
+
+void ProgressLine::Draw() {
+  char figures[80];
+  std::snprintf(figures, sizeof figures, ": %u%% (%" PRIu64 " of %" PRIu64 " bytes)", Percent(done_, size_), done_,
+                size_);
+  std::string name = DisplayName(name_, form_);
+  if (!whole_names_) {
+    size_t room = kLineLimit - std::string_view(verb_).size() - 1 - std::string_view(figures).size();
+    name = FitName(name, room < kShortestName ? kShortestName : room, form_);
+  }
+  std::string line = std::string(verb_) + " " + name + figures;
+  os::WriteStderr(Blank() + line);
+  drawn_bytes_ = line.size();
+  next_draw_ = Clock::now() + kRedrawInterval;
+}
+
+std::string ProgressLine::Blank() const {
+  return "\r" + std::string(drawn_bytes_ < kLineLimit ? drawn_bytes_ : kLineLimit, ' ') + "\r";
+}
+
+void ProgressLine::Clear() {
+  if (drawn_bytes_ == 0) return;
+  os::WriteStderr(Blank());
+  drawn_bytes_ = 0;
+}
+
+}  // namespace lzh::commands
