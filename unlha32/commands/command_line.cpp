@@ -72,8 +72,7 @@ bool ReadOnOff(std::string_view token, size_t* i, bool* value) {
 
 // Parses one switch group such as "-rx-h1". Returns false with `*error`
 // set for an unknown letter or a modifier the letter does not take.
-bool ParseSwitchGroup(std::string_view token, std::vector<std::string>& tokens, size_t* next_token,
-                      Switches* s, bool* literal_follows, std::string* error) {
+bool ParseSwitchGroup(std::string_view token, Switches* s, bool* literal_follows, std::string* error) {
   size_t i = 1;
   if (token.size() == 1) {
     *error = "a lone '-' is no switch";
@@ -129,13 +128,13 @@ bool ParseSwitchGroup(std::string_view token, std::vector<std::string>& tokens, 
         }
         break;
       case 'w':
+        // The directory never comes from the next token: a front end takes
+        // every token that is no switch for the archive or a name, and would
+        // then disagree with us about which token is the archive.
         s->work_directory = std::string(token.substr(i));
         i = token.size();
-        if (s->work_directory.empty() && *next_token < tokens.size()) {
-          s->work_directory = tokens[(*next_token)++];
-        }
         if (s->work_directory.empty()) {
-          *error = "the switch -w needs a directory";
+          *error = "the switch -w takes its directory in the same token (-wDIR): " + std::string(token);
           return false;
         }
         break;
@@ -223,12 +222,11 @@ bool ParseCommandLine(std::string_view line, CommandLine* parsed, std::string* e
   bool archive_seen = false;
   bool base_possible = false;  // only the first argument after the archive
   std::vector<std::string> list_names;
-  for (size_t next = 1; next < tokens.size();) {
-    std::string token = tokens[next++];
-    if (!literal && token.size() >= 1 && token[0] == '-') {
+  for (size_t next = 1; next < tokens.size(); ++next) {
+    std::string& token = tokens[next];
+    if (!literal && token[0] == '-') {
       bool literal_follows = false;
-      if (!ParseSwitchGroup(token, tokens, &next, &parsed->switches, &literal_follows, error))
-        return false;
+      if (!ParseSwitchGroup(token, &parsed->switches, &literal_follows, error)) return false;
       literal = literal || literal_follows;
       continue;
     }

@@ -41,7 +41,7 @@ struct Switches {
   bool silent = false;                  // -s
   bool directory_entries = false;       // -d
   bool no_space_check = false;          // -f
-  std::string work_directory;           // -wDIR
+  std::string work_directory;           // -wDIR, the directory in the same token
 };
 
 struct CommandLine {

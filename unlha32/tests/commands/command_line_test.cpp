@@ -59,6 +59,13 @@ TEST(CommandLineParse, UnknownCommandsAndSwitchesAreRefusedByName) {
   EXPECT_FALSE(ParseError("   ").empty());
 }
 
+// Each of these has a reading that names other files than the caller meant:
+// -w taking the next token as its directory.
+TEST(CommandLineParse, LinesWithMoreThanOneReadingAreRefused) {
+  for (const char* line : {"a -w tmp x.lzh f.txt", "a x.lzh -w f.txt", "a x.lzh f.txt -rw", "a x.lzh -w"})
+    EXPECT_NE(ParseError(line).find("-w takes its directory in the same token"), std::string::npos) << line;
+}
+
 TEST(CommandLineParse, SwitchesApplyWhereverTheyStand) {
   CommandLine line = ParseOk("e a.lzh out/ b.txt -p -i c.txt -n");
   EXPECT_TRUE(line.switches.strict_names);
@@ -77,11 +84,11 @@ TEST(CommandLineParse, ModifiersTurnSwitchesOnAndOff) {
   EXPECT_TRUE(s.store_only);
   EXPECT_FALSE(s.no_date_check);
   EXPECT_EQ(s.work_directory, "/tmp/work");
-  Switches more = ParseOk("a -r2 -o -x1 -w tmp a.lzh").switches;
+  Switches more = ParseOk("a -r2 -o -x1 -w\"my tmp\" a.lzh").switches;
   EXPECT_TRUE(more.expand_named_directories);
   EXPECT_EQ(more.compression, CompressionChoice::kLh1Compatible);
   EXPECT_EQ(more.directory_names, std::optional<bool>(true));
-  EXPECT_EQ(more.work_directory, "tmp");
+  EXPECT_EQ(more.work_directory, "my tmp");
   EXPECT_FALSE(ParseOk("e a.lzh").switches.directory_names.has_value());
 }
 
