@@ -26,11 +26,36 @@ std::string ParseError(const std::string& line) {
   return error;
 }
 
-TEST(CommandLineTokens, QuotedBlanksStayInOneTokenAndQuotesGo) {
-  EXPECT_EQ(Tokenize("x  -m1 \t\"my files.lzh\" docs\\ "),
-            (std::vector<std::string>{"x", "-m1", "my files.lzh", "docs\\"}));
-  EXPECT_EQ(Tokenize("e a\"b c\"d"), (std::vector<std::string>{"e", "ab cd"}));
-  EXPECT_EQ(Tokenize("e \"unterminated name"), (std::vector<std::string>{"e", "unterminated name"}));
+// Each case is a way a name could be split, merged, changed or guessed at.
+TEST(CommandLineTokens, QuotesHoldBlanksTabsAndDoubledQuotesAndAnOpenQuoteIsRefused) {
+  using Tokens = std::vector<std::string>;
+  const struct {
+    std::string line;
+    Tokens tokens;  // empty: refused
+  } cases[] = {
+      {"x  -m1 \t\"my files.lzh\" docs\\ ", {"x", "-m1", "my files.lzh", "docs\\"}},
+      {"e a.lzh \"my dir\\\" f", {"e", "a.lzh", "my dir\\", "f"}},  // a backslash escapes nothing
+      {"e a\"b c\"d -w\"my dir\"", {"e", "ab cd", "-wmy dir"}},
+      {"d \"x\"\" \"\"*\" \"a\"\"\" \"\"\"\"", {"d", "x\" \"*", "a\"", "\""}},
+      {"e a\"\"b \"\"", {"e", "ab", ""}},  // "" outside a quoted section is an empty one
+      {"a \"tab\there\" tab\there", {"a", "tab\there", "tab", "here"}},
+      {"a \x01\x1F\x7F\n\r \"\x01 \x7F\"", {"a", "\x01\x1F\x7F\n\r", "\x01 \x7F"}},
+      {"e \"unterminated name", {}},
+      {"e \"ab\"\"", {}},
+      {"e a\"\"\"", {}},
+  };
+  for (const auto& c : cases) {
+    Tokens tokens;
+    std::string error;
+    bool ok = Tokenize(c.line, &tokens, &error);
+    EXPECT_EQ(ok, !c.tokens.empty()) << c.line;
+    if (ok) EXPECT_EQ(tokens, c.tokens) << c.line;
+    else EXPECT_NE(error.find("not closed"), std::string::npos) << c.line << ": " << error;
+  }
+  std::string error;
+  Tokens tokens;
+  Tokenize("a quo\"te.lzh list.txt ", &tokens, &error);
+  EXPECT_EQ(error, "a double quote is not closed in quo\"te.lzh list.txt");
 }
 
 TEST(CommandLineParse, FrontEndLineWithLhaSwitchesAndBaseDirectory) {
@@ -60,10 +85,13 @@ TEST(CommandLineParse, UnknownCommandsAndSwitchesAreRefusedByName) {
 }
 
 // Each of these has a reading that names other files than the caller meant:
-// -w taking the next token as its directory.
+// -w taking the next token as its directory, an empty argument vanishing.
 TEST(CommandLineParse, LinesWithMoreThanOneReadingAreRefused) {
   for (const char* line : {"a -w tmp x.lzh f.txt", "a x.lzh -w f.txt", "a x.lzh f.txt -rw", "a x.lzh -w"})
     EXPECT_NE(ParseError(line).find("-w takes its directory in the same token"), std::string::npos) << line;
+  for (const char* line : {"a \"\" x.lzh", "m x.lzh \"\"", "\"\" x.lzh"})
+    EXPECT_NE(ParseError(line).find("empty argument"), std::string::npos) << line;
+  EXPECT_NE(ParseError("d x.lzh \"a b").find("not closed"), std::string::npos);
 }
 
 TEST(CommandLineParse, SwitchesApplyWhereverTheyStand) {
@@ -97,6 +125,8 @@ TEST(CommandLineParse, DoubleDashMakesLaterDashesAndAtsPlainNames) {
   EXPECT_EQ(line.archive, "-odd.lzh");
   EXPECT_EQ(line.files, (std::vector<std::string>{"@name", "-x"}));
   EXPECT_FALSE(line.switches.directory_names.has_value());
+  // Quotes only hold blanks, tabs and quotes: a quoted -x is still a switch.
+  EXPECT_TRUE(ParseOk("e \"-x\" a.lzh").switches.directory_names.has_value());
 }
 
 TEST(CommandLineParse, ListFilesAddOneNamePerLine) {
