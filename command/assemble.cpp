@@ -8,7 +8,6 @@
 #include <cstring>
 
 #include "front/state.h"
-#include "pathtext/pathtext.h"
 #include "platform/platform.h"
 
 namespace {
@@ -49,8 +48,17 @@ long ReadLhaOptions() {
   return static_cast<long>(n);
 }
 
+// True when the argument would not come back whole from the library's
+// tokenizer unquoted: an empty one would vanish, a blank or a tab would split
+// it and a double quote would be taken for quoting. The scan is by bytes, as
+// the tokenizer's is; a character scan would let a lead byte hide a quote
+// or blank that the tokenizer then sees.
+bool NeedsQuotes(const char* argument) {
+  return *argument == '\0' || std::strpbrk(argument, " \t\"") != nullptr;
+}
+
 void AppendPiece(std::string& line, const char* piece) {
-  if (ContainsBlank(piece)) AppendQuoted(line, piece);
+  if (NeedsQuotes(piece)) AppendQuoted(line, piece);
   else line += piece;
   line += ' ';
 }
@@ -77,7 +85,10 @@ int Assemble(int argc, char** argv, const char* archivePath, int archiveIndex) {
 
 void AppendQuoted(std::string& line, const char* text) {
   line += '"';
-  line += text;
+  for (const char* p = text; *p; ++p) {
+    if (*p == '"') line += '"';
+    line += *p;
+  }
   line += '"';
 }
 

@@ -43,6 +43,8 @@ _tavo() {
     -*)
       compopt +o filenames 2>/dev/null
       COMPREPLY=($(compgen -W "-a -c -d -f -h0 -h1 -h2 -i -l -m -n -o -o5 -o6 -o7 -p -r -r2 -s -t -w -x -x- -z --" -- "$cur"))
+      # -w takes its directory in the same word: no blank after it.
+      if [[ "${COMPREPLY[*]}" == -w ]]; then compopt -o nospace 2>/dev/null; fi
       return 0
       ;;
   esac

@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "commands/command_line.h"
 #include "fuzz_check.h"
@@ -28,14 +29,18 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view line(reinterpret_cast<const char*>(data), strnlen(reinterpret_cast<const char*>(data), size));
-  for (const std::string& token : Tokenize(line)) {
+  std::vector<std::string> tokens;
+  std::string error;
+  bool tokenized = Tokenize(line, &tokens, &error);
+  FUZZ_CHECK(tokenized || !error.empty(), "tokenizing refused without a reason");
+  for (const std::string& token : tokens) {
     FUZZ_CHECK(token.size() <= line.size(), "token longer than the line");
     FUZZ_CHECK(token.find('\0') == std::string::npos, "token holds a NUL");
   }
   EndsWithSeparator(line);
 
   CommandLine parsed;
-  std::string error;
+  error.clear();
   if (!ParseCommandLine(line, &parsed, &error)) {
     FUZZ_CHECK(!error.empty(), "refused without a reason");
     return 0;

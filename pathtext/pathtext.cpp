@@ -96,12 +96,6 @@ int MakePath(char* out, const char* drive, const char* directory, const char* ba
   return 1;
 }
 
-bool ContainsBlank(const char* text) {
-  for (const char* p = text; *p; p = NextCharacter(p))
-    if (*p == ' ') return true;
-  return false;
-}
-
 bool HasWildcardChars(const char* text) {
   for (const char* p = text; *p; p = NextCharacter(p))
     if (*p == '*' || *p == '?') return true;

@@ -1,6 +1,6 @@
 // Path and text routines: splitting and joining paths and scanning text by
 // whole characters, so that the second byte of a double-byte character (0x5C
-// in many Shift_JIS characters) is never taken for a separator, a blank or a
+// in many Shift_JIS characters) is never taken for a separator or a
 // wildcard.
 #pragma once
 
@@ -25,7 +25,5 @@ int SplitPath(const char* path, char* drive, char* directory, char* baseName, ch
 // or 0 with out empty when the joined path would exceed 255 bytes.
 int MakePath(char* out, const char* drive, const char* directory, const char* baseName, const char* extension);
 
-// True when the text holds a blank (0x20; a tab does not count).
-bool ContainsBlank(const char* text);
 // True when the text holds * or ?.
 bool HasWildcardChars(const char* text);

@@ -1,6 +1,6 @@
 // Command-line assembly: the LHA switches after the command word, quoting of
-// arguments with blanks, empty arguments, and the wildcard form whose line
-// can outgrow the usual buffer size rule.
+// arguments with blanks, tabs, quotes or nothing in them, and the wildcard
+// form whose line can outgrow the usual buffer size rule.
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
@@ -63,22 +63,20 @@ TEST_F(Assembly, LongLhaValueIsTakenWhole) {
   EXPECT_EQ(Build({"l", "a.lzh"}), "l " + std::string(2047, 'v') + " a.lzh ");
 }
 
-TEST_F(Assembly, CommandWordIsNeverQuotedButArgumentsWithBlanksAre) {
-  EXPECT_EQ(Build({"l x", "a b.lzh", "c\td"}), "l x \"a b.lzh\" c\td ");
-}
-
-TEST_F(Assembly, EmptyArgumentsContributeOnlyTheirBlank) {
-  EXPECT_EQ(Build({"l", "a.lzh", ""}), "l a.lzh  ");
+// Unquoted, a blank or a tab would split the argument, a quote would open a
+// quoted section and an empty argument would vanish, handing its role to the
+// next one. The command word is never quoted.
+TEST_F(Assembly, ArgumentsThatWouldNotComeBackWholeAreQuotedWithTheirQuotesDoubled) {
+  EXPECT_EQ(Build({"l x", "a b.lzh", "c\td", "-w\"q\"", "x\" \"*", "\x01\n\x7F\\"}),
+            "l x \"a b.lzh\" \"c\td\" \"-w\"\"q\"\"\" \"x\"\" \"\"*\" \x01\n\x7F\\ ");
+  EXPECT_EQ(Build({"m", "a.lzh", ""}), "m a.lzh \"\" ");
   EXPECT_EQ(Build({"", "a.lzh"}), " a.lzh ");
-}
-
-TEST_F(Assembly, QuotesInsideArgumentsAreCopiedUnchanged) {
-  EXPECT_EQ(Build({"l", "a\"b.lzh"}), "l a\"b.lzh ");
 }
 
 TEST_F(Assembly, WildcardFormSubstitutesAndQuotesTheArchivePath) {
   EXPECT_EQ(BuildFor({"e", "-r", "*.lzh", "out\\"}, "my a.lzh", 3), "e -r \"my a.lzh\" out\\ ");
   EXPECT_EQ(BuildFor({"e", "* x.lzh"}, "b.lzh", 2), "e b.lzh ");
+  EXPECT_EQ(BuildFor({"d", "*.lzh", "a\"b"}, "q\"a.lzh", 2), "d \"q\"\"a.lzh\" \"a\"\"b\" ");
 }
 
 TEST_F(Assembly, LongSubstitutedPathOutgrowsTheSizeRuleAndIsKeptWhole) {

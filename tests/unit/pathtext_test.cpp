@@ -142,21 +142,17 @@ TEST_F(ShiftJisText, DirectoryEndingInTrailByte5CStillGetsASeparator) {
   EXPECT_EQ(std::string(out), kHyo + kPathSeparator + "a.lzh");
 }
 
-TEST(Scans, BlankAndWildcardFound) {
-  EXPECT_TRUE(ContainsBlank("my files.lzh"));
-  EXPECT_FALSE(ContainsBlank("tab\there"));
-  EXPECT_FALSE(ContainsBlank(""));
+TEST(Scans, WildcardFound) {
   EXPECT_TRUE(HasWildcardChars("*.lzh"));
   EXPECT_TRUE(HasWildcardChars("a?.lzh"));
   EXPECT_FALSE(HasWildcardChars("a.lzh"));
   EXPECT_FALSE(HasWildcardChars(""));
 }
 
-TEST_F(ShiftJisText, TrailBytesAreNotTakenForBlankOrWildcard) {
-  // 0x81 0x3F and 0x81 0x20 are not characters a user types, but a scan that
-  // stepped byte by byte would take their second bytes for ? and a blank.
+TEST_F(ShiftJisText, TrailBytesAreNotTakenForWildcards) {
+  // 0x81 0x3F is not a character a user types, but a scan that stepped byte
+  // by byte would take its second byte for ?.
   EXPECT_FALSE(HasWildcardChars("\x81\x3F.lzh"));
-  EXPECT_FALSE(ContainsBlank("\x81\x20x"));
   EXPECT_TRUE(HasWildcardChars(("\x81\x3F" + kHyo + "*").c_str()));
 }
 

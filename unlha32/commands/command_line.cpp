@@ -1,6 +1,9 @@
 // Command-line parser. The grammar is small and fixed, so it is a direct
 // scan rather than a table: tokens, then each token classified as switch
-// group, @list, archive, base directory or file argument.
+// group, @list, archive, base directory or file argument. A line that could
+// be read more than one way (a quote left open, an empty argument, -w
+// without its directory) is refused rather than guessed at: a guess names
+// other files than the caller meant, and writing commands act on them.
 #include "command_line.h"
 
 #include <cctype>
@@ -72,8 +75,7 @@ bool ReadOnOff(std::string_view token, size_t* i, bool* value) {
 
 // Parses one switch group such as "-rx-h1". Returns false with `*error`
 // set for an unknown letter or a modifier the letter does not take.
-bool ParseSwitchGroup(std::string_view token, std::vector<std::string>& tokens, size_t* next_token,
-                      Switches* s, bool* literal_follows, std::string* error) {
+bool ParseSwitchGroup(std::string_view token, Switches* s, bool* literal_follows, std::string* error) {
   size_t i = 1;
   if (token.size() == 1) {
     *error = "a lone '-' is no switch";
@@ -129,13 +131,13 @@ bool ParseSwitchGroup(std::string_view token, std::vector<std::string>& tokens, 
         }
         break;
       case 'w':
+        // The directory never comes from the next token: a front end takes
+        // every token that is no switch for the archive or a name, and would
+        // then disagree with us about which token is the archive.
         s->work_directory = std::string(token.substr(i));
         i = token.size();
-        if (s->work_directory.empty() && *next_token < tokens.size()) {
-          s->work_directory = tokens[(*next_token)++];
-        }
         if (s->work_directory.empty()) {
-          *error = "the switch -w needs a directory";
+          *error = "the switch -w takes its directory in the same token (-wDIR): " + std::string(token);
           return false;
         }
         break;
@@ -165,29 +167,29 @@ bool ParseSwitchGroup(std::string_view token, std::vector<std::string>& tokens, 
 
 }  // namespace
 
-std::vector<std::string> Tokenize(std::string_view line) {
-  std::vector<std::string> tokens;
+bool Tokenize(std::string_view line, std::vector<std::string>* tokens, std::string* error) {
+  auto is_blank = [](char c) { return c == ' ' || c == '\t'; };
+  tokens->clear();
   size_t i = 0;
-  while (i < line.size()) {
-    while (i < line.size() && (line[i] == ' ' || line[i] == '\t')) ++i;
-    if (i >= line.size()) break;
+  for (;;) {
+    while (i < line.size() && is_blank(line[i])) ++i;
+    if (i == line.size()) return true;
+    size_t start = i;
     std::string token;
     bool quoted = false;
-    bool had_quotes = false;
-    for (; i < line.size(); ++i) {
-      char c = line[i];
-      if (c == '"') {
-        quoted = !quoted;
-        had_quotes = true;
-      } else if (!quoted && (c == ' ' || c == '\t')) {
-        break;
-      } else {
-        token += c;
-      }
+    for (; i < line.size() && (quoted || !is_blank(line[i])); ++i) {
+      if (line[i] != '"') token += line[i];
+      else if (quoted && i + 1 < line.size() && line[i + 1] == '"') token += line[++i];
+      else quoted = !quoted;
     }
-    if (!token.empty() || !had_quotes) tokens.push_back(std::move(token));
+    if (quoted) {
+      std::string_view rest = line.substr(start);
+      while (is_blank(rest.back())) rest.remove_suffix(1);
+      *error = "a double quote is not closed in " + std::string(rest);
+      return false;
+    }
+    tokens->push_back(std::move(token));
   }
-  return tokens;
 }
 
 bool EndsWithSeparator(std::string_view text) {
@@ -205,10 +207,19 @@ bool EndsWithSeparator(std::string_view text) {
 }
 
 bool ParseCommandLine(std::string_view line, CommandLine* parsed, std::string* error) {
-  std::vector<std::string> tokens = Tokenize(line);
+  std::vector<std::string> tokens;
+  if (!Tokenize(line, &tokens, error)) return false;
   if (tokens.empty()) {
     *error = "empty command line";
     return false;
+  }
+  for (const std::string& token : tokens) {
+    if (token.empty()) {
+      // Dropping it would hand its role to the next argument: the archive
+      // could become a file to add, a pattern could become "everything".
+      *error = "an empty argument (\"\") names nothing";
+      return false;
+    }
   }
   const std::string& word = tokens[0];
   char letter = word.size() == 1 ? static_cast<char>(std::tolower(static_cast<unsigned char>(word[0]))) : 0;
@@ -223,12 +234,11 @@ bool ParseCommandLine(std::string_view line, CommandLine* parsed, std::string* e
   bool archive_seen = false;
   bool base_possible = false;  // only the first argument after the archive
   std::vector<std::string> list_names;
-  for (size_t next = 1; next < tokens.size();) {
-    std::string token = tokens[next++];
-    if (!literal && token.size() >= 1 && token[0] == '-') {
+  for (size_t next = 1; next < tokens.size(); ++next) {
+    std::string& token = tokens[next];
+    if (!literal && token[0] == '-') {
       bool literal_follows = false;
-      if (!ParseSwitchGroup(token, tokens, &next, &parsed->switches, &literal_follows, error))
-        return false;
+      if (!ParseSwitchGroup(token, &parsed->switches, &literal_follows, error)) return false;
       literal = literal || literal_follows;
       continue;
     }

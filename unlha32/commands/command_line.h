@@ -41,7 +41,7 @@ struct Switches {
   bool silent = false;                  // -s
   bool directory_entries = false;       // -d
   bool no_space_check = false;          // -f
-  std::string work_directory;           // -wDIR
+  std::string work_directory;           // -wDIR, the directory in the same token
 };
 
 struct CommandLine {
@@ -52,9 +52,16 @@ struct CommandLine {
   std::vector<std::string> files;  // names and patterns, @lists expanded
 };
 
-// Splits a command line into tokens: blanks and tabs separate, double
-// quotes group blanks into a token and are removed.
-std::vector<std::string> Tokenize(std::string_view line);
+// Splits a command line into tokens. Outside double quotes, runs of blanks
+// and tabs separate tokens; a double quote opens a quoted section, which may
+// stand anywhere in a token and ends at the next lone double quote; inside
+// it blanks and tabs are kept and "" stands for one literal quote. Every
+// other byte stands for itself: a backslash is a path separator, never an
+// escape, and control bytes are parts of names. The scan is by bytes, as a
+// blank, a tab or a quote is never the second byte of a double-byte
+// character, and a front end quoting by the same byte scan always agrees
+// with it. Returns false with `*error` set when a quote is left open.
+bool Tokenize(std::string_view line, std::vector<std::string>* tokens, std::string* error);
 
 // True when the text ends with '\' or '/' (a whole character: a
 // double-byte character whose second byte is 0x5C is no separator).

@@ -52,11 +52,20 @@ extern "C" {
  *   commands l v t e x p (reading) and a u m f d s (writing: an archive is
  *   changed only by writing a new one beside it and renaming it over the
  *   old one once complete; it is locked meanwhile), case-insensitive;
- *   switches -x -m -c -p -i -n -l -s -f -wDIR
- *   -r -a -z -t -h0..2 -o -o5..7 -d, each letter optionally followed by +,
- *   - or a digit; "--" ends switch and @list handling; @file reads names,
- *   one per line; tokens in double quotes may hold blanks. A line that is
- *   exactly the path of an existing archive lists it.
+ *   switches -x -m -c -p -i -n -l -s -f -wDIR (the directory in the same
+ *   token) -r -a -z -t -h0..2 -o -o5..7 -d, each letter optionally
+ *   followed by +, - or a digit; "--" ends switch and @list handling;
+ *   @file reads names, one per line. A line that is exactly the path of an
+ *   existing archive lists it.
+ *   Tokens: outside double quotes, blanks and tabs separate them. A double
+ *   quote opens a quoted section anywhere in a token ("my dir\" is the
+ *   directory my dir\, -w"my dir" is -w with my dir); inside it blanks
+ *   and tabs are kept and two double quotes stand for one ("a""b" is a"b).
+ *   A backslash escapes nothing; every other byte, control bytes included,
+ *   stands for itself. Quotes only decide where a token ends: a quoted -x
+ *   is still a switch (after "--" it is a name). Refused with
+ *   UNLHA_BAD_COMMAND, nothing done: a quote left open, an empty token
+ *   (""), -w without its directory.
  * report, report_size: the report is written there, NUL-terminated, never
  *   more than report_size bytes in all. When it does not fit, it is cut
  *   after a whole line and its last line says it was cut. Lines are

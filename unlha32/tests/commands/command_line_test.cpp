@@ -26,11 +26,36 @@ std::string ParseError(const std::string& line) {
   return error;
 }
 
-TEST(CommandLineTokens, QuotedBlanksStayInOneTokenAndQuotesGo) {
-  EXPECT_EQ(Tokenize("x  -m1 \t\"my files.lzh\" docs\\ "),
-            (std::vector<std::string>{"x", "-m1", "my files.lzh", "docs\\"}));
-  EXPECT_EQ(Tokenize("e a\"b c\"d"), (std::vector<std::string>{"e", "ab cd"}));
-  EXPECT_EQ(Tokenize("e \"unterminated name"), (std::vector<std::string>{"e", "unterminated name"}));
+// Each case is a way a name could be split, merged, changed or guessed at.
+TEST(CommandLineTokens, QuotesHoldBlanksTabsAndDoubledQuotesAndAnOpenQuoteIsRefused) {
+  using Tokens = std::vector<std::string>;
+  const struct {
+    std::string line;
+    Tokens tokens;  // empty: refused
+  } cases[] = {
+      {"x  -m1 \t\"my files.lzh\" docs\\ ", {"x", "-m1", "my files.lzh", "docs\\"}},
+      {"e a.lzh \"my dir\\\" f", {"e", "a.lzh", "my dir\\", "f"}},  // a backslash escapes nothing
+      {"e a\"b c\"d -w\"my dir\"", {"e", "ab cd", "-wmy dir"}},
+      {"d \"x\"\" \"\"*\" \"a\"\"\" \"\"\"\"", {"d", "x\" \"*", "a\"", "\""}},
+      {"e a\"\"b \"\"", {"e", "ab", ""}},  // "" outside a quoted section is an empty one
+      {"a \"tab\there\" tab\there", {"a", "tab\there", "tab", "here"}},
+      {"a \x01\x1F\x7F\n\r \"\x01 \x7F\"", {"a", "\x01\x1F\x7F\n\r", "\x01 \x7F"}},
+      {"e \"unterminated name", {}},
+      {"e \"ab\"\"", {}},
+      {"e a\"\"\"", {}},
+  };
+  for (const auto& c : cases) {
+    Tokens tokens;
+    std::string error;
+    bool ok = Tokenize(c.line, &tokens, &error);
+    EXPECT_EQ(ok, !c.tokens.empty()) << c.line;
+    if (ok) EXPECT_EQ(tokens, c.tokens) << c.line;
+    else EXPECT_NE(error.find("not closed"), std::string::npos) << c.line << ": " << error;
+  }
+  std::string error;
+  Tokens tokens;
+  Tokenize("a quo\"te.lzh list.txt ", &tokens, &error);
+  EXPECT_EQ(error, "a double quote is not closed in quo\"te.lzh list.txt");
 }
 
 TEST(CommandLineParse, FrontEndLineWithLhaSwitchesAndBaseDirectory) {
@@ -59,6 +84,16 @@ TEST(CommandLineParse, UnknownCommandsAndSwitchesAreRefusedByName) {
   EXPECT_FALSE(ParseError("   ").empty());
 }
 
+// Each of these has a reading that names other files than the caller meant:
+// -w taking the next token as its directory, an empty argument vanishing.
+TEST(CommandLineParse, LinesWithMoreThanOneReadingAreRefused) {
+  for (const char* line : {"a -w tmp x.lzh f.txt", "a x.lzh -w f.txt", "a x.lzh f.txt -rw", "a x.lzh -w"})
+    EXPECT_NE(ParseError(line).find("-w takes its directory in the same token"), std::string::npos) << line;
+  for (const char* line : {"a \"\" x.lzh", "m x.lzh \"\"", "\"\" x.lzh"})
+    EXPECT_NE(ParseError(line).find("empty argument"), std::string::npos) << line;
+  EXPECT_NE(ParseError("d x.lzh \"a b").find("not closed"), std::string::npos);
+}
+
 TEST(CommandLineParse, SwitchesApplyWhereverTheyStand) {
   CommandLine line = ParseOk("e a.lzh out/ b.txt -p -i c.txt -n");
   EXPECT_TRUE(line.switches.strict_names);
@@ -77,11 +112,11 @@ TEST(CommandLineParse, ModifiersTurnSwitchesOnAndOff) {
   EXPECT_TRUE(s.store_only);
   EXPECT_FALSE(s.no_date_check);
   EXPECT_EQ(s.work_directory, "/tmp/work");
-  Switches more = ParseOk("a -r2 -o -x1 -w tmp a.lzh").switches;
+  Switches more = ParseOk("a -r2 -o -x1 -w\"my tmp\" a.lzh").switches;
   EXPECT_TRUE(more.expand_named_directories);
   EXPECT_EQ(more.compression, CompressionChoice::kLh1Compatible);
   EXPECT_EQ(more.directory_names, std::optional<bool>(true));
-  EXPECT_EQ(more.work_directory, "tmp");
+  EXPECT_EQ(more.work_directory, "my tmp");
   EXPECT_FALSE(ParseOk("e a.lzh").switches.directory_names.has_value());
 }
 
@@ -90,6 +125,8 @@ TEST(CommandLineParse, DoubleDashMakesLaterDashesAndAtsPlainNames) {
   EXPECT_EQ(line.archive, "-odd.lzh");
   EXPECT_EQ(line.files, (std::vector<std::string>{"@name", "-x"}));
   EXPECT_FALSE(line.switches.directory_names.has_value());
+  // Quotes only hold blanks, tabs and quotes: a quoted -x is still a switch.
+  EXPECT_TRUE(ParseOk("e \"-x\" a.lzh").switches.directory_names.has_value());
 }
 
 TEST(CommandLineParse, ListFilesAddOneNamePerLine) {

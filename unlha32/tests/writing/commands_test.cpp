@@ -289,7 +289,7 @@ TEST_F(Commands, WorkDirectoryHoldsTheTemporaryFileAndIsLeftClean) {
   if (fs::is_directory("/dev/shm")) {
     fs::path shm = fs::path("/dev/shm") / ("unlha32_work_" + std::to_string(getpid()));
     fs::create_directories(shm);
-    Outcome added = Run("a -w " + shm.string(), "b.c");
+    Outcome added = Run("a -w" + shm.string(), "b.c");
     EXPECT_EQ(added.result, UNLHA_OK) << added.report;
     EXPECT_EQ(Paths(Archive()), (Names{"a.txt", "b.c"}));
     EXPECT_TRUE(Leftovers(shm).empty());

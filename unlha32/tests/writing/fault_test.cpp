@@ -224,7 +224,7 @@ TEST_F(Faults, AnUpdateKeepsTheArchivesOwnerGroupAndMode) {
   if (getuid() != 0 || nobody == nullptr) GTEST_SKIP() << "needs root and another user";
   fs::path shm = fs::path("/dev/shm") / ("unlha32_owner_" + std::to_string(getpid()));
   fs::create_directories(shm);
-  for (const std::string& work : {std::string(), " -w " + shm.string()}) {
+  for (const std::string& work : {std::string(), " -w" + shm.string()}) {
     SCOPED_TRACE(work);
     ASSERT_EQ(chown(Archive().c_str(), nobody->pw_uid, nobody->pw_gid), 0);
     ASSERT_EQ(chmod(Archive().c_str(), 0640), 0);
