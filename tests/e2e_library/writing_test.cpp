@@ -302,13 +302,14 @@ TEST_F(Writing, EveryAsciiByteInANameTravelsWhole) {
     const std::string file = std::string("fi") + c + "le.txt", archive = std::string("ar") + c + "c.lzh";
     // Names Windows does not take (a colon would name a drive or a stream).
     if (target.UnderWine() && (byte < 0x20 || std::string("<>:\"|").find(c) != std::string::npos)) {
-      Names listed = lines(Run({"l", archive}));
+      Names listed = lines(Run({"l", archive}, 5));
       ASSERT_EQ(listed.size(), 1u);
       EXPECT_TRUE(listed[0].starts_with("Cannot list " + display(archive) + ": ")) << listed[0];
-      Names added = lines(Run({"a", "base.lzh", file}));
+      // The file is not there to add (a colon names a stream) or cannot be read.
+      Names added = lines(Run({"a", "base.lzh", file}, c == ':' ? 1 : 4));
       ASSERT_EQ(added.size(), 2u);
       EXPECT_EQ(added[0].substr(9, display(file).size() + 2), display(file) + ": ") << added[0];  // after the verdict
-      Names deleted = lines(Run({"d", "base.lzh", file}));
+      Names deleted = lines(Run({"d", "base.lzh", file}, 1));
       ASSERT_EQ(deleted.size(), 2u);
       EXPECT_EQ(deleted[0], "No member matches " + display(file));
       for (const std::string& summary : {added[1], deleted[1]})
