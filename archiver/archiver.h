@@ -1,16 +1,24 @@
 // The program's view of the archiver library: the table of its entry points,
 // filled by name once the library is loaded, and the calls the front end
-// makes through it. The library is loaded at run time, never linked against.
+// makes through it. The library is loaded at run time, never linked against;
+// its header gives the member record's layout and the report bound that the
+// front end sizes report buffers by.
 #pragma once
 
 #include <cstdint>
 
 #include "platform/platform.h"
+#include "unlha32/include/unlha32.h"
 
 using CheckArchiveEntry = int(TAVO_WINAPI*)(const char* path, int mode);
 using UnlhaEntry = int(TAVO_WINAPI*)(void* ownerWindow, const char* commandLine, char* report,
                                      std::uint32_t reportSize);
 using GetFileCountEntry = int(TAVO_WINAPI*)(const char* path);
+using OpenArchiveEntry = UnlhaArchive*(TAVO_WINAPI*)(void* ownerWindow, const char* path, std::uint32_t mode);
+using CloseArchiveEntry = int(TAVO_WINAPI*)(UnlhaArchive* archive);
+using FindFirstMemberEntry = int(TAVO_WINAPI*)(UnlhaArchive* archive, const char* pattern, UnlhaMemberInfo* info);
+using FindNextMemberEntry = int(TAVO_WINAPI*)(UnlhaArchive* archive, UnlhaMemberInfo* info);
+using GetFileNameEntry = int(TAVO_WINAPI*)(UnlhaArchive* archive, char* buffer, int size);
 
 constexpr int kEntryPointCount = 31;
 
@@ -20,6 +28,11 @@ struct ArchiverSlots {
   CheckArchiveEntry checkArchive() const { return reinterpret_cast<CheckArchiveEntry>(slots[0]); }
   UnlhaEntry unlha() const { return reinterpret_cast<UnlhaEntry>(slots[1]); }
   GetFileCountEntry getFileCount() const { return reinterpret_cast<GetFileCountEntry>(slots[5]); }
+  OpenArchiveEntry openArchive() const { return reinterpret_cast<OpenArchiveEntry>(slots[7]); }
+  CloseArchiveEntry closeArchive() const { return reinterpret_cast<CloseArchiveEntry>(slots[8]); }
+  FindFirstMemberEntry findFirst() const { return reinterpret_cast<FindFirstMemberEntry>(slots[9]); }
+  FindNextMemberEntry findNext() const { return reinterpret_cast<FindNextMemberEntry>(slots[10]); }
+  GetFileNameEntry getFileName() const { return reinterpret_cast<GetFileNameEntry>(slots[19]); }
 };
 
 extern ArchiverSlots ArchiverApi;
@@ -33,3 +46,22 @@ bool IsArchive(const char* path);
 // The number of members the library reports for an archive (unchecked: a
 // faulty library may answer anything).
 int MemberCount(const char* path);
+
+// True when the library walks archives through handles, and so bounds the
+// room its reports need (unlha32.h); a library without the walk gets report
+// buffers of the sizes the member and file counts give alone.
+bool ReportRoomIsKnown();
+
+// What the reports about one archive need beyond their fixed part, by the
+// library's bound: room for the members and their names, and for p the
+// members' contents. Saturating sums.
+struct ArchiveRoom {
+  std::uint64_t members;
+  std::uint64_t contents;
+};
+// Walks the archive's members through the library's handles. False (and no
+// room) when the library lacks the walk or cannot open the archive; the
+// members found before damage count. The walk stops once the members' room
+// alone exceeds what a 32-bit report size holds, so that a library that
+// never ends its walk cannot hold the program.
+bool MeasureArchive(const char* path, ArchiveRoom* room);

@@ -1,10 +1,12 @@
 // Dispatch. Apart from the first byte of the command word, which decides
 // whether a wildcard archive argument is accepted, the program leaves the
-// meaning of commands and switches to the library.
+// meaning of commands and switches to the library. A refusal prints
+// nothing; only the exit status tells of it.
 #include "front/dispatch.h"
 
 #include <cstring>
 
+#include "archiver/archiver.h"
 #include "command/assemble.h"
 #include "command/routes.h"
 #include "front/state.h"
@@ -32,18 +34,13 @@ bool IsBatchCommand(const char* commandWord) {
 }
 
 int Dispatch(int argc, char** argv) {
-  if (argc == 2) {
-    RunEachArchive(argv[1]);
-    return 1;
-  }
+  if (argc == 2) return RunEachArchive(argv[1]);
   if (HasWildcard(argc, argv)) {
-    if (!IsBatchCommand(argv[1])) return 0;
-    RunEachMatch(argc, argv, FindArchiveArgument(argc, argv));
-    return 1;
+    if (!IsBatchCommand(argv[1])) return UNLHA_BAD_COMMAND;
+    return RunEachMatch(argc, argv, FindArchiveArgument(argc, argv));
   }
-  if (!BuildCommand(argc, argv)) return 1;
+  if (!BuildCommand(argc, argv)) return UNLHA_INTERNAL;
   int archiveIndex = FindArchiveArgument(argc, argv);
-  if (archiveIndex < 0) return 0;
-  RunCommand(CommandBuffer.text, argc, argv, archiveIndex);
-  return 1;
+  if (archiveIndex < 0) return UNLHA_BAD_COMMAND;
+  return RunCommand(CommandBuffer.text, argc, argv, archiveIndex);
 }

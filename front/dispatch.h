@@ -2,7 +2,10 @@
 // and picks one route, or refuses silently.
 #pragma once
 
-// Runs at most one route. Returns 0 when it refused, 1 otherwise.
+// Runs at most one route and returns the exit status: the route's (see
+// command/routes.h), UNLHA_BAD_COMMAND when it refused the command line (a
+// wildcard archive with a command letter outside the batch set, no archive
+// argument), UNLHA_INTERNAL when the command line could not be assembled.
 int Dispatch(int argc, char** argv);
 // Index of the first argument from 2 on that does not begin with '-', or -1.
 int FindArchiveArgument(int argc, char** argv);

@@ -52,7 +52,7 @@ bool IsLeadByte(unsigned char byte) { return leadBytes[byte]; }
 
 int SplitPath(const char* path, char* drive, char* directory, char* baseName, char* extension) {
   const char* rest = path;
-  if (path[0] != '\0' && path[1] == ':') rest = path + 2;
+  if (kDriveLetters && path[0] != '\0' && path[1] == ':') rest = path + 2;
   const char* directoryEnd = rest;
   const char* lastDot = nullptr;
   for (const char* p = rest; *p; p = NextCharacter(p)) {

@@ -15,7 +15,8 @@ constexpr std::size_t kDriveSize = 3;
 void LoadLeadBytes(bool (*isLeadByte)(unsigned char));
 bool IsLeadByte(unsigned char byte);
 
-// Fills each piece that is not null: drive (kDriveSize), directory, base name
+// Fills each piece that is not null: drive (kDriveSize; only where the
+// platform has drives, kDriveLetters), directory, base name
 // and extension (kPathSize each). A piece longer than 255 bytes is cut to the
 // last whole character that fits; returns 1 when nothing was cut, 0 otherwise.
 int SplitPath(const char* path, char* drive, char* directory, char* baseName, char* extension);

@@ -18,6 +18,9 @@
 
 // The separator that joined paths get between a directory and a name.
 extern const char kPathSeparator;
+// True where a path may begin with a drive ("C:"): Windows. Elsewhere a
+// second byte ':' is part of a name like any other.
+extern const bool kDriveLetters;
 
 // --- Code page -------------------------------------------------------------
 // True when the byte starts a double-byte character in the code page that the
@@ -43,10 +46,10 @@ void UnloadLibrary(LoadedLibrary* library);
 // --- Private heap for report buffers ---------------------------------------
 struct PrivateHeap;
 PrivateHeap* CreatePrivateHeap();
+// A block of the heap, or nullptr. Its bytes are left as they are, never
+// zero-filled: a large report buffer then costs memory only for the pages
+// the library writes.
 void* TakeHeapBlock(PrivateHeap* heap, std::size_t size);
-// Resizes a block taken from the heap; nullptr (with the old block still
-// valid) when the size cannot be had.
-void* ResizeHeapBlock(PrivateHeap* heap, void* block, std::size_t size);
 void ReturnHeapBlock(PrivateHeap* heap, void* block);
 // Frees the heap with every block still taken from it.
 void DestroyPrivateHeap(PrivateHeap* heap);

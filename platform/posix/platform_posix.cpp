@@ -27,6 +27,7 @@
 #include <unordered_set>
 
 const char kPathSeparator = '/';
+const bool kDriveLetters = false;
 
 namespace {
 
@@ -121,13 +122,6 @@ void* TakeHeapBlock(PrivateHeap* heap, std::size_t size) {
   void* block = std::malloc(size ? size : 1);
   if (block) heap->blocks.insert(block);
   return block;
-}
-
-void* ResizeHeapBlock(PrivateHeap* heap, void* block, std::size_t size) {
-  heap->blocks.erase(block);
-  void* moved = std::realloc(block, size ? size : 1);
-  heap->blocks.insert(moved ? moved : block);
-  return moved;
 }
 
 void ReturnHeapBlock(PrivateHeap* heap, void* block) {

@@ -46,8 +46,13 @@ bool Match(const char* name, const char* pattern, bool (*isLeadByte)(unsigned ch
 }  // namespace
 
 bool CodesetUsesShiftJis(const char* codeset) {
-  for (const char* known : {"SHIFT_JIS", "SHIFT-JIS", "SJIS", "CP932", "WINDOWS-31J", "MS_KANJI"})
+  for (const char* known : {"SJIS", "CP932", "WINDOWS-31J", "MS_KANJI", "CSSHIFTJIS"})
     if (SameIgnoringCase(codeset, known)) return true;
+  // SHIFT_JIS itself and its extensions: SHIFT_JISX0213, SHIFT_JIS-2004.
+  for (const char* family : {"SHIFT_JIS", "SHIFT-JIS"}) {
+    std::size_t length = std::strlen(family);
+    if (std::strlen(codeset) >= length && SameIgnoringCase(std::string(codeset, length).c_str(), family)) return true;
+  }
   return false;
 }
 

@@ -5,7 +5,8 @@
 #pragma once
 
 // True for the names a C library gives the Shift_JIS family of character
-// sets (SHIFT_JIS, SJIS, CP932, WINDOWS-31J), in any letter case.
+// sets (SHIFT_JIS, SJIS, CP932, WINDOWS-31J, MS_KANJI, and the extensions
+// SHIFT_JISX0213 and SHIFT_JIS-2004), in any letter case.
 bool CodesetUsesShiftJis(const char* codeset);
 
 // True when a name matches a search pattern as a Windows directory search

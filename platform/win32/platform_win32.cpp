@@ -17,6 +17,7 @@ int _dowildcard = 0;
 }
 
 const char kPathSeparator = '\\';
+const bool kDriveLetters = true;
 
 bool IsAnsiLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != 0; }
 
@@ -53,11 +54,9 @@ void UnloadLibrary(LoadedLibrary* library) {
 
 PrivateHeap* CreatePrivateHeap() { return reinterpret_cast<PrivateHeap*>(HeapCreate(0, 0, 0)); }
 
+// Without HEAP_ZERO_MEMORY: a large block comes straight from the system's
+// virtual memory, whose pages are not touched until written.
 void* TakeHeapBlock(PrivateHeap* heap, std::size_t size) { return HeapAlloc(reinterpret_cast<HANDLE>(heap), 0, size); }
-
-void* ResizeHeapBlock(PrivateHeap* heap, void* block, std::size_t size) {
-  return HeapReAlloc(reinterpret_cast<HANDLE>(heap), 0, block, size);
-}
 
 void ReturnHeapBlock(PrivateHeap* heap, void* block) { HeapFree(reinterpret_cast<HANDLE>(heap), 0, block); }
 

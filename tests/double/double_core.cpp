@@ -5,6 +5,9 @@
 // Misbehaviour on request, for fault-injection tests:
 //   TAVO_DOUBLE_NO_NUL=1      Unlha fills the whole buffer and leaves no NUL.
 //   TAVO_DOUBLE_COUNT=<n>     UnlhaGetFileCount answers n for every archive.
+// Results on request: TAVO_DOUBLE_RESULTS=<r1>,<r2>,... makes Unlha return
+// r1 at its first call in the process, r2 at the second and so on, the
+// last one ever after (0 when unset).
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -42,19 +45,36 @@ int TAVO_WINAPI UnlhaCheckArchive(const char* path, int mode) {
   return ReadMemberCount(path) >= 0 ? 1 : 0;
 }
 
+namespace {
+
+int ResultOfCall(int call) {
+  const char* next = std::getenv("TAVO_DOUBLE_RESULTS");
+  if (!next || !*next) return 0;
+  for (;; --call) {
+    char* end = nullptr;
+    long value = std::strtol(next, &end, 10);
+    if (call == 0 || *end != ',') return static_cast<int>(value);
+    next = end + 1;
+  }
+}
+
+}  // namespace
+
 int TAVO_WINAPI Unlha(void* ownerWindow, const char* commandLine, char* report, std::uint32_t size) {
+  static int calls = 0;
+  int result = ResultOfCall(calls++);
   RecordCall("Unlha|" + std::to_string(size) + "|" + (ownerWindow ? "owner" : "none") + "|" + commandLine);
   if (size == 0) return 1;
   const char* noNul = std::getenv("TAVO_DOUBLE_NO_NUL");
   if (noNul && *noNul == '1') {
     std::memset(report, 'X', size);
-    return 0;
+    return result;
   }
   std::string text = "double report\nline: " + std::string(commandLine);
   std::size_t length = text.size() < size ? text.size() : size - 1;
   std::memcpy(report, text.data(), length);
   report[length] = '\0';
-  return 0;
+  return result;
 }
 
 unsigned short TAVO_WINAPI UnlhaGetVersion() { return 20; }

@@ -6,6 +6,7 @@
 #include "sandbox.h"
 
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -93,7 +94,9 @@ Outcome Sandbox::RunProgram(const std::string& program, const std::vector<std::s
   while ((got = read(pipeEnds[0], chunk, sizeof chunk)) > 0) outcome.output.append(chunk, static_cast<std::size_t>(got));
   close(pipeEnds[0]);
   int status = 0;
-  waitpid(child, &status, 0);
+  struct rusage usage{};
+  wait4(child, &status, 0, &usage);
+  outcome.peakKilobytes = usage.ru_maxrss;
   outcome.status = WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
   std::ifstream errors(errorsPath, std::ios::binary);
   outcome.errors.assign(std::istreambuf_iterator<char>(errors), {});

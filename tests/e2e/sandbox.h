@@ -25,6 +25,7 @@ extern Target target;
 struct Outcome {
   std::string output;  // standard output, byte for byte
   int status;          // exit status as the shell sees it
+  long peakKilobytes;  // the process's largest resident size
   std::string errors;  // standard error, which is a file here
 };
 

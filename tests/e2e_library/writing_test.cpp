@@ -32,9 +32,9 @@ std::string Content(const std::string& name, size_t size) {
 
 class Writing : public ::testing::Test {
  protected:
-  Outcome Run(const std::vector<std::string>& arguments) {
+  Outcome Run(const std::vector<std::string>& arguments, int status = 0) {
     Outcome outcome = box.Run(arguments);
-    EXPECT_EQ(outcome.status, 0) << outcome.output;
+    EXPECT_EQ(outcome.status, status) << outcome.output;
     EXPECT_EQ(outcome.errors, "") << "progress is for a terminal, and standard error is a file";
     size_t lineEnds = std::count(outcome.output.begin(), outcome.output.end(), '\n');
     size_t platformEnds = 0;
@@ -144,7 +144,7 @@ TEST_F(Writing, UpdateTakesNewAndNewerFilesAndFreshenOnlyReplaces) {
 TEST_F(Writing, NamesThatDifferOnlyInCaseAreTwoFilesOnLinuxOneNameOnWindows) {
   Put("s/README.txt", "upper");
   Put("s/readme.txt", "lower");
-  Outcome added = Run({"a", "-r", "c.lzh", "s/"});
+  Outcome added = Run({"a", "-r", "c.lzh", "s/"}, target.UnderWine() ? 1 : 0);
   if (target.UnderWine()) {
     EXPECT_TRUE(HasLine(box, added.output, "skipped  s/readme.txt: its stored name readme.txt is taken by s/README.txt"))
         << added.output;
@@ -207,7 +207,7 @@ TEST_F(Writing, AReadOnlyArchiveIsRefusedAndLeftAsItIs) {
   chmod(Path("arc.lzh").c_str(), 0444);
   const std::string before = box.Read("arc.lzh");
   Put("b.txt", "beta");
-  Outcome refused = Run({"a", "arc.lzh", "b.txt"});
+  Outcome refused = Run({"a", "arc.lzh", "b.txt"}, 4);
   EXPECT_TRUE(HasLine(box, refused.output, "arc.lzh is read-only; it is left as it is.")) << refused.output;
   EXPECT_EQ(box.Read("arc.lzh"), before);
   EXPECT_TRUE(Leftovers().empty());
@@ -302,13 +302,14 @@ TEST_F(Writing, EveryAsciiByteInANameTravelsWhole) {
     const std::string file = std::string("fi") + c + "le.txt", archive = std::string("ar") + c + "c.lzh";
     // Names Windows does not take (a colon would name a drive or a stream).
     if (target.UnderWine() && (byte < 0x20 || std::string("<>:\"|").find(c) != std::string::npos)) {
-      Names listed = lines(Run({"l", archive}));
+      Names listed = lines(Run({"l", archive}, 5));
       ASSERT_EQ(listed.size(), 1u);
       EXPECT_TRUE(listed[0].starts_with("Cannot list " + display(archive) + ": ")) << listed[0];
-      Names added = lines(Run({"a", "base.lzh", file}));
+      // The file is not there to add (a colon names a stream) or cannot be read.
+      Names added = lines(Run({"a", "base.lzh", file}, c == ':' ? 1 : 4));
       ASSERT_EQ(added.size(), 2u);
       EXPECT_EQ(added[0].substr(9, display(file).size() + 2), display(file) + ": ") << added[0];  // after the verdict
-      Names deleted = lines(Run({"d", "base.lzh", file}));
+      Names deleted = lines(Run({"d", "base.lzh", file}, 1));
       ASSERT_EQ(deleted.size(), 2u);
       EXPECT_EQ(deleted[0], "No member matches " + display(file));
       for (const std::string& summary : {added[1], deleted[1]})

@@ -35,10 +35,11 @@ class ShiftJisText : public ::testing::Test {
   void TearDown() override { LoadLeadBytes(NoLead); }
 };
 
+// Linux has no drives: a second byte ':' belongs to the name (a:b.lzh).
 TEST(SplitPath, SeparatesDriveDirectoryBaseAndExtension) {
   Pieces p = Split("C:\\arc\\data.lzh");
-  EXPECT_STREQ(p.drive, "C:");
-  EXPECT_STREQ(p.directory, "\\arc\\");
+  EXPECT_STREQ(p.drive, kDriveLetters ? "C:" : "");
+  EXPECT_STREQ(p.directory, kDriveLetters ? "\\arc\\" : "C:\\arc\\");
   EXPECT_STREQ(p.baseName, "data");
   EXPECT_STREQ(p.extension, ".lzh");
   EXPECT_EQ(p.whole, 1);
@@ -64,9 +65,9 @@ TEST(SplitPath, DotBeforeLastSeparatorStartsNoExtension) {
 
 TEST(SplitPath, BareDriveLeavesOtherPiecesEmpty) {
   Pieces p = Split("x:");
-  EXPECT_STREQ(p.drive, "x:");
+  EXPECT_STREQ(p.drive, kDriveLetters ? "x:" : "");
   EXPECT_STREQ(p.directory, "");
-  EXPECT_STREQ(p.baseName, "");
+  EXPECT_STREQ(p.baseName, kDriveLetters ? "" : "x:");
   EXPECT_STREQ(p.extension, "");
 }
 

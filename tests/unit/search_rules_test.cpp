@@ -11,9 +11,10 @@ bool ShiftJisLead(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0x
 bool NoLead(unsigned char) { return false; }
 
 TEST(Codeset, ShiftJisFamilyIsRecognisedInAnyCase) {
-  for (const char* name : {"SHIFT_JIS", "shift_jis", "SJIS", "CP932", "WINDOWS-31J", "Windows-31J"})
+  for (const char* name : {"SHIFT_JIS", "shift_jis", "SJIS", "CP932", "WINDOWS-31J", "Windows-31J", "SHIFT_JISX0213",
+                           "Shift_JIS-2004", "MS_KANJI"})
     EXPECT_TRUE(CodesetUsesShiftJis(name)) << name;
-  for (const char* name : {"UTF-8", "ANSI_X3.4-1968", "EUC-JP", "ISO-8859-1", "", "SJIS2"})
+  for (const char* name : {"UTF-8", "ANSI_X3.4-1968", "EUC-JP", "ISO-8859-1", "", "SJIS2", "SHIFT"})
     EXPECT_FALSE(CodesetUsesShiftJis(name)) << name;
 }
 

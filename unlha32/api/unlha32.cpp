@@ -1,6 +1,7 @@
-// The exported C interface: a thin shell over the commands layer. It
-// parses nothing; it only keeps C++ on its own side of the boundary:
-// every exception is caught here and becomes a result code.
+// The exported C interface: a thin shell over the commands layer (the
+// handle functions are in archive_handles.cpp). It parses nothing; it only
+// keeps C++ on its own side of the boundary: every exception is caught
+// here and becomes a result code.
 #include "include/unlha32.h"
 
 #include <new>
@@ -9,6 +10,7 @@
 #include "commands/report.h"
 #include "commands/result.h"
 #include "commands/run.h"
+#include "os/os.h"
 
 namespace {
 
@@ -28,6 +30,7 @@ static_assert(static_cast<int>(Result::kInternal) == UNLHA_INTERNAL);
 extern "C" {
 
 UNLHA_EXPORT int UNLHA_CALL Unlha(void*, const char* command_line, char* report_buffer, uint32_t report_size) {
+  lzh::os::TakeLocale();
   lzh::commands::Report report(report_buffer, report_size);
   Result result;
   try {
@@ -45,6 +48,7 @@ UNLHA_EXPORT int UNLHA_CALL Unlha(void*, const char* command_line, char* report_
 
 UNLHA_EXPORT int UNLHA_CALL UnlhaCheckArchive(const char* path, int) {
   if (path == nullptr) return 0;
+  lzh::os::TakeLocale();
   try {
     return lzh::commands::IsReadableArchive(path) ? 1 : 0;
   } catch (...) {
@@ -54,6 +58,7 @@ UNLHA_EXPORT int UNLHA_CALL UnlhaCheckArchive(const char* path, int) {
 
 UNLHA_EXPORT int UNLHA_CALL UnlhaGetFileCount(const char* path) {
   if (path == nullptr) return -1;
+  lzh::os::TakeLocale();
   try {
     return lzh::commands::CountMembers(path);
   } catch (...) {

@@ -11,13 +11,6 @@
 namespace lzh::commands {
 namespace {
 
-// The walker reports a member whose data is cut short with its header
-// filled in; a header that is itself damaged leaves no usable member.
-bool DataCutShort(const MemberHeader& header, uint64_t size) {
-  return header.data_offset > header.header_offset && header.data_offset <= size &&
-         header.packed_size > size - header.data_offset;
-}
-
 Status OpenReader(const std::string& path, std::unique_ptr<FileReader>* reader) {
   std::string native = os::NativePath(path);
   os::EntryInfo info;
@@ -28,6 +21,11 @@ Status OpenReader(const std::string& path, std::unique_ptr<FileReader>* reader) 
 }
 
 }  // namespace
+
+bool DataCutShort(const MemberHeader& header, uint64_t size) {
+  return header.data_offset > header.header_offset && header.data_offset <= size &&
+         header.packed_size > size - header.data_offset;
+}
 
 Status OpenArchive(const std::string& path, ArchiveContents* contents) {
   *contents = ArchiveContents();

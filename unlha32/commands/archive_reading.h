@@ -41,6 +41,11 @@ void WalkMembers(ArchiveContents& contents, const std::function<void(MemberHeade
 Status WalkArchive(const std::string& path, ArchiveContents* contents,
                    const std::function<void(MemberHeader&)>& each);
 
+// True for the header of a member whose data runs past the end of an
+// archive of `size` bytes, as the walker reports it (header filled in); a
+// header that is itself damaged leaves no usable member.
+bool DataCutShort(const MemberHeader& header, uint64_t size);
+
 // True only for a readable file whose first header (at its start, or
 // inside a self-extracting program, found as ArchiveWalker::Open finds it)
 // is valid.

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "archive_reading.h"
+#include "member_text.h"
 #include "names.h"
 #include "os/os.h"
 #include "reading_commands.h"
@@ -26,8 +27,7 @@ std::string Format(const char* format, ...) {
 
 std::string Ratio(uint64_t packed, uint64_t original) {
   if (original == 0) return "-";
-  // Tenths of a percent, without floating point or overflow.
-  uint64_t tenths = packed >= UINT64_MAX / 1000 ? packed / (original / 1000 + 1) : packed * 1000 / original;
+  uint64_t tenths = PerMille(packed, original);  // tenths of a percent
   return Format("%" PRIu64 ".%" PRIu64 "%%", tenths / 10, tenths % 10);
 }
 
@@ -61,31 +61,6 @@ const char* OsName(uint8_t id) {
     case 0: return "generic";
     default: return "?";
   }
-}
-
-std::string Attributes(const MemberHeader& header) {
-  if (header.has_unix_mode) {
-    static const char kTypes[] = "?pc?d?b?-?l?s???";
-    std::string mode(1, kTypes[(header.unix_mode >> 12) & 15]);
-    static const char kBits[] = "rwxrwxrwx";
-    for (int bit = 0; bit < 9; ++bit) mode += (header.unix_mode & (0400 >> bit)) ? kBits[bit] : '-';
-    return mode;
-  }
-  std::string dos = "----";
-  if (header.attribute & 0x20) dos[0] = 'a';
-  if (header.attribute & 0x04) dos[1] = 's';
-  if (header.attribute & 0x02) dos[2] = 'h';
-  if (header.attribute & 0x01) dos[3] = 'r';
-  return dos;
-}
-
-// The name as a listing shows it: directories end in '/', links point.
-std::string ShownName(const MemberHeader& header, const LocalMemberNames& names, bool full_path,
-                      TextForm form) {
-  std::string name = DisplayName(full_path ? names.path : names.base, form);
-  if (header.is_directory) name += '/';
-  if (header.is_symlink) name += " -> " + DisplayName(names.link_target, form);
-  return name;
 }
 
 }  // namespace
@@ -129,7 +104,7 @@ Result ListArchive(const CommandLine& line, Report& report) {
     if (verbose) {
       report.Line(ShownName(header, names, true, form));
       report.Line(Format("%s %d %-8s %04X %s", sizes.c_str(), header.level, OsName(header.os_id), header.crc,
-                         Attributes(header).c_str()));
+                         AttributeText(header).c_str()));
     } else {
       std::string shown = ShownName(header, names, false, form);
       report.Line(sizes + " " + FitName(shown, kLineLimit - sizes.size() - 1, form));

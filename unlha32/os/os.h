@@ -169,13 +169,23 @@ void WriteStderr(std::string_view text);
 // when no terminal is attached.
 bool AskOnTerminal(std::string_view question, std::string* answer);
 
+// Takes the character set of the user's locale afresh (POSIX: the
+// process's locale, or the environment's when the program never chose one;
+// Windows: the ANSI code page, fixed for the process). LocaleIsUtf8,
+// UsesAnsiCodePage, IsLeadByte and NameCodePage answer from what the
+// calling thread took last (taken at their first use when never). Every
+// exported entry point takes it first: one call of the library then works
+// in one character set throughout, and IsLeadByte, asked of every byte of a
+// name, costs no look-up.
+void TakeLocale();
 // True when names should be shown and created as UTF-8 (a UTF-8 locale on
 // POSIX; never on Windows, where names stay in the ANSI code page).
 bool LocaleIsUtf8();
-// True where names are kept in the ANSI code page as stored (Windows).
+// True where names are kept as stored in a double-byte code page: the ANSI
+// code page (Windows), a Shift_JIS locale under any of its names (POSIX).
 bool UsesAnsiCodePage();
-// True for the first byte of a double-byte character of the ANSI code
-// page (Windows); POSIX names hold no such bytes.
+// True for the first byte of a double-byte character of that code page;
+// false for every byte elsewhere.
 bool IsLeadByte(uint8_t byte);
 // Converts text in the given code page (932 for Shift_JIS) to UTF-8;
 // false, with `*utf8` untouched, when the bytes do not convert.
@@ -222,8 +232,8 @@ struct FileDetails {
 Status Describe(const std::string& path, FileDetails* details);
 
 // The code page the names of this system are in, for the archive's code
-// page header: 65001 under a UTF-8 locale on POSIX, the ANSI code page on
-// Windows, 0 when unknown.
+// page header: 65001 under a UTF-8 locale and 932 under a Shift_JIS one on
+// POSIX, the ANSI code page on Windows, 0 when unknown.
 uint32_t NameCodePage();
 // The OS identifier new members carry ('U' on POSIX, 'W' on Windows).
 uint8_t ArchiveOsId();

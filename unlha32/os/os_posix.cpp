@@ -80,19 +80,47 @@ struct Times {
   }
 };
 
-bool NameHasUtf8(const char* value) {
-  if (value == nullptr) return false;
+enum class Charset : uint8_t { kUnread, kUtf8, kShiftJis, kOther };
+
+thread_local Charset taken_charset = Charset::kUnread;
+
+std::string Lowered(std::string_view text) {
   std::string lower;
-  for (const char* p = value; *p; ++p) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(*p)));
-  return lower.find("utf-8") != std::string::npos || lower.find("utf8") != std::string::npos;
+  for (char c : text) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower;
+}
+
+// The character set a codeset name (SHIFT_JISX0213) or a locale name
+// (ja_JP.SJIS@variant, its codeset between '.' and '@') gives. The Shift_JIS
+// family goes by many names: glibc's SHIFT_JIS, SJIS, MS_KANJI, CSSHIFTJIS,
+// SHIFT_JISX0213, Microsoft's CP932 and WINDOWS-31J, and SHIFT_JIS-2004.
+Charset CharsetNamed(std::string_view name) {
+  std::string lower = Lowered(name);
+  if (lower.find("utf-8") != std::string::npos || lower.find("utf8") != std::string::npos) return Charset::kUtf8;
+  std::string_view codeset = lower;
+  if (size_t dot = codeset.find('.'); dot != std::string_view::npos) codeset.remove_prefix(dot + 1);
+  codeset = codeset.substr(0, codeset.find('@'));
+  for (std::string_view known : {"sjis", "cp932", "windows-31j", "ms_kanji", "csshiftjis"})
+    if (codeset == known) return Charset::kShiftJis;
+  if (codeset.starts_with("shift_jis") || codeset.starts_with("shift-jis")) return Charset::kShiftJis;
+  return Charset::kOther;
+}
+
+Charset TakenCharset() {
+  if (taken_charset == Charset::kUnread) TakeLocale();
+  return taken_charset;
 }
 
 }  // namespace
 
 std::string NativePath(std::string_view path) {
   std::string native(path);
-  for (char& c : native)
-    if (c == '\\') c = '/';
+  for (size_t i = 0; i < native.size(); ++i) {
+    if (IsLeadByte(static_cast<uint8_t>(native[i])) && i + 1 < native.size())
+      ++i;  // a trail byte 0x5C is part of the character, no separator
+    else if (native[i] == '\\')
+      native[i] = '/';
+  }
   return native;
 }
 
@@ -428,7 +456,13 @@ Status Describe(const std::string& path, FileDetails* details) {
   return Status::Ok();
 }
 
-uint32_t NameCodePage() { return LocaleIsUtf8() ? 65001 : 0; }
+uint32_t NameCodePage() {
+  switch (TakenCharset()) {
+    case Charset::kUtf8: return 65001;
+    case Charset::kShiftJis: return 932;
+    default: return 0;
+  }
+}
 
 std::string ExecutablePath() {
   // Linux names the program's file here even when it was started through
@@ -623,20 +657,27 @@ bool AskOnTerminal(std::string_view question, std::string* answer) {
   return true;
 }
 
-bool LocaleIsUtf8() {
+void TakeLocale() {
   // A library does not own the process's locale: the program may never
   // have called setlocale, so the environment speaks for the user too.
-  if (NameHasUtf8(nl_langinfo(CODESET))) return true;
+  taken_charset = CharsetNamed(nl_langinfo(CODESET));
+  if (taken_charset != Charset::kOther) return;
   for (const char* variable : {"LC_ALL", "LC_CTYPE", "LANG"}) {
     const char* value = std::getenv(variable);
-    if (value != nullptr && *value != '\0') return NameHasUtf8(value);
+    if (value == nullptr || *value == '\0') continue;
+    taken_charset = CharsetNamed(value);
+    return;
   }
-  return false;
 }
 
-bool UsesAnsiCodePage() { return false; }
+bool LocaleIsUtf8() { return TakenCharset() == Charset::kUtf8; }
 
-bool IsLeadByte(uint8_t) { return false; }
+bool UsesAnsiCodePage() { return TakenCharset() == Charset::kShiftJis; }
+
+bool IsLeadByte(uint8_t byte) {
+  return byte >= 0x81 && ((byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC)) &&
+         TakenCharset() == Charset::kShiftJis;
+}
 
 bool ConvertToUtf8(std::string_view text, uint32_t code_page, std::string* utf8) {
   std::string from = "CP" + std::to_string(code_page);

@@ -512,6 +512,8 @@ bool AskOnTerminal(std::string_view question, std::string* answer) {
   return true;
 }
 
+void TakeLocale() {}
+
 bool LocaleIsUtf8() { return false; }
 
 bool UsesAnsiCodePage() { return true; }
