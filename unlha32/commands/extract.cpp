@@ -481,10 +481,12 @@ Result Extraction::ExtractFile(const Selected& member, const os::Directory& dire
     stale = os::EntryInfo{};
   } while (directory.Lookup(temporary, &stale).ok() && stale.type != os::EntryType::kMissing &&
            temporary_counter_ < 1000);
+  // Registered before it exists: a signal between the two would otherwise
+  // leave it behind. The name is this process's own and not taken.
+  os::RemoveOnInterrupt remove_on_interrupt(directory, temporary);
   os::File file;
   Status status = directory.CreateNewFile(temporary, mode, &file);
   if (!status.ok()) return Failed(member, status);
-  os::RemoveOnInterrupt remove_on_interrupt(directory, temporary);
 
   progress_.Begin(member.names.path, header.original_size);
   FileSink file_sink(file);
