@@ -7,14 +7,14 @@
 #   ensure_tools all      also MinGW-w64 i686, Wine, the archive tools
 #                         the library's tests use as oracles, and what the
 #                         package tests use (groff and man to render and
-#                         find the manual pages, dpkg-dev for CPack's .deb,
-#                         pkg-config)
+#                         find the manual pages, dpkg-dev and file for
+#                         CPack's .deb, pkg-config)
 
 ensure_tools() {
   local packages=(cmake g++ make libgtest-dev libgmock-dev)
   if [ "$1" = all ]; then
     packages+=(g++-mingw-w64-i686 wine wine32:i386 locales p7zip-full libarchive-tools unar
-      groff-base man-db dpkg-dev pkg-config)
+      groff-base man-db dpkg-dev file pkg-config)
   fi
   local missing=()
   local package
