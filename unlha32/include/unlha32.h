@@ -1,10 +1,10 @@
 /* unlha32.h: the exported interface of the unlha32 LZH archiver library.
  *
- * A program loads the library at run time (libunlha32.so on Linux,
- * unlha32.dll on Windows, where every entry point is __stdcall with an
- * undecorated name) and drives it with command lines like those of a
- * console archiver. Plain C: no C++ type and no exception crosses this
- * boundary.
+ * A program links with the library or loads it at run time (libunlha32.so
+ * on Linux, unlha32.dll on Windows, where every entry point is __stdcall
+ * with an undecorated name) and drives it with command lines like those of
+ * a console archiver, or reads an archive member by member through a
+ * handle. Plain C: no C++ type and no exception crosses this boundary.
  *
  * Text (command lines, paths, reports) is NUL-terminated bytes: UTF-8 on
  * Linux, the ANSI code page on Windows. In every path the library is
