@@ -1,7 +1,8 @@
-# The Windows build (tavo.exe, unlha32.dll and the test double as another
-# unlha32.dll) made with the MinGW-w64 i686 cross compiler as a separate
-# CMake tree inside this build, and its end-to-end tests (with the double,
-# and with the real library reading and writing) run under Wine in a private 32-bit prefix. When
+# The Windows build (tavo.exe, unlha32.dll, the test double as another
+# unlha32.dll, the library user's C program) made with the MinGW-w64 i686
+# cross compiler as a separate CMake tree inside this build, and its
+# end-to-end tests (with the double, and with the real library reading and
+# writing) and the C program run under Wine in a private 32-bit prefix. When
 # the cross compiler or Wine is missing, the Wine tests are registered as
 # skipped with a note, so ctest's summary says so.
 include(ExternalProject)
@@ -14,7 +15,7 @@ if(NOT TAVO_MINGW_CXX OR NOT TAVO_WINE OR NOT TAVO_WINEBOOT)
   if(NOT TAVO_BUILD_TESTS)
     return()
   endif()
-  foreach(skipped e2e.wine e2e.library.wine e2e.writing.wine package.zip_broken_under_wine)
+  foreach(skipped e2e.wine e2e.library.wine e2e.writing.wine api.handles_client.wine package.zip_broken_under_wine)
     add_test(NAME ${skipped} COMMAND sh -c "echo 'NOTE: no MinGW-w64 i686 compiler or Wine: Windows tests skipped'; exit 77")
     set_tests_properties(${skipped} PROPERTIES SKIP_RETURN_CODE 77)
   endforeach()
@@ -69,6 +70,12 @@ add_test(NAME e2e.writing.wine COMMAND tavo_e2e_writing_tests
   --wine=${TAVO_WINE})
 set_tests_properties(e2e.writing.wine PROPERTIES
   ENVIRONMENT "${TAVO_WINE_ENVIRONMENT}" FIXTURES_REQUIRED wine TIMEOUT 900 RESOURCE_LOCK wineprefix)
+
+add_test(NAME api.handles_client.wine COMMAND sh ${PROJECT_SOURCE_DIR}/tests/client/run_client.sh
+  ${CMAKE_BINARY_DIR}/tests/client/run-wine ${PROJECT_SOURCE_DIR}/samples/sample.lzh
+  ${TAVO_WINE} ${TAVO_WINDOWS_DIR}/bin/tavo_handles_client.exe)
+set_tests_properties(api.handles_client.wine PROPERTIES
+  ENVIRONMENT "${TAVO_WINE_ENVIRONMENT}" FIXTURES_REQUIRED wine TIMEOUT 300 RESOURCE_LOCK wineprefix)
 
 add_test(NAME package.zip_broken_under_wine COMMAND bash ${PROJECT_SOURCE_DIR}/tests/packaging/zip_test.sh
   ${TAVO_WINDOWS_DIR}/tavo-${PROJECT_VERSION}-win32.zip ${TAVO_WINE} ${PROJECT_SOURCE_DIR}/samples/sample.lzh)

@@ -8,13 +8,15 @@
 #                         the library's tests use as oracles, and what the
 #                         package tests use (groff and man to render and
 #                         find the manual pages, dpkg-dev and file for
-#                         CPack's .deb, pkg-config)
+#                         CPack's .deb, pkg-config, lintian to check the
+#                         .deb packages, python3 to run the README's ctypes
+#                         example)
 
 ensure_tools() {
   local packages=(cmake g++ make libgtest-dev libgmock-dev)
   if [ "$1" = all ]; then
     packages+=(g++-mingw-w64-i686 wine wine32:i386 locales p7zip-full libarchive-tools unar
-      groff-base man-db dpkg-dev file pkg-config)
+      groff-base man-db dpkg-dev file pkg-config lintian python3)
   fi
   local missing=()
   local package

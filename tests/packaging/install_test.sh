@@ -2,7 +2,8 @@
 # Fails when what `cmake --install` puts under a prefix is not usable: tavo
 # from the prefix must find the library of the prefix by itself, and a C
 # program must build against the installed library through its CMake
-# package and through pkg-config, and run.
+# package and through pkg-config, and run: test the sample and list it
+# through an archive handle.
 # Arguments: the build tree, the consumer project, the project version,
 # UnlhaGetVersion's expected value, the sample archive.
 set -euo pipefail
@@ -24,7 +25,7 @@ libdir=$(dirname "$soname")
 listing=$(env -u LD_LIBRARY_PATH "$prefix/bin/tavo" l sample.lzh) || fail "installed tavo failed: $listing"
 grep -q commands.txt <<<"$listing" || fail "installed tavo did not list the sample: $listing"
 
-want="version $number members 3 result 0"
+want=$(printf 'version %s members 3 result 0\n' "$number"; cat "$consumer/sample-listing.txt")
 
 cmake -S "$consumer" -B "$work/cmake-build" -DCMAKE_PREFIX_PATH="$prefix" -DWANTED_VERSION="$version" >/dev/null
 cmake --build "$work/cmake-build" >/dev/null

@@ -1,9 +1,11 @@
 // The exported C interface: a thin shell over the commands layer (the
-// handle functions are in archive_handles.cpp). It parses nothing; it only
-// keeps C++ on its own side of the boundary: every exception is caught
-// here and becomes a result code.
+// handle functions are in archive_handles.cpp), and the questions about the
+// library as a whole. It parses nothing; it only keeps C++ on its own side
+// of the boundary: every exception is caught here and becomes a result
+// code.
 #include "include/unlha32.h"
 
+#include <atomic>
 #include <new>
 
 #include "commands/archive_reading.h"
@@ -25,11 +27,23 @@ static_assert(static_cast<int>(Result::kNotArchive) == UNLHA_NOT_ARCHIVE);
 static_assert(static_cast<int>(Result::kBadCommand) == UNLHA_BAD_COMMAND);
 static_assert(static_cast<int>(Result::kInternal) == UNLHA_INTERNAL);
 
+// The calls of Unlha() under way on all threads, for UnlhaGetRunning().
+std::atomic<int> running{0};
+
+class Running {
+ public:
+  Running() { ++running; }
+  ~Running() { --running; }
+  Running(const Running&) = delete;
+  Running& operator=(const Running&) = delete;
+};
+
 }  // namespace
 
 extern "C" {
 
 UNLHA_EXPORT int UNLHA_CALL Unlha(void*, const char* command_line, char* report_buffer, uint32_t report_size) {
+  Running running_now;
   lzh::os::TakeLocale();
   lzh::commands::Report report(report_buffer, report_size);
   Result result;
@@ -67,5 +81,17 @@ UNLHA_EXPORT int UNLHA_CALL UnlhaGetFileCount(const char* path) {
 }
 
 UNLHA_EXPORT int UNLHA_CALL UnlhaGetVersion(void) { return UNLHA32_VERSION; }
+
+UNLHA_EXPORT int UNLHA_CALL UnlhaGetRunning(void) { return running.load() > 0 ? 1 : 0; }
+
+UNLHA_EXPORT int UNLHA_CALL UnlhaQueryFunctionList(int function) {
+  return function >= 0 && function < UNLHA_FUNCTION_COUNT ? 1 : 0;
+}
+
+UNLHA_EXPORT int UNLHA_CALL UnlhaConfigDialog(void*, char*, int) { return UNLHA_NOT_SUPPORTED; }
+
+UNLHA_EXPORT int UNLHA_CALL UnlhaSetOwnerWindow(void*) { return UNLHA_OK; }
+
+UNLHA_EXPORT int UNLHA_CALL UnlhaClearOwnerWindow(void) { return UNLHA_OK; }
 
 }  // extern "C"

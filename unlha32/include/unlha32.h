@@ -1,10 +1,10 @@
 /* unlha32.h: the exported interface of the unlha32 LZH archiver library.
  *
- * A program loads the library at run time (libunlha32.so on Linux,
- * unlha32.dll on Windows, where every entry point is __stdcall with an
- * undecorated name) and drives it with command lines like those of a
- * console archiver. Plain C: no C++ type and no exception crosses this
- * boundary.
+ * A program links with the library or loads it at run time (libunlha32.so
+ * on Linux, unlha32.dll on Windows, where every entry point is __stdcall
+ * with an undecorated name) and drives it with command lines like those of
+ * a console archiver, or reads an archive member by member through a
+ * handle. Plain C: no C++ type and no exception crosses this boundary.
  *
  * Text (command lines, paths, reports) is NUL-terminated bytes: UTF-8 on
  * Linux, the ANSI code page on Windows. In every path the library is
@@ -113,16 +113,52 @@ UNLHA_EXPORT int UNLHA_CALL UnlhaGetVersion(void);
 #define UNLHA_REPORT_NAME_FACTOR 4u
 #define UNLHA_REPORT_CONTENT_FACTOR 4u /* p shows a NUL byte as \x00 */
 
-/* Reading an archive's members one at a time, without running a command:
- * open a handle, walk with UnlhaFindFirst() and UnlhaFindNext(), close it.
- * The walk reads one header per step, so memory stays the same whatever
- * the number of members; it meets the members the reading commands meet,
- * in their order. A handle serves one thread at a time; different handles
- * may be used in different threads. A handle that is NULL, was never
- * returned by UnlhaOpenArchive() or is closed is refused, as are NULL
- * records and buffers: such a call returns UNLHA_BAD_COMMAND (-1 for
- * UnlhaGetFileName()) and does nothing. */
+/* ---- Reading an archive through a handle ----
+ *
+ * A program that shows or picks members (a file manager, a viewer, an
+ * installer, a script through an FFI) opens the archive, walks its members
+ * with UnlhaFindFirst() and UnlhaFindNext() and reads each member's facts,
+ * then closes the handle. The walk meets the members the reading commands
+ * meet, in their order, and describes each as `v` does (names converted and
+ * escaped as in every report).
+ *
+ * Memory stays the same whatever the number of members: a handle keeps one
+ * member and one block of headers. It holds no file open between calls: it
+ * opens the archive when it needs the next block of headers and closes it
+ * again, so it never keeps a command (of this process or another) from
+ * replacing the archive. When it finds that the file has changed since it
+ * was opened (its identity, size or time differ), the call returns
+ * UNLHA_IO_ERROR, and so does every later step: close the handle and open
+ * the archive again.
+ *
+ * Threads: every call on one handle runs whole before the next call on it
+ * starts, so two threads may share a handle (each step hands a member to
+ * one of them); different handles run in parallel. A handle closed while
+ * another thread is inside a call on it lets that call finish; later calls
+ * are refused. Unlha() may run meanwhile on any thread; it shares nothing
+ * with the handles but the files.
+ *
+ * Misuse is refused, never undefined. A handle that is NULL, was never
+ * returned by UnlhaOpenArchive() or is closed, a NULL pointer for a result
+ * and a buffer size below 1 are refused, and so is a member fact asked
+ * before the first successful find or after a find that found nothing;
+ * the call writes nothing and returns UNLHA_BAD_COMMAND (-1 for the
+ * functions that return a length).
+ *
+ * Text results (names, method, attributes) are written NUL-terminated to a
+ * buffer of `size` bytes, cut on a character boundary when they do not fit.
+ * Such a function returns the whole text's length in bytes without the NUL:
+ * `size` or more means the buffer holds a cut text.
+ *
+ * Numbers are written through a pointer; the function returns UNLHA_OK.
+ * Sizes are 32-bit and saturate at 0xFFFFFFFF; the functions with the Ex
+ * suffix give them whole, in 64 bits, for members and archives of 4 GiB
+ * or more. */
 typedef struct UnlhaArchive UnlhaArchive; /* opaque */
+
+/* Results beside those of Unlha(). */
+#define UNLHA_NO_MORE_MEMBERS (-1) /* UnlhaFindFirst/Next: the walk is over */
+#define UNLHA_NOT_SUPPORTED 8      /* the library has no such feature */
 
 /* Bits of UnlhaMemberInfo.flags. */
 #define UNLHA_MEMBER_DIRECTORY 0x01u           /* a directory entry */
@@ -133,7 +169,8 @@ typedef struct UnlhaArchive UnlhaArchive; /* opaque */
 
 #define UNLHA_MEMBER_NAME_SIZE 513
 
-/* One member as the walk describes it; a fixed layout of 580 bytes. */
+/* One member as the walk describes it: a fixed layout of 580 bytes, no
+ * padding. The member fact functions below answer the same values. */
 typedef struct UnlhaMemberInfo {
   uint32_t original_size;   /* saturated at 0xFFFFFFFF (flags say so) */
   uint32_t compressed_size; /* the packed data alone; saturated likewise */
@@ -152,36 +189,154 @@ typedef struct UnlhaMemberInfo {
   char method[24];          /* "-lh5-"; bytes outside printable ASCII as \xNN */
 } UnlhaMemberInfo;
 
-/* Opens an archive (also one inside a self-extracting program) for a walk.
- * owner: a window handle on Windows, unused; pass NULL. mode is reserved;
- * pass 0. Returns NULL when path is NULL, mode is not 0, or the file cannot
- * be read or is no archive. */
+/* Opens an archive (also one inside a self-extracting program) for a walk
+ * and reads its first header. owner: a window handle on Windows, unused;
+ * pass NULL. mode is reserved; pass 0. Returns NULL when path is NULL, mode
+ * is not 0, or the file cannot be read or is no archive; UnlhaOpenArchiveEx()
+ * says which. */
 UNLHA_EXPORT UnlhaArchive* UNLHA_CALL UnlhaOpenArchive(void* owner, const char* path, uint32_t mode);
 
-/* Closes the handle; it is refused from then on. Returns UNLHA_OK. */
+/* UnlhaOpenArchive() that also writes to *result (when result is not NULL)
+ * why there is no handle: UNLHA_BAD_COMMAND (path NULL or mode not 0),
+ * UNLHA_NOT_ARCHIVE (missing, unreadable, a directory or no LZH archive),
+ * UNLHA_INTERNAL (out of memory); UNLHA_OK with a handle. */
+UNLHA_EXPORT UnlhaArchive* UNLHA_CALL UnlhaOpenArchiveEx(void* owner, const char* path, uint32_t mode,
+                                                        int* result);
+
+/* Closes the handle; it is refused from then on. Returns UNLHA_OK, or
+ * UNLHA_BAD_COMMAND for a handle that is not open. */
 UNLHA_EXPORT int UNLHA_CALL UnlhaCloseArchive(UnlhaArchive* archive);
 
 /* Starts the walk again at the first member and moves to the first member
  * that pattern selects, as a file argument of a reading command does (its
- * base name, or the whole path when it holds a directory; letters with
- * case on Linux, without on Windows); NULL or "" selects every member.
- * UnlhaFindNext() moves to the next one. Both return 0 with *info filled in, -1 when there is no
- * further member, or an error code: UNLHA_DAMAGED when the archive is
- * damaged there (the members before it were found; every later step says
- * so again), UNLHA_IO_ERROR when it can no longer be read, UNLHA_INTERNAL
- * when memory runs out. */
+ * base name, or the whole path when it holds a directory; * and ? as
+ * wildcards; letters with case on Linux, without on Windows); NULL, "" and
+ * "*" select every member. UnlhaFindNext() moves to the next one (before
+ * any UnlhaFindFirst() it walks every member from the first). Both return
+ * UNLHA_OK with *info filled in, UNLHA_NO_MORE_MEMBERS (-1) when there is
+ * no further member (and again at every later step), or an error code:
+ * UNLHA_DAMAGED when the archive is damaged there (the members before it
+ * were found; every later step says so again, so a walk always ends),
+ * UNLHA_IO_ERROR when it can no longer be read or has changed,
+ * UNLHA_INTERNAL when memory runs out. After an error or the end there is
+ * no current member. */
 UNLHA_EXPORT int UNLHA_CALL UnlhaFindFirst(UnlhaArchive* archive, const char* pattern, UnlhaMemberInfo* info);
 UNLHA_EXPORT int UNLHA_CALL UnlhaFindNext(UnlhaArchive* archive, UnlhaMemberInfo* info);
 
-/* The current member's name exactly as the reports show it: the whole path
- * with '/' between directories, a trailing '/' for a directory, " -> " and
- * the target for a link, converted and escaped for display as every report
- * name is. Written to buffer NUL-terminated, cut on a character boundary
- * when it does not fit size bytes. Returns the whole name's length in
- * bytes without the NUL: size or more means the buffer holds a cut name.
- * Returns -1 when there is no current member (before the first find or
- * after the last) or the call is refused (size below 1 among others). */
+/* ---- Facts of the current member: the member the last find found ---- */
+
+/* The name exactly as the reports show it: the whole path with '/' between
+ * directories, a trailing '/' for a directory, " -> " and the target for a
+ * link, converted and escaped for display as every report name is. Returns
+ * the name's length (see "Text results" above), -1 when refused. */
 UNLHA_EXPORT int UNLHA_CALL UnlhaGetFileName(UnlhaArchive* archive, char* buffer, int size);
+/* The method as UnlhaMemberInfo.method holds it ("-lh5-"); the length, or -1. */
+UNLHA_EXPORT int UNLHA_CALL UnlhaGetMethod(UnlhaArchive* archive, char* buffer, int size);
+/* The attributes as UnlhaMemberInfo.attributes holds them; the length, or -1. */
+UNLHA_EXPORT int UNLHA_CALL UnlhaGetAttribute(UnlhaArchive* archive, char* buffer, int size);
+/* The values of the UnlhaMemberInfo fields of the same names; UNLHA_OK, or
+ * UNLHA_BAD_COMMAND when refused. */
+UNLHA_EXPORT int UNLHA_CALL UnlhaGetOriginalSize(UnlhaArchive* archive, uint32_t* size);
+UNLHA_EXPORT int UNLHA_CALL UnlhaGetCompressedSize(UnlhaArchive* archive, uint32_t* size);
+UNLHA_EXPORT int UNLHA_CALL UnlhaGetRatio(UnlhaArchive* archive, uint32_t* per_mille);
+UNLHA_EXPORT int UNLHA_CALL UnlhaGetDate(UnlhaArchive* archive, uint32_t* dos_date);
+UNLHA_EXPORT int UNLHA_CALL UnlhaGetTime(UnlhaArchive* archive, uint32_t* dos_time);
+UNLHA_EXPORT int UNLHA_CALL UnlhaGetCRC(UnlhaArchive* archive, uint32_t* crc);
+UNLHA_EXPORT int UNLHA_CALL UnlhaGetOSType(UnlhaArchive* archive, uint32_t* os_type);
+/* The sizes whole, for members of 4 GiB or more. */
+UNLHA_EXPORT int UNLHA_CALL UnlhaGetOriginalSizeEx(UnlhaArchive* archive, uint64_t* size);
+UNLHA_EXPORT int UNLHA_CALL UnlhaGetCompressedSizeEx(UnlhaArchive* archive, uint64_t* size);
+
+/* ---- Facts of the archive, valid as long as the handle is open ---- */
+
+/* The path exactly as UnlhaOpenArchive() was given it; the length, or -1. */
+UNLHA_EXPORT int UNLHA_CALL UnlhaGetArcFileName(UnlhaArchive* archive, char* buffer, int size);
+/* The file's size in bytes (a self-extracting program's whole file), and
+ * its modification time in local time, MS-DOS form (clamped to 1980..2107),
+ * as they were when the archive was opened. UNLHA_OK, or UNLHA_BAD_COMMAND. */
+UNLHA_EXPORT int UNLHA_CALL UnlhaGetArcFileSize(UnlhaArchive* archive, uint32_t* size);
+UNLHA_EXPORT int UNLHA_CALL UnlhaGetArcDate(UnlhaArchive* archive, uint32_t* dos_date);
+UNLHA_EXPORT int UNLHA_CALL UnlhaGetArcTime(UnlhaArchive* archive, uint32_t* dos_time);
+/* Over every member a walk without a pattern meets, whatever has been
+ * found so far: the sum of the original sizes, the sum of the compressed
+ * sizes, the ratio of those two sums in thousandths (0 when the first is
+ * 0), and the OS type all of them share (0 when they differ or there are
+ * none). These are the totals of the `l` and `v` reports. The first of
+ * these calls walks the headers once (a listing's cost); the result is
+ * kept. UNLHA_OK; UNLHA_DAMAGED when the archive is damaged, with the value
+ * for the members before the damage written; UNLHA_IO_ERROR (nothing
+ * written) when it can no longer be read or has changed; UNLHA_BAD_COMMAND
+ * when refused. */
+UNLHA_EXPORT int UNLHA_CALL UnlhaGetArcOriginalSize(UnlhaArchive* archive, uint32_t* size);
+UNLHA_EXPORT int UNLHA_CALL UnlhaGetArcCompressedSize(UnlhaArchive* archive, uint32_t* size);
+UNLHA_EXPORT int UNLHA_CALL UnlhaGetArcRatio(UnlhaArchive* archive, uint32_t* per_mille);
+UNLHA_EXPORT int UNLHA_CALL UnlhaGetArcOSType(UnlhaArchive* archive, uint32_t* os_type);
+/* The sizes whole, for archives of 4 GiB or more. */
+UNLHA_EXPORT int UNLHA_CALL UnlhaGetArcFileSizeEx(UnlhaArchive* archive, uint64_t* size);
+UNLHA_EXPORT int UNLHA_CALL UnlhaGetArcOriginalSizeEx(UnlhaArchive* archive, uint64_t* size);
+UNLHA_EXPORT int UNLHA_CALL UnlhaGetArcCompressedSizeEx(UnlhaArchive* archive, uint64_t* size);
+
+/* ---- The library as a whole ---- */
+
+/* 1 while a call of Unlha() is in progress on any thread of the process,
+ * else 0. */
+UNLHA_EXPORT int UNLHA_CALL UnlhaGetRunning(void);
+
+/* The entry points, numbered as UnlhaQueryFunctionList() takes them: the
+ * order in which a front end binds them, then the library's own. */
+enum UnlhaFunction {
+  UNLHA_FUNCTION_CHECK_ARCHIVE,
+  UNLHA_FUNCTION_UNLHA,
+  UNLHA_FUNCTION_GET_VERSION,
+  UNLHA_FUNCTION_GET_RUNNING,
+  UNLHA_FUNCTION_CONFIG_DIALOG,
+  UNLHA_FUNCTION_GET_FILE_COUNT,
+  UNLHA_FUNCTION_QUERY_FUNCTION_LIST,
+  UNLHA_FUNCTION_OPEN_ARCHIVE,
+  UNLHA_FUNCTION_CLOSE_ARCHIVE,
+  UNLHA_FUNCTION_FIND_FIRST,
+  UNLHA_FUNCTION_FIND_NEXT,
+  UNLHA_FUNCTION_GET_ARC_FILE_NAME,
+  UNLHA_FUNCTION_GET_ARC_FILE_SIZE,
+  UNLHA_FUNCTION_GET_ARC_ORIGINAL_SIZE,
+  UNLHA_FUNCTION_GET_ARC_COMPRESSED_SIZE,
+  UNLHA_FUNCTION_GET_ARC_RATIO,
+  UNLHA_FUNCTION_GET_ARC_DATE,
+  UNLHA_FUNCTION_GET_ARC_TIME,
+  UNLHA_FUNCTION_GET_ARC_OS_TYPE,
+  UNLHA_FUNCTION_GET_FILE_NAME,
+  UNLHA_FUNCTION_GET_ORIGINAL_SIZE,
+  UNLHA_FUNCTION_GET_COMPRESSED_SIZE,
+  UNLHA_FUNCTION_GET_METHOD,
+  UNLHA_FUNCTION_GET_RATIO,
+  UNLHA_FUNCTION_GET_DATE,
+  UNLHA_FUNCTION_GET_TIME,
+  UNLHA_FUNCTION_GET_CRC,
+  UNLHA_FUNCTION_GET_ATTRIBUTE,
+  UNLHA_FUNCTION_GET_OS_TYPE,
+  UNLHA_FUNCTION_SET_OWNER_WINDOW,
+  UNLHA_FUNCTION_CLEAR_OWNER_WINDOW,
+  UNLHA_FUNCTION_OPEN_ARCHIVE_EX,
+  UNLHA_FUNCTION_GET_ORIGINAL_SIZE_EX,
+  UNLHA_FUNCTION_GET_COMPRESSED_SIZE_EX,
+  UNLHA_FUNCTION_GET_ARC_FILE_SIZE_EX,
+  UNLHA_FUNCTION_GET_ARC_ORIGINAL_SIZE_EX,
+  UNLHA_FUNCTION_GET_ARC_COMPRESSED_SIZE_EX,
+  UNLHA_FUNCTION_COUNT
+};
+
+/* 1 when the entry point numbered `function` is implemented (every one
+ * below UNLHA_FUNCTION_COUNT is), 0 for any other number. */
+UNLHA_EXPORT int UNLHA_CALL UnlhaQueryFunctionList(int function);
+
+/* The library has no dialog to set options in: returns UNLHA_NOT_SUPPORTED
+ * and writes nothing to options. */
+UNLHA_EXPORT int UNLHA_CALL UnlhaConfigDialog(void* owner, char* options, int mode);
+
+/* The library opens no window, so an owner window has nothing to own: both
+ * accept any value and return UNLHA_OK. */
+UNLHA_EXPORT int UNLHA_CALL UnlhaSetOwnerWindow(void* owner);
+UNLHA_EXPORT int UNLHA_CALL UnlhaClearOwnerWindow(void);
 
 #ifdef __cplusplus
 }

@@ -1,0 +1,261 @@
+// The handle functions as an embedding program uses them, through the
+// exported functions alone (the C program in tests/client checks the
+// contracts of every entry point and its misuse on Linux and under Wine):
+// each fact a walk gives must be what `v` shows, names of every kind and
+// in both text forms included; no damage may make a walk crash or run on;
+// a million members must walk in flat memory, even with two threads
+// sharing the handle; and a handle must work beside a running Unlha().
+#include <sys/stat.h>
+
+#include <cinttypes>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+#include "api_fixture.h"
+#include "tests/sample_manifest.h"
+
+namespace lzh::test {
+namespace {
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::string Ratio(uint32_t per_mille, uint64_t original) {
+  return original == 0 ? "-" : std::to_string(per_mille / 10) + "." + std::to_string(per_mille % 10) + "%";
+}
+
+std::string DateTime(uint32_t date, uint32_t time) {
+  if (date == 0) return "(no valid date) ";
+  char text[32];
+  std::snprintf(text, sizeof text, "%04u-%02u-%02u %02u:%02u", 1980 + (date >> 9), (date >> 5) & 15, date & 31,
+                time >> 11, (time >> 5) & 63);
+  return text;
+}
+
+std::string OsName(uint32_t os_type) {
+  static const std::map<uint32_t, std::string> kNames = {
+      {'M', "MS-DOS"}, {'2', "OS/2"}, {'9', "OS-9"},   {'K', "OS-9/68K"}, {'3', "OS/386"}, {'H', "Human68K"},
+      {'U', "Unix"},   {'C', "CP/M"}, {'F', "FLEX"},   {'m', "Mac"},      {'R', "Runser"}, {'T', "TownsOS"},
+      {'X', "XOSK"},   {'w', "Win95"}, {'W', "WinNT"}, {'J', "Java"},     {'A', "Amiga"},  {'a', "Atari"},
+      {0, "generic"}};
+  auto found = kNames.find(os_type);
+  return found == kNames.end() ? "?" : found->second;
+}
+
+// Walks `archive` through the handle and checks every fact of every member,
+// and the totals, against the lines of its verbose listing.
+void ExpectWalkMatchesVerboseListing(const std::string& archive) {
+  SCOPED_TRACE(archive);
+  std::vector<std::string> listing = Lines(RunUnlha("v " + archive, 1 << 22).report);
+  ASSERT_GE(listing.size(), 5u);
+  UnlhaArchive* handle = UnlhaOpenArchive(nullptr, archive.c_str(), 0);
+  ASSERT_NE(handle, nullptr);
+  UnlhaMemberInfo info;
+  size_t line = 3;  // after the title, the column heads and the rule
+  uint64_t members = 0;
+  for (int found = UnlhaFindFirst(handle, nullptr, &info); found == UNLHA_OK;
+       found = UnlhaFindNext(handle, &info), ++members, line += 2) {
+    ASSERT_LT(line + 1, listing.size());
+    char probe[1];
+    std::vector<char> name(size_t(UnlhaGetFileName(handle, probe, 1)) + 1);
+    ASSERT_EQ(UnlhaGetFileName(handle, name.data(), int(name.size())), int(name.size()) - 1);
+    EXPECT_EQ(listing[line], name.data());
+    EXPECT_EQ(std::string(name.data()).substr(0, UNLHA_MEMBER_NAME_SIZE - 1), info.name);
+    uint64_t original = 0, compressed = 0;
+    char method[32], attributes[16];
+    ASSERT_EQ(UnlhaGetOriginalSizeEx(handle, &original), UNLHA_OK);
+    ASSERT_EQ(UnlhaGetCompressedSizeEx(handle, &compressed), UNLHA_OK);
+    ASSERT_GT(UnlhaGetMethod(handle, method, sizeof method), 0);
+    ASSERT_GT(UnlhaGetAttribute(handle, attributes, sizeof attributes), 0);
+    char crc[8];
+    std::snprintf(crc, sizeof crc, "%04X", unsigned(info.crc));
+    std::string facts = listing[line + 1];
+    std::string expected_start = std::string(10 - std::min<size_t>(10, std::to_string(original).size()), ' ') +
+                                 std::to_string(original);
+    EXPECT_EQ(facts.substr(0, 10), expected_start) << facts;
+    std::istringstream fields(facts.substr(10));
+    std::string packed, ratio, level, os, crc_text, attribute_text;
+    fields >> packed >> ratio;
+    EXPECT_EQ(packed, std::to_string(compressed));
+    EXPECT_EQ(ratio, Ratio(info.ratio, original));
+    // MS-DOS stamps start in 1980: earlier times are clamped to it.
+    std::string shown_time = facts.substr(29, 16);
+    EXPECT_EQ(shown_time < "1980" ? "1980-01-01 00:00" : shown_time, DateTime(info.dos_date, info.dos_time));
+    std::istringstream rest(facts.substr(46));
+    std::string method_text;
+    rest >> method_text >> level >> os >> crc_text >> attribute_text;
+    EXPECT_EQ(method_text, method);
+    EXPECT_EQ(os, OsName(info.os_type));
+    EXPECT_EQ(crc_text, crc);
+    EXPECT_EQ(attribute_text, attributes);
+  }
+  ASSERT_LT(line + 1, listing.size());
+  uint64_t original = 0, compressed = 0;
+  uint32_t ratio = 0;
+  ASSERT_EQ(UnlhaGetArcOriginalSizeEx(handle, &original), UNLHA_OK);
+  ASSERT_EQ(UnlhaGetArcCompressedSizeEx(handle, &compressed), UNLHA_OK);
+  ASSERT_EQ(UnlhaGetArcRatio(handle, &ratio), UNLHA_OK);
+  char totals[128];
+  std::snprintf(totals, sizeof totals, "%10" PRIu64 " %10" PRIu64 " %6s %" PRIu64 " member%s", original, compressed,
+                Ratio(ratio, original).c_str(), members, members == 1 ? "" : "s");
+  EXPECT_EQ(listing[line + 1], totals);
+  EXPECT_EQ(UnlhaCloseArchive(handle), UNLHA_OK);
+}
+
+using ReadingThroughHandles = ScratchTest;
+
+TEST_F(ReadingThroughHandles, EveryFactIsWhatTheVerboseListingShowsInEitherTextForm) {
+  RawMember link{"doc|target/file", "", {}, "-lhd-"};
+  link.unix_mode = 0120777;
+  RawMember directory{"", std::string("sub") + '\xff' + "dir", {}, "-lhd-", 'W'};
+  std::vector<RawMember> names = {
+      {"read\x1bme\x7f.txt", std::string("tab\tdir"), ToBytes(std::string(300, 'a')), "-lh0-", 'M'},
+      {"\x95\x5c.txt", "\x8a\xbf\x8e\x9a", ToBytes("sjis"), "-lh0-", 'M', 932},
+      {"caf\xc3\xa9 \xe6\xbc\xa2.txt", "", ToBytes("utf-8"), "-lh0-", 'U', 65001},
+      {"broken\xc3\x28\xff.bin", "", {}, "-lh0-", 'w'},
+      {std::string(600, 'n') + ".txt", "", ToBytes("long"), "-lh0-", 0},
+      link,
+      directory,
+  };
+  std::vector<std::string> archives = {Put("names.lzh", RawArchive(names))};
+  archives.push_back(TAVO_SAMPLE_ARCHIVE);
+  if (fs::exists(SamplesDir()))
+    for (const auto& entry : fs::directory_iterator(SamplesDir()))
+      if (entry.path().extension() != ".tsv" && entry.path().extension() != ".md")
+        archives.push_back(entry.path().string());
+  for (const char* locale : {"C.UTF-8", "C"}) {
+    setenv("LC_ALL", locale, 1);
+    for (const std::string& archive : archives) ExpectWalkMatchesVerboseListing(archive);
+  }
+}
+
+// Every cut and every flipped header byte of a small archive: the walk must
+// end (at the end or with an error that repeats), agree with the member
+// count, and the totals must answer.
+TEST_F(ReadingThroughHandles, DamageOfEveryKindEndsTheWalkWhereTheCountEnds) {
+  Bytes whole = WriteArchive({Member{{"a", "one.txt"}, ToBytes(std::string(2000, 'x'))},
+                              Member{{"two.txt"}, ToBytes("second member")},
+                              Member{{"three.txt"}, ToBytes(std::string(500, 'y')), Method::kLh0}},
+                             1);
+  std::vector<Bytes> damaged;
+  for (size_t cut = 1; cut < whole.size(); ++cut) damaged.emplace_back(whole.begin(), whole.begin() + cut);
+  for (size_t at = 0; at < 80; ++at) {
+    damaged.push_back(whole);
+    damaged.back()[at] ^= 0xFF;
+  }
+  for (size_t i = 0; i < damaged.size(); ++i) {
+    std::string path = Put("damaged.lzh", damaged[i]);
+    int result = UNLHA_OK;
+    UnlhaArchive* handle = UnlhaOpenArchiveEx(nullptr, path.c_str(), 0, &result);
+    if (handle == nullptr) {
+      EXPECT_EQ(result, UNLHA_NOT_ARCHIVE);
+      EXPECT_EQ(UnlhaGetFileCount(path.c_str()), -1) << "case " << i;
+      continue;
+    }
+    UnlhaMemberInfo info;
+    int found = 0, step = UnlhaFindFirst(handle, nullptr, &info);
+    for (; step == UNLHA_OK && found < 10; step = UnlhaFindNext(handle, &info)) ++found;
+    EXPECT_TRUE(step == UNLHA_NO_MORE_MEMBERS || step == UNLHA_DAMAGED) << "case " << i << ": " << step;
+    EXPECT_EQ(UnlhaFindNext(handle, &info), step) << "case " << i;
+    EXPECT_EQ(found, UnlhaGetFileCount(path.c_str())) << "case " << i;
+    uint32_t total = 0;
+    EXPECT_EQ(UnlhaGetArcOriginalSize(handle, &total), step == UNLHA_DAMAGED ? UNLHA_DAMAGED : UNLHA_OK);
+    EXPECT_EQ(UnlhaCloseArchive(handle), UNLHA_OK);
+  }
+}
+
+// AddressSanitizer keeps freed memory in quarantine (a quarter GiB), so
+// resident memory says nothing there about what the library keeps.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kFreedMemoryIsKept = true;
+#elif defined(__has_feature)
+constexpr bool kFreedMemoryIsKept = __has_feature(address_sanitizer);
+#else
+constexpr bool kFreedMemoryIsKept = false;
+#endif
+
+size_t ResidentBytes() {
+  std::ifstream statm("/proc/self/statm");
+  size_t pages = 0, resident = 0;
+  statm >> pages >> resident;
+  return resident * size_t(sysconf(_SC_PAGESIZE));
+}
+
+// Two threads share one handle over a million members: every member must
+// go to exactly one of them (a step that is not whole would hand one out
+// twice or lose one), and memory must not grow with the members.
+TEST_F(ReadingThroughHandles, AMillionMembersSharedByTwoThreadsInFlatMemory) {
+  constexpr int kMembers = 1000000;
+  std::string archive = (root_ / "million.lzh").string();
+  {
+    std::ofstream out(archive, std::ios::binary);
+    for (int i = 0; i < kMembers; ++i) {
+      Bytes member = RawLevel2(RawMember{std::to_string(i), "", ToBytes("x")});
+      out.write(reinterpret_cast<const char*>(member.data()), std::streamsize(member.size()));
+    }
+    out.put('\0');
+  }
+  std::vector<std::vector<int>> seen(2);
+  for (auto& mine : seen) mine.reserve(kMembers);  // the test's own lists, 4 MB once filled
+  size_t before = ResidentBytes();
+  UnlhaArchive* handle = UnlhaOpenArchive(nullptr, archive.c_str(), 0);
+  ASSERT_NE(handle, nullptr);
+  UnlhaMemberInfo first;
+  ASSERT_EQ(UnlhaFindFirst(handle, nullptr, &first), UNLHA_OK);
+  auto step = [&](std::vector<int>* mine) {
+    UnlhaMemberInfo info;
+    while (UnlhaFindNext(handle, &info) == UNLHA_OK) mine->push_back(std::atoi(info.name));
+  };
+  std::thread other(step, &seen[1]);
+  step(&seen[0]);
+  other.join();
+  uint64_t total = 0;
+  EXPECT_EQ(UnlhaGetArcOriginalSizeEx(handle, &total), UNLHA_OK);
+  size_t after = ResidentBytes();
+  EXPECT_EQ(UnlhaCloseArchive(handle), UNLHA_OK);
+  EXPECT_EQ(total, uint64_t(kMembers));
+  std::vector<char> met(kMembers, 0);
+  met[std::atoi(first.name)] = 1;
+  for (const auto& mine : seen)
+    for (int number : mine) {
+      ASSERT_TRUE(number >= 0 && number < kMembers && !met[number]) << "member " << number << " met twice";
+      met[number] = 1;
+    }
+  EXPECT_EQ(1 + seen[0].size() + seen[1].size(), size_t(kMembers));
+  // Loosely: the lists' 4 MB, a few blocks of headers and what valgrind
+  // holds back of freed memory; anything the library kept per member
+  // (an offset and a name) would add more.
+  if (!kFreedMemoryIsKept) EXPECT_LT(after - std::min(after, before), size_t(48) << 20);
+}
+
+// Unlha() blocked on another thread (opening its name list, a FIFO, until
+// a writer comes): UnlhaGetRunning says so, and a handle walks meanwhile.
+TEST_F(ReadingThroughHandles, AHandleWalksWhileUnlhaRunsOnAnotherThread) {
+  std::string archive = Put("a.lzh", WriteArchive({Member{{"one.txt"}, ToBytes("1")}, Member{{"two.txt"}, ToBytes("2")}}));
+  std::string fifo = (root_ / "names").string();
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(UnlhaGetRunning(), 0);
+  Outcome listed;
+  std::thread command([&] { listed = RunUnlha("l " + archive + " @" + fifo); });
+  for (int wait = 0; wait < 1000 && UnlhaGetRunning() == 0; ++wait) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_EQ(UnlhaGetRunning(), 1);
+  UnlhaArchive* handle = UnlhaOpenArchive(nullptr, archive.c_str(), 0);
+  UnlhaMemberInfo info;
+  EXPECT_EQ(UnlhaFindFirst(handle, "two.txt", &info), UNLHA_OK);
+  EXPECT_STREQ(info.name, "two.txt");
+  EXPECT_EQ(UnlhaCloseArchive(handle), UNLHA_OK);
+  std::ofstream{fifo};  // opened and closed: an empty list
+  command.join();
+  EXPECT_EQ(UnlhaGetRunning(), 0);
+  EXPECT_EQ(listed.result, UNLHA_OK);
+  EXPECT_NE(listed.report.find(" 2 members"), std::string::npos) << listed.report;
+}
+
+}  // namespace
+}  // namespace lzh::test
