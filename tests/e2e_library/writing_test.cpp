@@ -213,6 +213,28 @@ TEST_F(Writing, AReadOnlyArchiveIsRefusedAndLeftAsItIs) {
   EXPECT_TRUE(Leftovers().empty());
 }
 
+// An archive name without an extension means NAME.lzh, unless NAME itself
+// exists: for every command, in its report, and in tavo's sizing of the
+// report (a member larger than the least report size printed whole).
+TEST_F(Writing, AnArchiveNameWithoutExtensionMeansNameDotLzh) {
+  std::string text;
+  for (int line = 0; text.size() < 20000; ++line) text += "line " + std::to_string(line) + "\n";
+  Put("big.txt", text);
+  Outcome added = Run({"a", "backup", "big.txt"});
+  EXPECT_TRUE(HasLine(box, added.output, "1 added or replaced, 0 up to date, 0 skipped, 0 failed; backup.lzh written."))
+      << added.output;
+  EXPECT_EQ(Paths("backup.lzh"), Names{"big.txt"});
+  EXPECT_EQ(Lines(box, Run({"l", "backup"}).output).front(), "Archive: backup.lzh");
+  std::string shown;
+  for (char c : text) shown += c == '\n' ? box.Eol() : std::string(1, c);
+  EXPECT_EQ(Run({"p", "backup", "big.txt"}).output, shown);
+
+  Put("backup", "no archive");
+  Outcome refused = Run({"a", "backup", "big.txt"}, 5);
+  EXPECT_TRUE(HasLine(box, refused.output, "backup is not an LZH archive; it is left as it is.")) << refused.output;
+  EXPECT_EQ(box.Read("backup"), "no archive");
+}
+
 // Level 0 and 1 store the directory with the DOS separator; every level
 // must still come back with the subdirectory on either platform.
 TEST_F(Writing, HeaderLevelAndMethodSwitchesChooseWhatIsWritten) {

@@ -18,6 +18,7 @@
 #include <memory>
 #include <string>
 
+#include "commands/archive_reading.h"
 #include "commands/member_text.h"
 #include "commands/member_walk.h"
 #include "commands/result.h"
@@ -139,7 +140,7 @@ UNLHA_EXPORT UnlhaArchive* UNLHA_CALL UnlhaOpenArchive(void*, const char* path, 
   lzh::os::TakeLocale();
   try {
     auto walk = std::make_shared<MemberWalk>();
-    if (!walk->Open(path).ok()) return nullptr;
+    if (!walk->Open(lzh::commands::ArchivePathFor(path)).ok()) return nullptr;
     return handles.Add(std::move(walk));
   } catch (...) {
     return nullptr;
