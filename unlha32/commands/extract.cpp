@@ -25,7 +25,6 @@
 // is removed by the next extraction into its directory, unless the
 // process that made it is still running.
 #include <algorithm>
-#include <cinttypes>
 #include <set>
 #include <string>
 #include <unordered_set>
@@ -319,11 +318,9 @@ Result Extraction::Run() {
 }
 
 void Extraction::Summary() {
-  const char* verb = line_.command == Command::kTest ? "tested" : "extracted";
-  char text[160];
-  std::snprintf(text, sizeof text, "%" PRIu64 " member%s %s, %" PRIu64 " skipped, %" PRIu64 " failed", done_,
-                done_ == 1 ? "" : "s", verb, skipped_, failed_);
-  report_.Line(text);
+  const char* verb = line_.command == Command::kTest ? " tested, " : " extracted, ";
+  report_.Line(std::to_string(done_) + (done_ == 1 ? " member" : " members") + verb + std::to_string(skipped_) +
+               " skipped, " + std::to_string(failed_) + " failed");
 }
 
 Result Extraction::Test(const Selected& member) {
