@@ -101,7 +101,9 @@ bool ChangeDirectory(const char* path);
 bool EnterSubdirectory(const char* name);
 
 // --- Output ----------------------------------------------------------------
-// Writes the bytes and a newline to standard output in text mode.
+// Writes the bytes (text in the platform's code page) and a newline to
+// standard output in text mode; to a Windows console as the characters
+// they stand for, whatever the console's code page.
 void WriteLine(const char* text, std::size_t length);
 // Writes one of the program's own texts (stored in Shift_JIS) and a newline,
 // converted where the platform's terminal expects another encoding.

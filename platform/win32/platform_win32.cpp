@@ -1,7 +1,9 @@
 // Win32 implementation of the platform services: the kernel and user calls
 // the program was made for, used directly. The C runtime's own wildcard
 // expansion of arguments is switched off so that patterns reach main as
-// typed; the program does its own searching.
+// typed; the program does its own searching. Output to a file or pipe is
+// the bytes through the C runtime's text mode; to a console it is UTF-16,
+// so that Shift_JIS texts and reports show whatever the console's code page.
 #include "platform/platform.h"
 
 #include <windows.h>
@@ -151,9 +153,78 @@ bool EnterSubdirectory(const char* name) {
 
 // --- Output ----------------------------------------------------------------
 
+namespace {
+
+// Standard output when it is a console, else nullptr. Bytes written to a
+// console are read in the console's own code page, which need not be the
+// one a text is in; text for a console therefore goes out as UTF-16.
+HANDLE StandardConsole() {
+  static const HANDLE console = [] {
+    HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0;
+    return output != INVALID_HANDLE_VALUE && GetConsoleMode(output, &mode) ? output : nullptr;
+  }();
+  return console;
+}
+
+// The length of the longest start of the text, at most `limit` bytes, that
+// ends on a whole character of the code page.
+std::size_t WholeCharacters(const char* text, std::size_t length, std::size_t limit, UINT codePage) {
+  if (length <= limit) return length;
+  std::size_t end = 0;
+  if (codePage == CP_UTF8) {
+    // Back to the start of a sequence; bytes that are all continuations are
+    // no text and are cut anywhere.
+    for (end = limit; end > 0 && (static_cast<BYTE>(text[end]) & 0xC0) == 0x80;) --end;
+    return end > 0 ? end : limit;
+  }
+  for (std::size_t step; end < limit; end += step) {
+    step = IsDBCSLeadByteEx(codePage, static_cast<BYTE>(text[end])) ? 2 : 1;
+    if (end + step > limit) break;
+  }
+  return end;
+}
+
+// Writes text in the code page and a newline to the console as UTF-16, each
+// '\n' as CR LF as the text-mode stream writes it. In pieces of whole
+// characters, so that a report of any size needs only a small buffer.
+void WriteToConsole(HANDLE console, const char* text, std::size_t length, UINT codePage) {
+  constexpr std::size_t kPiece = 8192;
+  std::wstring wide, lines;
+  for (bool last = false; !last;) {
+    std::size_t piece = WholeCharacters(text, length, kPiece, codePage);
+    wide.resize(piece);  // never more UTF-16 units than bytes
+    int count = piece == 0 ? 0
+                           : MultiByteToWideChar(codePage, 0, text, static_cast<int>(piece), wide.data(),
+                                                 static_cast<int>(wide.size()));
+    text += piece;
+    length -= piece;
+    last = length == 0;
+    lines.clear();
+    for (int i = 0; i < count; ++i) {
+      if (wide[i] == L'\n') lines += L'\r';
+      lines += wide[i];
+    }
+    if (last) lines += L"\r\n";
+    DWORD written = 0;
+    WriteConsoleW(console, lines.data(), static_cast<DWORD>(lines.size()), &written, nullptr);
+  }
+}
+
+// Shift_JIS, the program's own texts' code page.
+constexpr UINT kOwnTextCodePage = 932;
+
+}  // namespace
+
 void WriteLine(const char* text, std::size_t length) {
+  if (HANDLE console = StandardConsole()) return WriteToConsole(console, text, length, GetACP());
   std::fwrite(text, 1, length, stdout);
   std::fputc('\n', stdout);
 }
 
-void WriteOwnLine(const char* shiftJisText) { WriteLine(shiftJisText, std::strlen(shiftJisText)); }
+void WriteOwnLine(const char* shiftJisText) {
+  std::size_t length = std::strlen(shiftJisText);
+  HANDLE console = StandardConsole();
+  if (console && IsValidCodePage(kOwnTextCodePage)) return WriteToConsole(console, shiftJisText, length, kOwnTextCodePage);
+  WriteLine(shiftJisText, length);
+}

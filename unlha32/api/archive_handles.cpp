@@ -19,6 +19,7 @@
 #include <memory>
 #include <string>
 
+#include "commands/archive_reading.h"
 #include "commands/member_text.h"
 #include "commands/member_walk.h"
 #include "commands/result.h"
@@ -212,8 +213,8 @@ UNLHA_EXPORT UnlhaArchive* UNLHA_CALL UnlhaOpenArchiveEx(void*, const char* path
   lzh::os::TakeLocale();
   try {
     auto archive = std::make_shared<OpenedArchive>();
-    archive->path = path;
-    lzh::Status status = archive->walk.Open(path);
+    archive->path = lzh::commands::ArchivePathFor(path);
+    lzh::Status status = archive->walk.Open(archive->path);
     *result = status.ok() ? UNLHA_OK : status.fault() == lzh::Fault::kNoMemory ? UNLHA_INTERNAL : UNLHA_NOT_ARCHIVE;
     return status.ok() ? handles.Add(std::move(archive)) : nullptr;
   } catch (...) {

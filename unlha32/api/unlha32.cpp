@@ -64,7 +64,7 @@ UNLHA_EXPORT int UNLHA_CALL UnlhaCheckArchive(const char* path, int) {
   if (path == nullptr) return 0;
   lzh::os::TakeLocale();
   try {
-    return lzh::commands::IsReadableArchive(path) ? 1 : 0;
+    return lzh::commands::IsReadableArchive(lzh::commands::ArchivePathFor(path)) ? 1 : 0;
   } catch (...) {
     return 0;
   }
@@ -74,7 +74,7 @@ UNLHA_EXPORT int UNLHA_CALL UnlhaGetFileCount(const char* path) {
   if (path == nullptr) return -1;
   lzh::os::TakeLocale();
   try {
-    return lzh::commands::CountMembers(path);
+    return lzh::commands::CountMembers(lzh::commands::ArchivePathFor(path));
   } catch (...) {
     return -1;
   }

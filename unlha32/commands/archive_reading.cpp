@@ -5,6 +5,7 @@
 
 #include <climits>
 
+#include "archive_update.h"
 #include "format/archive_walker.h"
 #include "os/os.h"
 
@@ -21,6 +22,15 @@ Status OpenReader(const std::string& path, std::unique_ptr<FileReader>* reader) 
 }
 
 }  // namespace
+
+std::string ArchivePathFor(const std::string& argument) {
+  std::string directory, name;
+  SplitDirectoryAndName(argument, &directory, &name);
+  if (name.empty() || name.find('.') != std::string::npos) return argument;
+  os::EntryInfo info;
+  if (!os::Inspect(os::NativePath(argument), &info).ok() || info.type != os::EntryType::kMissing) return argument;
+  return argument + ".lzh";
+}
 
 bool DataCutShort(const MemberHeader& header, uint64_t size) {
   return header.data_offset > header.header_offset && header.data_offset <= size &&

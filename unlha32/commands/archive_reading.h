@@ -19,6 +19,14 @@
 
 namespace lzh::commands {
 
+// The archive an archive argument names: the argument itself, or NAME.lzh
+// when the argument's last component has no extension and nothing of that
+// name exists ("backup" then finds, and makes, backup.lzh; a
+// self-extracting program named "backup" is still itself). Applied once,
+// where an archive argument enters the library: the command line, and the
+// exported questions a front end asks about the same archive before.
+std::string ArchivePathFor(const std::string& argument);
+
 struct ArchiveContents {
   std::unique_ptr<FileReader> reader;
   uint64_t archive_offset = 0;  // > 0 inside a self-extracting program

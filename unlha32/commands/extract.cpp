@@ -25,7 +25,6 @@
 // is removed by the next extraction into its directory, unless the
 // process that made it is still running.
 #include <algorithm>
-#include <cinttypes>
 #include <set>
 #include <string>
 #include <unordered_set>
@@ -97,24 +96,52 @@ class ProgressSink final : public ByteSink {
   uint64_t done_ = 0;
 };
 
+// On Windows a report is text as the C runtime writes it to a text-mode
+// stream: a line ends in '\n' alone, which goes out as CR LF. p therefore
+// puts a member's CR LF into the report as that '\n' (printed, it is CR LF
+// again rather than CR CR LF); elsewhere a line ends in LF as it is stored.
+#ifdef _WIN32
+constexpr bool kReportLinesEndInCrLf = true;
+#else
+constexpr bool kReportLinesEndInCrLf = false;
+#endif
+
 // Contents go into the report as they are, except NUL bytes, which would
-// end the report's text early.
+// end the report's text early, and, where lines end in CR LF, a CR that
+// precedes LF. A CR at the end of a write is held until the next one shows
+// what follows it; Flush() lets out one that ended the member.
 class ReportSink final : public ByteSink {
  public:
   explicit ReportSink(Report& report) : report_(report) {}
   Status Write(const uint8_t* data, size_t size) override {
     std::string_view text(reinterpret_cast<const char*>(data), size);
-    for (size_t nul; (nul = text.find('\0')) != std::string_view::npos;) {
-      report_.Text(text.substr(0, nul));
-      report_.Text("\\x00");
-      text.remove_prefix(nul + 1);
+    if (held_cr_ && !text.empty()) {
+      if (text.front() != '\n') report_.Text("\r");
+      held_cr_ = false;
+    }
+    static constexpr std::string_view kStops("\0\r", kReportLinesEndInCrLf ? 2 : 1);
+    for (size_t stop; (stop = text.find_first_of(kStops)) != std::string_view::npos;) {
+      report_.Text(text.substr(0, stop));
+      if (text[stop] == '\0') {
+        report_.Text("\\x00");
+      } else if (stop + 1 == text.size()) {
+        held_cr_ = true;
+      } else if (text[stop + 1] != '\n') {
+        report_.Text("\r");
+      }
+      text.remove_prefix(stop + 1);
     }
     report_.Text(text);
     return Status::Ok();
   }
+  void Flush() {
+    if (held_cr_) report_.Text("\r");
+    held_cr_ = false;
+  }
 
  private:
   Report& report_;
+  bool held_cr_ = false;
 };
 
 enum class Answer : uint8_t { kYes, kNo, kAll, kQuit, kNoTerminal };
@@ -291,11 +318,9 @@ Result Extraction::Run() {
 }
 
 void Extraction::Summary() {
-  const char* verb = line_.command == Command::kTest ? "tested" : "extracted";
-  char text[160];
-  std::snprintf(text, sizeof text, "%" PRIu64 " member%s %s, %" PRIu64 " skipped, %" PRIu64 " failed", done_,
-                done_ == 1 ? "" : "s", verb, skipped_, failed_);
-  report_.Line(text);
+  const char* verb = line_.command == Command::kTest ? " tested, " : " extracted, ";
+  report_.Line(std::to_string(done_) + (done_ == 1 ? " member" : " members") + verb + std::to_string(skipped_) +
+               " skipped, " + std::to_string(failed_) + " failed");
 }
 
 Result Extraction::Test(const Selected& member) {
@@ -318,6 +343,7 @@ Result Extraction::Print(const Selected& member, bool label) {
   if (label) report_.Line("::::::: " + DisplayName(member.names.path, form_));
   ReportSink sink(report_);
   Status status = ExtractMemberData(*archive_.reader, header, sink);
+  sink.Flush();
   if (!status.ok()) return Failed(member, status);
   ++done_;
   return Result::kOk;

@@ -6,15 +6,13 @@
 // last row of the line is redrawn, but the blanking never wraps.
 #include "progress.h"
 
-#include <cinttypes>
-#include <cstdio>
 
 #include "os/os.h"
 
 namespace lzh::commands {
 namespace {
 
-constexpr auto kRedrawInterval = std::chrono::milliseconds(200);
+constexpr uint64_t kRedrawMilliseconds = 200;
 // A name is shortened to what the line leaves it, but never below this.
 constexpr size_t kShortestName = 20;
 
@@ -39,18 +37,17 @@ void ProgressLine::Begin(const std::string& name, uint64_t size) {
 }
 
 void ProgressLine::Draw() {
-  char figures[80];
-  std::snprintf(figures, sizeof figures, ": %u%% (%" PRIu64 " of %" PRIu64 " bytes)", Percent(done_, size_), done_,
-                size_);
+  const std::string figures = ": " + std::to_string(Percent(done_, size_)) + "% (" + std::to_string(done_) + " of " +
+                              std::to_string(size_) + " bytes)";
   std::string name = DisplayName(name_, form_);
   if (!whole_names_) {
-    size_t room = kLineLimit - std::string_view(verb_).size() - 1 - std::string_view(figures).size();
+    size_t room = kLineLimit - std::string_view(verb_).size() - 1 - figures.size();
     name = FitName(name, room < kShortestName ? kShortestName : room, form_);
   }
   std::string line = std::string(verb_) + " " + name + figures;
   os::WriteStderr(Blank() + line);
   drawn_bytes_ = line.size();
-  next_draw_ = Clock::now() + kRedrawInterval;
+  next_draw_ = os::MonotonicMilliseconds() + kRedrawMilliseconds;
 }
 
 std::string ProgressLine::Blank() const {

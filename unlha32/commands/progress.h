@@ -12,12 +12,12 @@
 // command starts on a clean line. Without -l it fits an 80-column line.
 #pragma once
 
-#include <chrono>
 #include <cstdint>
 #include <string>
 
 #include "command_line.h"
 #include "names.h"
+#include "os/os.h"
 
 namespace lzh::commands {
 
@@ -35,13 +35,12 @@ class ProgressLine {
   void Update(uint64_t done) {
     if (!shown_) return;
     done_ = done;
-    if (Clock::now() >= next_draw_) Draw();
+    if (os::MonotonicMilliseconds() >= next_draw_) Draw();
   }
   // Erases the line, if one is drawn.
   void Clear();
 
  private:
-  using Clock = std::chrono::steady_clock;
   void Draw();
   // Returns to the line's start over blanks where the last drawing was.
   std::string Blank() const;
@@ -52,7 +51,7 @@ class ProgressLine {
   const TextForm form_;
   std::string name_;
   uint64_t size_ = 0, done_ = 0;
-  Clock::time_point next_draw_{};
+  uint64_t next_draw_ = 0;  // on the monotonic clock
   size_t drawn_bytes_ = 0;
 };
 

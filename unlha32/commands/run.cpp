@@ -1,5 +1,7 @@
 // Command dispatch: the reading commands, and the writing commands that
-// change an archive only through a temporary file renamed over it.
+// change an archive only through a temporary file renamed over it. Every
+// command works on, and its report names, the archive the argument stands
+// for (ArchivePathFor), so `a backup` writes backup.lzh and says so.
 #include "run.h"
 
 #include "archive_reading.h"
@@ -34,6 +36,7 @@ Result RunCommandLine(std::string_view line, Report& report) {
     report.Line("Command line not understood: " + DisplayName(error, CurrentTextForm()));
     return Result::kBadCommand;
   }
+  parsed.archive = ArchivePathFor(parsed.archive);
   switch (parsed.command) {
     case Command::kList:
     case Command::kVerboseList: return ListArchive(parsed, report);

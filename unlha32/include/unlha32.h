@@ -56,7 +56,9 @@ extern "C" {
  *   token) -r -a -z -t -h0..2 -o -o5..7 -d, each letter optionally
  *   followed by +, - or a digit; "--" ends switch and @list handling;
  *   @file reads names, one per line. A line that is exactly the path of an
- *   existing archive lists it.
+ *   existing archive lists it. An archive NAME without an extension means
+ *   NAME.lzh when no file NAME exists; UnlhaCheckArchive(),
+ *   UnlhaGetFileCount() and UnlhaOpenArchive() follow the same rule.
  *   Tokens: outside double quotes, blanks and tabs separate them. A double
  *   quote opens a quoted section anywhere in a token ("my dir\" is the
  *   directory my dir\, -w"my dir" is -w with my dir); inside it blanks
@@ -249,7 +251,9 @@ UNLHA_EXPORT int UNLHA_CALL UnlhaGetCompressedSizeEx(UnlhaArchive* archive, uint
 
 /* ---- Facts of the archive, valid as long as the handle is open ---- */
 
-/* The path exactly as UnlhaOpenArchive() was given it; the length, or -1. */
+/* The path of the archive the handle reads: as UnlhaOpenArchive() was
+ * given it, or NAME.lzh for a NAME without an extension that names no file
+ * (the rule every command follows); the length, or -1. */
 UNLHA_EXPORT int UNLHA_CALL UnlhaGetArcFileName(UnlhaArchive* archive, char* buffer, int size);
 /* The file's size in bytes (a self-extracting program's whole file), and
  * its modification time in local time, MS-DOS form (clamped to 1980..2107),

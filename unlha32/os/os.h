@@ -165,6 +165,9 @@ uint32_t ProcessUmask();
 // standard streams), and there is none in batch runs.
 bool StderrIsTerminal();
 void WriteStderr(std::string_view text);
+// Milliseconds on a clock that only moves forward, for pacing the progress
+// line.
+uint64_t MonotonicMilliseconds();
 // Shows `question` on the terminal and reads one line of answer; false
 // when no terminal is attached.
 bool AskOnTerminal(std::string_view question, std::string* answer);

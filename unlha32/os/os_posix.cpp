@@ -624,6 +624,12 @@ uint32_t ProcessUmask() {
   return mask;
 }
 
+uint64_t MonotonicMilliseconds() {
+  struct timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<uint64_t>(now.tv_sec) * 1000 + static_cast<uint64_t>(now.tv_nsec) / 1000000;
+}
+
 bool StderrIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
 void WriteStderr(std::string_view text) {
@@ -713,22 +719,32 @@ bool MapToLegalName(std::string* component) {
 
 // --- Worker ----------------------------------------------------------------
 
+// The self-extracting program is built without exceptions (and never
+// starts a worker): there a failure ends the process where it happens.
 void Worker::RunWork() noexcept {
+#if __cpp_exceptions
   try {
     work_();
   } catch (...) {
     failure_ = std::current_exception();
   }
+#else
+  work_();
+#endif
 }
 
 void Worker::Start(std::function<void()> work) {
   Join();
   work_ = std::move(work);
+#if __cpp_exceptions
   try {
     thread_ = new std::thread(&Worker::RunWork, this);
   } catch (const std::system_error&) {
     RunWork();  // no thread to be had: the work is done here
   }
+#else
+  thread_ = new std::thread(&Worker::RunWork, this);
+#endif
 }
 
 void Worker::Wait() {
@@ -742,7 +758,9 @@ void Worker::Wait() {
 
 void Worker::Join() {
   Wait();
+#if __cpp_exceptions
   if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
+#endif
 }
 
 }  // namespace lzh::os

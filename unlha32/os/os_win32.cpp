@@ -479,6 +479,8 @@ uint32_t ProcessId() { return GetCurrentProcessId(); }
 
 uint32_t ProcessUmask() { return 0; }
 
+uint64_t MonotonicMilliseconds() { return GetTickCount64(); }
+
 bool StderrIsTerminal() {
   DWORD mode;
   return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
@@ -576,12 +578,18 @@ bool MapToLegalName(std::string* component) {
 
 // --- Worker ----------------------------------------------------------------
 
+// The self-extracting program is built without exceptions (and never
+// starts a worker): there a failure ends the process where it happens.
 void Worker::RunWork() noexcept {
+#if __cpp_exceptions
   try {
     work_();
   } catch (...) {
     failure_ = std::current_exception();
   }
+#else
+  work_();
+#endif
 }
 
 // Win32 threads directly: the MinGW toolchain's win32 thread model has no
@@ -611,7 +619,9 @@ void Worker::Wait() {
 
 void Worker::Join() {
   Wait();
+#if __cpp_exceptions
   if (failure_) std::rethrow_exception(std::exchange(failure_, nullptr));
+#endif
 }
 
 }  // namespace lzh::os

@@ -1,8 +1,13 @@
 # Writes a C++ source holding the bytes of INPUT as lzh::sfx::Stub().
-# Run as: cmake -DINPUT=... -DOUTPUT=... -P embed.cmake
+# Run as: cmake -DINPUT=... -DOUTPUT=... -DLIMIT=... -P embed.cmake
+# A LIMIT other than 0 is the most bytes the program may have: every
+# self-extracting archive carries it, and growth past it should be noticed
+# where it happens.
+file(SIZE "${INPUT}" size)
+if(LIMIT AND size GREATER LIMIT)
+  message(FATAL_ERROR "The self-extracting program ${INPUT} has ${size} bytes, more than the ${LIMIT} it may have.")
+endif()
 file(READ "${INPUT}" hex HEX)
-string(LENGTH "${hex}" hex_length)
-math(EXPR size "${hex_length} / 2")
 string(REGEX REPLACE "([0-9a-f][0-9a-f])" "0x\\1," bytes "${hex}")
 string(REGEX REPLACE "(0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,0x..,)" "\\1\n" bytes "${bytes}")
 file(WRITE "${OUTPUT}.new" "// Generated from the self-extracting program at build time; do not edit.

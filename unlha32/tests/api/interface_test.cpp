@@ -46,6 +46,9 @@ TEST_F(ArchiveRecognition, SelfExtractingFilesAreArchivesAndList) {
 TEST_F(ArchiveRecognition, FileCountComesFromTheHeaders) {
   std::string archive = Put("a.lzh", WriteArchive(ManyMembers(57)));
   EXPECT_EQ(UnlhaGetFileCount(archive.c_str()), 57);
+  // Without its extension the name means the same archive, as in a command.
+  EXPECT_EQ(UnlhaGetFileCount((root_ / "a").c_str()), 57);
+  EXPECT_NE(UnlhaCheckArchive((root_ / "a").c_str(), 0), 0);
   EXPECT_EQ(UnlhaGetFileCount((root_ / "missing.lzh").c_str()), -1);
   EXPECT_EQ(UnlhaGetFileCount(root_.c_str()), -1);
   EXPECT_EQ(UnlhaGetFileCount(nullptr), -1);

@@ -246,6 +246,9 @@ TEST_F(Commands, ADamagedArchiveIsNotRewritten) {
   EXPECT_EQ(ReadFile(Archive()), archive);
   EXPECT_EQ(Run("a", "sub/c.txt").result, UNLHA_DAMAGED);
   EXPECT_EQ(ReadFile(Archive()), archive);
+  // Nor is a self-extracting program made of it.
+  EXPECT_EQ(Run("s").result, UNLHA_DAMAGED);
+  EXPECT_FALSE(fs::exists(Base() + "arc"));
 }
 
 // No write bit at all: refused for root as well, who could write it anyway.
