@@ -29,7 +29,9 @@ class ArchiveFileAtRest final : public RandomAccessReader {
     LZH_TRY(os::InspectTarget(native, &info));
     LZH_REQUIRE(info.type != os::EntryType::kMissing, kIo, "no such file");
     LZH_REQUIRE(info.type == os::EntryType::kFile, kCorrupt, "not an LZH archive");
-    *file = std::make_shared<ArchiveFileAtRest>(std::move(native), info);
+    // Not make_shared: built without RTTI (the self-extracting program),
+    // its control block would bring the C++ runtime's exception machinery.
+    file->reset(new ArchiveFileAtRest(std::move(native), info));
     return Status::Ok();
   }
   ArchiveFileAtRest(std::string native_path, const os::EntryInfo& opened)
