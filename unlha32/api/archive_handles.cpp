@@ -139,7 +139,7 @@ UNLHA_EXPORT UnlhaArchive* UNLHA_CALL UnlhaOpenArchive(void*, const char* path, 
   lzh::os::TakeLocale();
   try {
     auto walk = std::make_shared<MemberWalk>();
-    if (!walk->Open(path).ok()) return nullptr;
+    if (!walk->Open(lzh::os::TextFromCaller(path)).ok()) return nullptr;
     return handles.Add(std::move(walk));
   } catch (...) {
     return nullptr;
@@ -155,7 +155,7 @@ UNLHA_EXPORT int UNLHA_CALL UnlhaFindFirst(UnlhaArchive* archive, const char* pa
     std::shared_ptr<MemberWalk> walk = handles.Find(archive);
     if (!walk || info == nullptr) return UNLHA_BAD_COMMAND;
     lzh::os::TakeLocale();
-    walk->Restart(pattern ? pattern : "");
+    walk->Restart(lzh::os::TextFromCaller(pattern ? pattern : ""));
     return Step(*walk, info);
   } catch (...) {
     return UNLHA_INTERNAL;

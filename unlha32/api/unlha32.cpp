@@ -1,7 +1,8 @@
 // The exported C interface: a thin shell over the commands layer (the
 // handle functions are in archive_handles.cpp). It parses nothing; it only
 // keeps C++ on its own side of the boundary: every exception is caught
-// here and becomes a result code.
+// here and becomes a result code, and the caller's text (the ANSI code
+// page on Windows) becomes the library's on the way in.
 #include "include/unlha32.h"
 
 #include <new>
@@ -34,7 +35,7 @@ UNLHA_EXPORT int UNLHA_CALL Unlha(void*, const char* command_line, char* report_
   lzh::commands::Report report(report_buffer, report_size);
   Result result;
   try {
-    result = lzh::commands::RunCommandLine(command_line ? command_line : "", report);
+    result = lzh::commands::RunCommandLine(lzh::os::TextFromCaller(command_line ? command_line : ""), report);
   } catch (const std::bad_alloc&) {
     report.Line("Out of memory.");
     result = Result::kInternal;
@@ -50,7 +51,7 @@ UNLHA_EXPORT int UNLHA_CALL UnlhaCheckArchive(const char* path, int) {
   if (path == nullptr) return 0;
   lzh::os::TakeLocale();
   try {
-    return lzh::commands::IsReadableArchive(path) ? 1 : 0;
+    return lzh::commands::IsReadableArchive(lzh::os::TextFromCaller(path)) ? 1 : 0;
   } catch (...) {
     return 0;
   }
@@ -60,7 +61,7 @@ UNLHA_EXPORT int UNLHA_CALL UnlhaGetFileCount(const char* path) {
   if (path == nullptr) return -1;
   lzh::os::TakeLocale();
   try {
-    return lzh::commands::CountMembers(path);
+    return lzh::commands::CountMembers(lzh::os::TextFromCaller(path));
   } catch (...) {
     return -1;
   }
