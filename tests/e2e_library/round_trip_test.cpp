@@ -56,6 +56,16 @@ class RoundTrip : public ::testing::Test {
     }
     return members;
   }
+  // A member's path in UTF-8, as stored or from Shift_JIS.
+  static std::string PathOf(const lzh::MemberHeader& member) {
+    return member.code_page == 932u ? Converted(member.PathString(), "UTF-8", "CP932") : member.PathString();
+  }
+  // The paths of an archive's members, in its order.
+  Names Paths(const std::string& archive) const {
+    Names paths;
+    for (const lzh::MemberHeader& member : Members(archive)) paths.push_back(PathOf(member));
+    return paths;
+  }
   // The header's own attribute byte, which the readers check.
   uint8_t BaseAttributeByte(const std::string& archive, const lzh::MemberHeader& member) const {
     return static_cast<uint8_t>(box.Read(archive)[member.header_offset + 19]);
@@ -92,7 +102,8 @@ const Names kNames = {"一覧表/中身.txt", "ソ/機能/f.txt", "表/ソ/x.txt
 // accented Latin, Cyrillic, Hangul and an emoji: added with -r and -d,
 // stored in the form readers take back (Shift_JIS in code page 932 where
 // the name has it, else UTF-8 with its code page), and extracted, also by
-// the self-extracting program, under the same names. Faults caught:
+// the self-extracting program, under the same names; @lists read in the
+// caller's code page. Faults caught:
 // folders ending in 0x5C left out or merged into their files' names, the
 // subfolder ソ of 表\* left out, names without an ANSI form reported
 // unreadable, café.txt taken for the cafe.txt of the ANSI "best fit", the
@@ -105,8 +116,7 @@ TEST_F(RoundTrip, EveryNameComesBackUnderItsOwnName) {
       << added.output;
   const bool code_page_932 = target.UnderWine() && target.locale.starts_with("ja_JP");
   for (const lzh::MemberHeader& member : Members("names.lzh")) {
-    std::string name = member.PathString();
-    if (member.code_page == 932u) name = Converted(name, "UTF-8", "CP932");
+    std::string name = PathOf(member);
     bool ascii = std::all_of(name.begin(), name.end(), [](char c) { return static_cast<uint8_t>(c) < 0x80; });
     uint32_t expected = ascii ? 0 : code_page_932 && !Converted(name, "CP932", "UTF-8").empty() ? 932 : 65001;
     EXPECT_EQ(member.code_page, expected) << name;
@@ -126,11 +136,15 @@ TEST_F(RoundTrip, EveryNameComesBackUnderItsOwnName) {
   // (Linux takes no '\\' between the folders of a file to add).
   if (!target.UnderWine() || code_page_932) {
     Run({"a", "-r", "sub.lzh", target.UnderWine() ? "tree\\表\\*" : "tree/表/*"});
-    Names paths;
-    for (const lzh::MemberHeader& member : Members("sub.lzh"))
-      paths.push_back(member.code_page == 932u ? Converted(member.PathString(), "UTF-8", "CP932") : member.PathString());
-    EXPECT_EQ(paths, Names{"tree/表/ソ/x.txt"});
+    EXPECT_EQ(Paths("sub.lzh"), Names{"tree/表/ソ/x.txt"});
   }
+
+  // @lists are in the caller's code page, or UTF-8 after a byte order mark.
+  const std::string listed = code_page_932 ? "tree/表/ソ/x.txt" : "tree/café.txt";
+  Put("ansi.lst", Converted(listed + "\n", target.UnderWine() ? code_page_932 ? "CP932" : "CP1252" : "UTF-8", "UTF-8"));
+  Put("utf8.lst", "\xEF\xBB\xBFtree/한국어.txt\n");
+  Run({"a", "lists.lzh", "@ansi.lst", "@utf8.lst"});
+  EXPECT_EQ(Paths("lists.lzh"), (Names{listed, "tree/한국어.txt"}));
 
   // Level 0 has no room for a code page and is read as Shift_JIS.
   Outcome level0 = Run({"a", "-r", "-h0", "level0.lzh", "tree/"}, target.UnderWine() ? 4 : 0);

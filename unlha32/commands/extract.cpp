@@ -15,10 +15,10 @@
 //
 // Members are acted on as the walk of the archive finds them; what
 // outlives a member is one small record per extracted directory (its path,
-// mode, time and attributes, set at the end) and the identity of each file extracted
-// (two numbers, so that a later member that would land on it, e.g. of the
-// same base name under `e`, or differing only in case on Windows, is
-// caught), so memory never holds the members themselves.
+// mode, time and attributes, set at the end) and the identity of each file
+// extracted (two numbers, so that a later member that would land on it,
+// e.g. of the same base name under `e`, or differing only in case on
+// Windows, is caught), so memory never holds the members themselves.
 //
 // A temporary file is named after the process (".unlha32-PID-N.tmp") and
 // removed when a signal ends the process; one that a killed process left
