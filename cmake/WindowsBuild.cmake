@@ -2,9 +2,12 @@
 # unlha32.dll, the library user's C program) made with the MinGW-w64 i686
 # cross compiler as a separate CMake tree inside this build, and its
 # end-to-end tests (with the double, and with the real library reading and
-# writing) and the C program run under Wine in a private 32-bit prefix. When
-# the cross compiler or Wine is missing, the Wine tests are registered as
-# skipped with a note, so ctest's summary says so.
+# writing) and the C program run under Wine in a private 32-bit prefix. The
+# real library's suites run once per kind of ANSI code page it serves: 932
+# (Shift_JIS, whose second bytes include 0x5C) and 1252 (single-byte
+# Western); Wine takes the code page from the locale. When the cross
+# compiler or Wine is missing, the Wine tests are registered as skipped with
+# a note, so ctest's summary says so.
 include(ExternalProject)
 find_program(TAVO_MINGW_CXX i686-w64-mingw32-g++)
 find_program(TAVO_WINE wine)
@@ -15,7 +18,8 @@ if(NOT TAVO_MINGW_CXX OR NOT TAVO_WINE OR NOT TAVO_WINEBOOT)
   if(NOT TAVO_BUILD_TESTS)
     return()
   endif()
-  foreach(skipped e2e.wine e2e.library.wine e2e.writing.wine api.handles_client.wine package.zip_broken_under_wine)
+  foreach(skipped e2e.wine e2e.library.wine.cp932 e2e.writing.wine.cp932 e2e.library.wine.cp1252
+          e2e.writing.wine.cp1252 api.handles_client.wine package.zip_broken_under_wine)
     add_test(NAME ${skipped} COMMAND sh -c "echo 'NOTE: no MinGW-w64 i686 compiler or Wine: Windows tests skipped'; exit 77")
     set_tests_properties(${skipped} PROPERTIES SKIP_RETURN_CODE 77)
   endforeach()
@@ -57,19 +61,23 @@ add_test(NAME e2e.wine COMMAND tavo_e2e_tests
 set_tests_properties(e2e.wine PROPERTIES
   ENVIRONMENT "${TAVO_WINE_ENVIRONMENT}" FIXTURES_REQUIRED wine TIMEOUT 900 RESOURCE_LOCK wineprefix)
 
-add_test(NAME e2e.library.wine COMMAND tavo_e2e_library_tests
-  --tavo=${TAVO_WINDOWS_DIR}/bin/tavo.exe
-  --library=${TAVO_WINDOWS_DIR}/bin/unlha32.dll
-  --wine=${TAVO_WINE})
-set_tests_properties(e2e.library.wine PROPERTIES
-  ENVIRONMENT "${TAVO_WINE_ENVIRONMENT}" FIXTURES_REQUIRED wine TIMEOUT 900 RESOURCE_LOCK wineprefix)
-
-add_test(NAME e2e.writing.wine COMMAND tavo_e2e_writing_tests
-  --tavo=${TAVO_WINDOWS_DIR}/bin/tavo.exe
-  --library=${TAVO_WINDOWS_DIR}/bin/unlha32.dll
-  --wine=${TAVO_WINE})
-set_tests_properties(e2e.writing.wine PROPERTIES
-  ENVIRONMENT "${TAVO_WINE_ENVIRONMENT}" FIXTURES_REQUIRED wine TIMEOUT 900 RESOURCE_LOCK wineprefix)
+foreach(code_page cp932 cp1252)
+  if(code_page STREQUAL cp932)
+    set(locale ja_JP.UTF-8)
+  else()
+    set(locale en_US.UTF-8)
+  endif()
+  foreach(suite library writing)
+    add_test(NAME e2e.${suite}.wine.${code_page} COMMAND tavo_e2e_${suite}_tests
+      --tavo=${TAVO_WINDOWS_DIR}/bin/tavo.exe
+      --library=${TAVO_WINDOWS_DIR}/bin/unlha32.dll
+      --wine=${TAVO_WINE}
+      --helper=${TAVO_WINDOWS_DIR}/testhelper/windows_helper.exe
+      --locale=${locale})
+    set_tests_properties(e2e.${suite}.wine.${code_page} PROPERTIES
+      ENVIRONMENT "${TAVO_WINE_ENVIRONMENT}" FIXTURES_REQUIRED wine TIMEOUT 900 RESOURCE_LOCK wineprefix)
+  endforeach()
+endforeach()
 
 add_test(NAME api.handles_client.wine COMMAND sh ${PROJECT_SOURCE_DIR}/tests/client/run_client.sh
   ${CMAKE_BINARY_DIR}/tests/client/run-wine ${PROJECT_SOURCE_DIR}/samples/sample.lzh

@@ -1,7 +1,8 @@
 # Sourced by run.sh and test.sh: installs, on Debian as root, whatever the
 # build and the tests need and that is not there yet, and generates the
-# Japanese UTF-8 locale that Wine needs to run programs in code page 932.
-# Nothing is installed when everything is present.
+# UTF-8 locales in which the Wine tests run programs in code page 932
+# (Japanese) and 1252 (Western). Nothing is installed when everything is
+# present.
 #
 #   ensure_tools native   compiler, CMake, GoogleTest
 #   ensure_tools all      also MinGW-w64 i686, Wine, the archive tools
@@ -44,8 +45,11 @@ ensure_tools() {
     apt-get install -y "${packages[@]}"
   fi
 
-  if [ "$1" = all ] && ! grep -qix 'ja_JP.utf-\?8' <<<"$(locale -a 2>/dev/null)"; then
-    echo "Generating the locale ja_JP.UTF-8"
-    localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
-  fi
+  local locale
+  for locale in ja_JP en_US; do
+    if [ "$1" = all ] && ! grep -qix "$locale.utf-\?8" <<<"$(locale -a 2>/dev/null)"; then
+      echo "Generating the locale $locale.UTF-8"
+      localedef -i "$locale" -f UTF-8 "$locale.UTF-8"
+    fi
+  done
 }

@@ -62,7 +62,7 @@ Outcome Sandbox::RunProgram(const std::string& program, const std::vector<std::s
   for (char** e = environ; *e; ++e)
     if (!Controlled(*e)) variables.emplace_back(*e);
   bool localeGiven = std::any_of(environment.begin(), environment.end(), [](const auto& v) { return v.first == "LC_ALL"; });
-  if (!localeGiven) variables.push_back("LC_ALL=C");
+  if (!localeGiven) variables.push_back("LC_ALL=" + (target.locale.empty() ? std::string("C") : target.locale));
   variables.push_back("TAVO_DOUBLE_LOG=" + (target.UnderWine() ? "Z:" + logPath : logPath));
   for (const auto& [name, value] : environment) variables.push_back(name + "=" + value);
 

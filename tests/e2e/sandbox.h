@@ -1,7 +1,8 @@
 // A private directory per test in which tavo runs: bin/ holds a copy of tavo
 // (or tavo.exe) and of whichever library the test asks for (a test double or
 // the real library), work/ is the current directory, and the double's call
-// log lies beside them. No test can see another library than its own, nor
+// log lies beside them. Every run gets the locale the program was told
+// (Target::locale) unless a test sets LC_ALL itself. No test can see another library than its own, nor
 // another test's files.
 #pragma once
 
@@ -18,6 +19,11 @@ struct Target {
   std::string partialDouble;  // the test double lacking UnlhaGetFileCount
   std::string library;        // the real archiver library
   std::string wine;           // the wine program, empty for native runs
+  // The locale every run gets unless a test sets LC_ALL: under Wine it
+  // picks the ANSI code page (ja_JP.UTF-8 gives 932, en_US.UTF-8 1252).
+  // Empty: the C locale.
+  std::string locale;
+  std::string helper;  // windows_helper.exe, for the Wine runs
   bool UnderWine() const { return !wine.empty(); }
 };
 extern Target target;

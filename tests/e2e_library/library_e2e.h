@@ -1,12 +1,21 @@
 // Shared ground of the end-to-end tests of tavo with the real library: a
 // sandbox holding the library, archives put into it (written by the
-// library's own writer or built byte by byte), and the output seen as lines
-// whatever the platform's line end.
+// library's own writer or built byte by byte), the output seen as lines
+// whatever the platform's line end, and names as tavo shows them in the
+// run's code page.
 #pragma once
 
+#include <iconv.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "os/utf8.h"
 #include "sandbox.h"
 #include "tests/archive_builder.h"
 
@@ -27,6 +36,55 @@ inline std::vector<std::string> Lines(const Sandbox& box, const std::string& out
     lines.push_back(output.substr(start, end - start));
   if (start < output.size()) lines.push_back(output.substr(start));
   return lines;
+}
+
+// The locale of the tests of names: the run's (its code page under Wine),
+// or UTF-8 on Linux, where no name is converted in the C locale.
+inline Environment NamesLocale() { return {{"LC_ALL", target.locale.empty() ? "C.UTF-8" : target.locale}}; }
+
+// `text` converted between character sets by iconv; empty when it does not
+// convert.
+inline std::string Converted(const std::string& text, const char* to, const char* from) {
+  iconv_t converter = iconv_open(to, from);
+  std::string in(text), out(text.size() * 4 + 4, '\0');
+  char *in_at = in.data(), *out_at = out.data();
+  size_t in_left = in.size(), out_left = out.size();
+  bool done = iconv(converter, &in_at, &in_left, &out_at, &out_left) != static_cast<size_t>(-1) && in_left == 0;
+  iconv_close(converter);
+  return done ? out.substr(0, out.size() - out_left) : std::string();
+}
+
+// A name (UTF-8) as tavo prints it: as it is on Linux; under Wine in the
+// ANSI code page of the run, a character it has no exact form for as
+// \u{XXXX}, never as a look-alike.
+inline std::string Shown(const std::string& name) {
+  if (!target.UnderWine()) return name;
+  const char* code_page = target.locale.starts_with("ja_JP") ? "CP932" : "CP1252";
+  std::string shown;
+  for (size_t i = 0, length; i < name.size(); i += length) {
+    uint32_t code_point = 0;
+    length = std::max<size_t>(lzh::os::Utf8SequenceLength(name, i, &code_point), 1);
+    std::string character = Converted(name.substr(i, length), code_page, "UTF-8");
+    char escape[16];
+    std::snprintf(escape, sizeof escape, "\\u{%X}", static_cast<unsigned>(code_point));
+    shown += character.empty() ? std::string(escape) : character;
+  }
+  return shown;
+}
+
+// Every file below `directory` (relative, '/' between components) with its
+// contents, in order.
+inline std::vector<std::pair<std::string, std::string>> FilesBelow(const std::string& directory) {
+  namespace fs = std::filesystem;
+  std::vector<std::pair<std::string, std::string>> files;
+  for (const auto& entry : fs::recursive_directory_iterator(directory)) {
+    if (!entry.is_regular_file()) continue;
+    std::ifstream file(entry.path(), std::ios::binary);
+    files.emplace_back(fs::relative(entry.path(), directory).generic_string(),
+                       std::string(std::istreambuf_iterator<char>(file), {}));
+  }
+  std::sort(files.begin(), files.end());
+  return files;
 }
 
 inline bool HasLine(const Sandbox& box, const std::string& output, const std::string& line) {

@@ -1,12 +1,11 @@
-// Names and real-world archives through tavo. Shift_JIS names: on Linux in a
-// UTF-8 locale the library converts them to UTF-8; under Wine in a Japanese
-// locale (code page 932) they are used as stored. Names Windows cannot hold
-// are written as stored on Linux and mapped under Wine. Then the bundled sample,
-// which must still match the files it was made from, and the foreign sample
+// Names and real-world archives through tavo. Member names are decoded from
+// what they are and written to disk as the system's own names: UTF-8 on
+// Linux in a UTF-8 locale, UTF-16 under Wine (which shows them as UTF-8 on
+// the Linux side) in both code pages. Names Windows cannot hold are written
+// as stored on Linux and mapped under Wine. Then the bundled sample, which
+// must still match the files it was made from, and the foreign sample
 // archives when the shared folder is there (never copied into the project).
 #include <gtest/gtest.h>
-
-#include <locale.h>
 
 #include <filesystem>
 #include <fstream>
@@ -26,35 +25,74 @@ using lzh::test::RawArchive;
 using lzh::test::RawMember;
 using lzh::test::ToBytes;
 
-// 漢字\表.txt as stored by an MS-DOS archiver: 表 ends in 0x5C, which must
-// not split the name.
-const std::string kSjisDirectory = "\x8a\xbf\x8e\x9a";
-const std::string kSjisName = "\x95\x5c.txt";
+std::string ShiftJis(const std::string& utf8) { return Converted(utf8, "CP932", "UTF-8"); }
 
-// The locale in which Shift_JIS names can be had: a UTF-8 one on Linux, a
-// Japanese one under Wine (code page 932); empty when it is not generated.
-std::string NameLocale() {
-  const char* name = target.UnderWine() ? "ja_JP.UTF-8" : "C.UTF-8";
-  locale_t available = newlocale(LC_ALL_MASK, name, nullptr);
-  if (!available) return "";
-  freelocale(available);
-  return name;
-}
-
-TEST(ShiftJisNames, ConvertedToUtf8OnLinuxAndKeptAsStoredUnderWine) {
-  std::string locale = NameLocale();
-  if (locale.empty()) GTEST_SKIP() << "the locale for Shift_JIS names is not generated";
+// Each member is named as its writer stored it; each must come out under
+// the name it has, in either code page. Faults caught: a Shift_JIS 0x5C
+// second byte taken for a separator (表.txt as a folder • in code page
+// 1252) or a folder ending in one merged into its file (一覧表中身.txt,
+// ソ機能f.txt, 予定表メモ.txt), by the library or by tavo's search for a
+// wildcard archive (*表.lzh); UTF-8 names from Linux read in the ANSI code
+// page (譌･譛ｬ隱・txt, cafÃ©.txt); a name shown by a look-alike.
+TEST(MemberNames, DecodedFromWhatTheyAreAndExtractedNameByName) {
+  struct Row {
+    std::vector<std::string> components;  // UTF-8
+    RawMember stored;                      // its name and directory are filled in below
+  };
+  auto windows = [](uint8_t os, std::optional<uint32_t> code_page = {}) {
+    RawMember m;
+    m.os_id = os;
+    m.code_page = code_page;
+    return m;
+  };
+  std::vector<Row> rows = {
+      {{"一覧表", "中身.txt"}, windows('M')},
+      {{"ソ", "機能", "f.txt"}, windows('W', 932)},
+      {{"表.txt"}, windows('w')},
+      {{"日本語.txt"}, windows('U')},                 // Linux in a UTF-8 locale, no code page said
+      {{"café", "한국어", "😀.txt"}, windows('U', 65001)},  // Linux, saying so
+      {{"Привет.txt"}, windows('U', 1251)},
+  };
+  std::vector<RawMember> members;
+  for (Row& row : rows) {
+    RawMember& m = row.stored;
+    auto stored = [&](const std::string& utf8) {
+      if (m.code_page == 1251u) return Converted(utf8, "CP1251", "UTF-8");
+      return m.os_id == 'U' ? utf8 : ShiftJis(utf8);
+    };
+    for (size_t i = 0; i + 1 < row.components.size(); ++i) m.directory += stored(row.components[i]) + '\xff';
+    m.name = stored(row.components.back());
+    m.data = ToBytes(row.components.back());
+    members.push_back(m);
+  }
   Sandbox box(Library::Real);
-  PutArchive(box, "sjis.lzh", RawArchive({RawMember{kSjisName, kSjisDirectory + '\xff', ToBytes("hyou"), "-lh0-", 'M'}}));
-  Environment japanese = {{"LC_ALL", locale}};
+  PutArchive(box, "names.lzh", RawArchive(members));
+  // MS-DOS archivers keep the whole path in a level-0 name, '\\' between.
+  PutArchive(box, "dos.lzh", lzh::test::WriteArchive({{{ShiftJis("予定表"), ShiftJis("メモ.txt")}, ToBytes("memo"), lzh::Method::kLh0}}, 0));
 
-  Outcome list = box.Run({"v", "sjis.lzh"}, japanese);
-  std::string shown = target.UnderWine() ? kSjisDirectory + "/" + kSjisName : "漢字/表.txt";
-  EXPECT_TRUE(HasLine(box, list.output, shown)) << list.output;
-  Outcome extract = box.Run({"x", "sjis.lzh", "out\\"}, japanese);
-  EXPECT_EQ(extract.status, 0);
-  // Wine turns code page 932 names into UTF-8 file names on the Linux side.
-  EXPECT_EQ(box.Read("out/漢字/表.txt"), "hyou") << extract.output;
+  Outcome listed = box.Run({"l", "names.lzh"}, NamesLocale());
+  Outcome extracted = box.Run({"x", "names.lzh", "out/"}, NamesLocale());
+  Outcome dos = box.Run({"x", "dos.lzh", "out/"}, NamesLocale());
+  EXPECT_TRUE(HasLine(box, extracted.output, "6 members extracted, 0 skipped, 0 failed")) << extracted.output;
+  EXPECT_TRUE(HasLine(box, dos.output, "ok       " + Shown("予定表/メモ.txt"))) << dos.output;
+  std::vector<std::pair<std::string, std::string>> expected = {{"予定表/メモ.txt", "memo"}};
+  for (const Row& row : rows) {
+    std::string path;
+    for (const std::string& component : row.components) path += (path.empty() ? "" : "/") + component;
+    expected.emplace_back(path, row.components.back());
+    EXPECT_TRUE(HasLine(box, extracted.output, "ok       " + Shown(path))) << extracted.output;
+    EXPECT_NE(listed.output.find("  " + Shown(row.components.back()) + box.Eol()), std::string::npos) << listed.output;
+  }
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(FilesBelow(box.work() + "/out"), expected);
+
+  // tavo's own search for a wildcard archive steps by whole characters of
+  // the code page too (where the code page has 表 for the argument).
+  if (!target.UnderWine() || target.locale.starts_with("ja_JP")) {
+    PutArchive(box, "一覧表.lzh", RawArchive(members));
+    Outcome found = box.Run({"t", "*表.lzh"}, NamesLocale());
+    EXPECT_TRUE(HasLine(box, found.output, "Archive: " + Shown("一覧表.lzh"))) << found.output;
+  }
 }
 
 // An Amiga archive holding names Linux takes as they are and Windows
@@ -107,39 +145,37 @@ TEST(BundledSample, TestsCleanAndExtractsToTheFilesItWasMadeFrom) {
   EXPECT_EQ(files, 3);
 }
 
-// Windows cannot create a symbolic link member (it is skipped, not failed),
-// nor Shift_JIS names outside code page 932 (the archive holding them is
-// left out there).
+// Windows cannot create a symbolic link member (it is skipped, not failed).
+// The Shift_JIS names of cp932_names.lzh must come out as the names they
+// are, in either code page, like every other member.
 TEST(ForeignSamples, EveryArchiveTestsCleanAndExtractsWithItsCrc) {
   fs::path folder = lzh::test::SamplesDir();
   if (!fs::exists(folder / "MANIFEST.tsv")) GTEST_SKIP() << "no sample archives at " << folder;
   Sandbox box(Library::Real);
-  Environment names;
-  if (!NameLocale().empty()) names.push_back({"LC_ALL", NameLocale()});
   std::set<std::string> archives;
   for (const auto& entry : fs::directory_iterator(folder))
     if (entry.path().filename() != "MANIFEST.tsv" && entry.path().filename() != "README.md")
       archives.insert(entry.path().filename().string());
-  if (target.UnderWine() && names.empty()) archives.erase("cp932_names.lzh");
   ASSERT_FALSE(archives.empty());
   for (const std::string& archive : archives) {
     box.File(archive, Contents(folder / archive));
-    Outcome test = box.Run({"t", archive}, names);
+    Outcome test = box.Run({"t", archive}, NamesLocale());
     EXPECT_EQ(test.status, 0);
     std::vector<std::string> lines = Lines(box, test.output);
     ASSERT_FALSE(lines.empty()) << archive;
     EXPECT_NE(lines.back().find(" tested, 0 skipped, 0 failed"), std::string::npos) << archive << "\n" << test.output;
-    Outcome extract = box.Run({"x", archive, "out\\" + archive + "\\"}, names);
+    Outcome extract = box.Run({"x", archive, "out\\" + archive + "\\"}, NamesLocale());
     EXPECT_NE(extract.output.find(target.UnderWine() ? " skipped, 0 failed" : ", 0 skipped, 0 failed"), std::string::npos)
         << archive << "\n" << extract.output;
   }
   for (const lzh::test::ManifestRow& member : lzh::test::ReadManifest()) {
-    // Directories, links and Shift_JIS names are covered above.
-    if (member.method == "-lhd-" || member.archive == "cp932_names.lzh") continue;
-    std::string data = box.Read("out/" + member.archive + "/" + member.member);
-    EXPECT_EQ(data.size(), member.size) << member.archive << " " << member.member;
+    if (member.method == "-lhd-") continue;  // directories and links, covered above
+    std::string name = member.member;
+    if (member.archive == "cp932_names.lzh") name = Converted(name, "UTF-8", "CP932");
+    std::string data = box.Read("out/" + member.archive + "/" + name);
+    EXPECT_EQ(data.size(), member.size) << member.archive << " " << name;
     EXPECT_EQ(lzh::Crc16(0, reinterpret_cast<const uint8_t*>(data.data()), data.size()), member.crc)
-        << member.archive << " " << member.member;
+        << member.archive << " " << name;
   }
 }
 

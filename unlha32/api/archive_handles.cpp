@@ -213,7 +213,7 @@ UNLHA_EXPORT UnlhaArchive* UNLHA_CALL UnlhaOpenArchiveEx(void*, const char* path
   lzh::os::TakeLocale();
   try {
     auto archive = std::make_shared<OpenedArchive>();
-    archive->path = lzh::commands::ArchivePathFor(path);
+    archive->path = lzh::commands::ArchivePathFor(lzh::os::TextFromCaller(path));
     lzh::Status status = archive->walk.Open(archive->path);
     *result = status.ok() ? UNLHA_OK : status.fault() == lzh::Fault::kNoMemory ? UNLHA_INTERNAL : UNLHA_NOT_ARCHIVE;
     return status.ok() ? handles.Add(std::move(archive)) : nullptr;
@@ -234,7 +234,7 @@ UNLHA_EXPORT int UNLHA_CALL UnlhaCloseArchive(UnlhaArchive* archive) {
 UNLHA_EXPORT int UNLHA_CALL UnlhaFindFirst(UnlhaArchive* archive, const char* pattern, UnlhaMemberInfo* info) {
   return OnArchive(archive, UNLHA_BAD_COMMAND, [&](OpenedArchive& opened) {
     if (info == nullptr) return UNLHA_BAD_COMMAND;
-    opened.walk.Restart(pattern ? pattern : "");
+    opened.walk.Restart(lzh::os::TextFromCaller(pattern ? pattern : ""));
     return Step(opened.walk, info);
   });
 }
@@ -296,7 +296,8 @@ UNLHA_EXPORT int UNLHA_CALL UnlhaGetCompressedSizeEx(UnlhaArchive* archive, uint
 }
 
 UNLHA_EXPORT int UNLHA_CALL UnlhaGetArcFileName(UnlhaArchive* archive, char* buffer, int size) {
-  return TextFact(archive, buffer, size, false, [](OpenedArchive& opened) { return opened.path; });
+  return TextFact(archive, buffer, size, false,
+                  [](OpenedArchive& opened) { return lzh::os::TextForCaller(opened.path); });
 }
 
 UNLHA_EXPORT int UNLHA_CALL UnlhaGetArcFileSize(UnlhaArchive* archive, uint32_t* size) {

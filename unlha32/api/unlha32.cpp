@@ -2,7 +2,8 @@
 // handle functions are in archive_handles.cpp), and the questions about the
 // library as a whole. It parses nothing; it only keeps C++ on its own side
 // of the boundary: every exception is caught here and becomes a result
-// code.
+// code, and the caller's text (the ANSI code page on Windows) becomes the
+// library's on the way in.
 #include "include/unlha32.h"
 
 #include <atomic>
@@ -48,7 +49,7 @@ UNLHA_EXPORT int UNLHA_CALL Unlha(void*, const char* command_line, char* report_
   lzh::commands::Report report(report_buffer, report_size);
   Result result;
   try {
-    result = lzh::commands::RunCommandLine(command_line ? command_line : "", report);
+    result = lzh::commands::RunCommandLine(lzh::os::TextFromCaller(command_line ? command_line : ""), report);
   } catch (const std::bad_alloc&) {
     report.Line("Out of memory.");
     result = Result::kInternal;
@@ -64,7 +65,7 @@ UNLHA_EXPORT int UNLHA_CALL UnlhaCheckArchive(const char* path, int) {
   if (path == nullptr) return 0;
   lzh::os::TakeLocale();
   try {
-    return lzh::commands::IsReadableArchive(lzh::commands::ArchivePathFor(path)) ? 1 : 0;
+    return lzh::commands::IsReadableArchive(lzh::commands::ArchivePathFor(lzh::os::TextFromCaller(path))) ? 1 : 0;
   } catch (...) {
     return 0;
   }
@@ -74,7 +75,7 @@ UNLHA_EXPORT int UNLHA_CALL UnlhaGetFileCount(const char* path) {
   if (path == nullptr) return -1;
   lzh::os::TakeLocale();
   try {
-    return lzh::commands::CountMembers(lzh::commands::ArchivePathFor(path));
+    return lzh::commands::CountMembers(lzh::commands::ArchivePathFor(lzh::os::TextFromCaller(path)));
   } catch (...) {
     return -1;
   }

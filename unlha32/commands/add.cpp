@@ -192,7 +192,8 @@ class Adding {
     return Summary(rewrite_.exists() ? rewrite_.shown_name() + " is unchanged." : "no archive was made.");
   }
   Status Plan(const std::vector<SourceFile>& sources);
-  MemberHeader NewHeader(const SourceFile& source);
+  // Fails for a name the header cannot store.
+  Status NewHeader(const SourceFile& source, MemberHeader* header) const;
   // `progress` is given only on the caller's thread, which owns the line.
   Status Pack(ArchiveWriter& writer, const SourceFile& source, MemberHeader* header, bool* unchanged_while_read,
               ProgressLine* progress);
@@ -270,13 +271,14 @@ Status Adding::Plan(const std::vector<SourceFile>& sources) {
   return Status::Ok();
 }
 
-MemberHeader Adding::NewHeader(const SourceFile& source) {
+Status Adding::NewHeader(const SourceFile& source, MemberHeader* new_header) const {
   const os::FileDetails& details = source.details;
   MemberHeader header;
   header.path = source.stored_path;
   header.mtime = StoredTime(details);
   header.mtime_valid = true;
   header.os_id = os::ArchiveOsId();
+  header.attribute = details.attributes;
   if (details.has_unix) {
     header.has_unix_mode = true;
     header.unix_mode = details.mode;
@@ -286,14 +288,17 @@ MemberHeader Adding::NewHeader(const SourceFile& source) {
     header.user = details.user;
     header.group = details.group;
   }
-  uint32_t code_page = os::NameCodePage();
   if (!IsAscii(source.stored_path) || (details.type == os::EntryType::kSymlink && !IsAscii({details.link_target}))) {
+    uint32_t code_page = 0;
+    LZH_REQUIRE(os::ToStoredNames(&header.path, level_ > 0, &code_page), kTooLarge,
+                "the name has no Shift_JIS form, the only one a level-0 header keeps (-h1 or -h2 store it)");
     header.has_code_page = code_page != 0;
     header.code_page = code_page;
   }
   header.method = MethodFor(switches_);
   header.original_size = details.size;
-  return header;
+  *new_header = std::move(header);
+  return Status::Ok();
 }
 
 // Safe on the worker thread: it touches only its arguments and the file.
@@ -313,8 +318,10 @@ Status Adding::Pack(ArchiveWriter& writer, const SourceFile& source, MemberHeade
 
 Adding::Outcome Adding::AddSource(ArchiveWriter& writer, const SourceFile& source, Status* failure) {
   const os::FileDetails& details = source.details;
-  MemberHeader header = NewHeader(source);
+  MemberHeader header;
   bool unchanged = true;
+  *failure = NewHeader(source, &header);
+  if (!failure->ok()) return Outcome::kSourceFailed;
   if (details.type != os::EntryType::kFile) {
     header.method = Method::kLhd;
     header.original_size = 0;
@@ -409,7 +416,7 @@ Status Adding::WriteStep(ArchiveWriter& writer, const Step& step) {
 // compresses it straight into the archive while the worker packs the batch.
 Status Adding::AddBatch(ArchiveWriter& writer, const Step* large_file, const Step* steps, size_t count) {
   std::vector<Packed> packed(count);
-  for (size_t i = 0; i < count; ++i) packed[i].header = NewHeader(*steps[i].source);
+  for (size_t i = 0; i < count; ++i) packed[i].status = NewHeader(*steps[i].source, &packed[i].header);
   // Largest first, so that the two threads finish the batch together.
   std::vector<size_t> by_size(count);
   for (size_t i = 0; i < count; ++i) by_size[i] = i;
@@ -420,6 +427,7 @@ Status Adding::AddBatch(ArchiveWriter& writer, const Step* large_file, const Ste
   auto pack_the_rest = [&](ProgressLine* progress) {
     for (size_t taken; (taken = next++) < count;) {
       size_t i = by_size[taken];
+      if (!packed[i].status.ok()) continue;
       ArchiveWriter member_writer(packed[i].bytes, level_);
       packed[i].status =
           Pack(member_writer, *steps[i].source, &packed[i].header, &packed[i].unchanged_while_read, progress);

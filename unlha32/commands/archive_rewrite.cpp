@@ -11,6 +11,17 @@ namespace lzh::commands {
 
 Result ArchiveRewrite::Begin(const std::string& target, bool read_existing) {
   shown_ = DisplayName(target, form_);
+  // Said by name, before the lock is taken: "no such file" would not tell
+  // that it is the -w directory that is missing.
+  if (const std::string& work = line_.switches.work_directory; !work.empty()) {
+    os::EntryInfo info;
+    Status status = os::InspectTarget(os::NativePath(work), &info);
+    if (status.ok() && info.type != os::EntryType::kDirectory) {
+      report_.Line("Cannot change " + shown_ + ": the work directory " + DisplayName(work, form_) +
+                   (info.type == os::EntryType::kMissing ? " does not exist" : " is not a directory"));
+      return Result::kIoError;
+    }
+  }
   int stale = 0;
   Status status = update_.Begin(target, line_.switches.work_directory, &stale);
   if (!status.ok()) {

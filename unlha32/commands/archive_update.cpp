@@ -52,13 +52,11 @@ int RemoveStaleTemporaries(const std::string& directory, const std::string& arch
 }  // namespace
 
 void SplitDirectoryAndName(const std::string& path, std::string* directory, std::string* name) {
+  const TextForm form = CurrentTextForm();
   size_t after_separator = 0;
-  for (size_t i = 0; i < path.size(); ++i) {
-    if (os::IsLeadByte(static_cast<uint8_t>(path[i])) && i + 1 < path.size()) {
-      ++i;
-    } else if (path[i] == '/' || path[i] == '\\') {
-      after_separator = i + 1;
-    }
+  for (size_t i = 0, length; i < path.size(); i += length) {
+    length = CharacterLength(path, i, form);
+    if (length == 1 && (path[i] == '/' || path[i] == '\\')) after_separator = i + 1;
   }
   *directory = path.substr(0, after_separator);
   *name = path.substr(after_separator);
@@ -88,8 +86,9 @@ Status ArchiveUpdate::Begin(const std::string& archive, const std::string& work_
   LZH_REQUIRE(!archive_name_.empty(), kIo, "no archive name");
   auto say_waiting = [&archive] {
     if (os::StderrIsTerminal())
-      os::WriteStderr("Waiting up to " + std::to_string(kLockWaitSeconds) + " s for another process to finish changing " +
-                      DisplayName(archive, CurrentTextForm()) + "...\n");
+      os::WriteStderr(os::TextForCaller("Waiting up to " + std::to_string(kLockWaitSeconds) +
+                                        " s for another process to finish changing " +
+                                        DisplayName(archive, CurrentTextForm()) + "...\n"));
   };
   LZH_TRY(os::ExclusiveLock::Acquire(JoinPath(archive_directory_, "." + archive_name_ + ".unlha32-lock"),
                                      kLockWaitSeconds, say_waiting, &lock_));

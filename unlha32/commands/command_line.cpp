@@ -9,6 +9,7 @@
 #include <cctype>
 #include <cstdint>
 
+#include "names.h"
 #include "os/os.h"
 
 namespace lzh::commands {
@@ -43,6 +44,13 @@ bool ReadListFile(const std::string& path, std::vector<std::string>* names, std:
     filled += got;
   }
   text.resize(filled);
+  // The caller's code page (ANSI on Windows), unless the file says it is
+  // UTF-8 with a byte order mark, as Windows editors save it.
+  constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+  if (text.starts_with(kUtf8Mark) && os::LocaleIsUtf8())
+    text.erase(0, kUtf8Mark.size());
+  else
+    text = os::TextFromCaller(text);
   size_t start = 0;
   while (start < text.size()) {
     size_t end = text.find('\n', start);
@@ -193,15 +201,11 @@ bool Tokenize(std::string_view line, std::vector<std::string>* tokens, std::stri
 }
 
 bool EndsWithSeparator(std::string_view text) {
+  const TextForm form = CurrentTextForm();
   bool last_is_separator = false;
-  for (size_t i = 0; i < text.size(); ++i) {
-    unsigned char byte = static_cast<unsigned char>(text[i]);
-    if (os::IsLeadByte(byte) && i + 1 < text.size()) {
-      ++i;
-      last_is_separator = false;
-    } else {
-      last_is_separator = byte == '\\' || byte == '/';
-    }
+  for (size_t i = 0, length; i < text.size(); i += length) {
+    length = CharacterLength(text, i, form);
+    last_is_separator = length == 1 && (text[i] == '\\' || text[i] == '/');
   }
   return last_is_separator;
 }

@@ -15,10 +15,10 @@
 //
 // Members are acted on as the walk of the archive finds them; what
 // outlives a member is one small record per extracted directory (its path,
-// mode and time, set at the end) and the identity of each file extracted
-// (two numbers, so that a later member that would land on it, e.g. of the
-// same base name under `e`, or differing only in case on Windows, is
-// caught), so memory never holds the members themselves.
+// mode, time and attributes, set at the end) and the identity of each file
+// extracted (two numbers, so that a later member that would land on it,
+// e.g. of the same base name under `e`, or differing only in case on
+// Windows, is caught), so memory never holds the members themselves.
 //
 // A temporary file is named after the process (".unlha32-PID-N.tmp") and
 // removed when a signal ends the process; one that a killed process left
@@ -64,6 +64,17 @@ uint32_t TemporaryOwner(std::string_view name) {
     if (i < dash) id = id * 10 + static_cast<uint64_t>(name[i] - '0');
   }
   return id > UINT32_MAX ? 0 : static_cast<uint32_t>(id);
+}
+
+// The MS-DOS attributes an extracted entry gets: the member's, with
+// read-only as its Unix mode says when it has one.
+uint8_t AttributesOf(const MemberHeader& header) {
+  constexpr uint8_t kKept = kAttributeReadOnly | kAttributeHidden | kAttributeSystem | kAttributeArchive;
+  uint8_t attributes = header.dos_attribute ? header.attribute & kKept : kAttributeArchive;
+  if (header.has_unix_mode)
+    attributes = static_cast<uint8_t>((attributes & ~kAttributeReadOnly) |
+                                      ((header.unix_mode & 0200) ? 0 : kAttributeReadOnly));
+  return attributes;
 }
 
 class FileSink final : public ByteSink {
@@ -170,6 +181,7 @@ class Extraction {
     int64_t mtime;
     uint16_t mode;
     bool mtime_valid, has_mode;
+    uint8_t attributes;
   };
 
   // One line per member: a status word in a column of nine, the name,
@@ -368,12 +380,10 @@ Result Extraction::Extract(const Selected& member) {
     bool through_link = false;
     Status status = OpenTargetDirectory(root_, components, true, &directory, &through_link);
     if (!status.ok()) return through_link ? Skipped(member, status.message()) : Failed(member, status);
-    if (header.mtime_valid || header.has_unix_mode) {
-      std::string path;
-      for (const std::string& component : components) path += (path.empty() ? "" : std::string(1, '\0')) + component;
-      directories_.push_back(DirectoryToFinish{std::move(path), header.mtime, header.unix_mode, header.mtime_valid,
-                                               header.has_unix_mode});
-    }
+    std::string path;
+    for (const std::string& component : components) path += (path.empty() ? "" : std::string(1, '\0')) + component;
+    directories_.push_back(DirectoryToFinish{std::move(path), header.mtime, header.unix_mode, header.mtime_valid,
+                                             header.has_unix_mode, AttributesOf(header)});
     return Result::kOk;
   }
   components.pop_back();
@@ -449,7 +459,7 @@ Answer Extraction::Ask(const std::string& shown) {
   progress_.Clear();
   std::string answer;
   for (;;) {
-    if (!os::AskOnTerminal("Replace " + shown + "? [y]es [n]o [a]ll [q]uit: ", &answer))
+    if (!os::AskOnTerminal(os::TextForCaller("Replace " + shown + "? [y]es [n]o [a]ll [q]uit: "), &answer))
       return Answer::kNoTerminal;
     char c = answer.empty() ? 'n' : static_cast<char>(answer[0] | 0x20);
     if (c == 'y') return Answer::kYes;
@@ -496,7 +506,8 @@ Result Extraction::ExtractFile(const Selected& member, const os::Directory& dire
       return Result::kIoError;
     }
   }
-  const bool read_only = header.has_unix_mode ? !(header.unix_mode & 0200) : (header.attribute & 0x01) != 0;
+  const uint8_t attributes = AttributesOf(header);
+  const bool read_only = (attributes & kAttributeReadOnly) != 0;
   uint32_t mode = header.has_unix_mode ? (header.unix_mode & 0777) : (read_only ? 0444 : 0666);
   // A stale temporary file (a crashed run with the same process id) is
   // stepped over, never reused.
@@ -526,7 +537,9 @@ Result Extraction::ExtractFile(const Selected& member, const os::Directory& dire
     (void)directory.Remove(temporary);  // the member's failure is what gets reported
     return Failed(member, status);
   }
-  if (read_only) (void)directory.SetMode(name, mode & ~umask_);  // Windows keeps only this bit
+  // Last: a read-only file takes no more changes.
+  if (read_only) (void)directory.SetMode(name, mode & ~umask_);
+  (void)directory.SetAttributes(name, attributes);
   NoteExtracted(directory, name);
   Note("ok", DisplayName(member.names.path, form_));
   return Result::kOk;
@@ -551,8 +564,9 @@ Result Extraction::ExtractLink(const Selected& member, const os::Directory& dire
   return Result::kOk;
 }
 
-// Directory times and modes come last: writing into a directory changes
-// its time, and a read-only mode would stop the members below it.
+// Directory times, modes and attributes come last: writing into a
+// directory changes its time, and a read-only mode would stop the members
+// below it.
 void Extraction::FinishDirectories() {
   for (auto it = directories_.rbegin(); it != directories_.rend(); ++it) {
     std::vector<std::string> parent;
@@ -567,6 +581,7 @@ void Extraction::FinishDirectories() {
     if (!OpenTargetDirectory(root_, parent, false, &directory, &through_link).ok()) continue;
     if (it->has_mode) (void)directory.SetMode(name, (it->mode & 0777) & ~umask_);
     if (it->mtime_valid) (void)directory.SetModificationTime(name, it->mtime);
+    (void)directory.SetAttributes(name, it->attributes);
   }
 }
 

@@ -111,7 +111,7 @@ Status MemberWalk::Next(bool* end) {
     }
     LocalMemberNames names = LocalNames(header_, form_);
     if (selection_ && !selection_->Selects(names.path)) continue;
-    shown_name_ = ShownName(header_, names, true, form_);
+    shown_name_ = os::TextForCaller(ShownName(header_, names, true, form_));
     has_member_ = true;
     return Status::Ok();
   }

@@ -61,10 +61,10 @@ class MemberWalk {
 
   bool has_member() const { return has_member_; }
   const MemberHeader& header() const { return header_; }
-  // The full path as l and v show it (ShownName), in the text form of
-  // the reports.
+  // The full path as l and v show it (ShownName), as the reports hand it
+  // to the caller, in the caller's text form.
   const std::string& shown_name() const { return shown_name_; }
-  TextForm form() const { return form_; }
+  TextForm form() const { return CallerTextForm(); }
 
   // The file's size and modification time when it was opened.
   const os::EntryInfo& file() const;

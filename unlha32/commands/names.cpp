@@ -5,6 +5,7 @@
 #include "names.h"
 
 #include "os/os.h"
+#include "os/utf8.h"
 
 namespace lzh::commands {
 namespace {
@@ -19,47 +20,23 @@ void AppendEscape(std::string* out, uint8_t byte) {
   *out += kHex[byte & 15];
 }
 
-// Length of the valid UTF-8 sequence at `text[i]`, 0 when there is none.
-// Overlong forms and surrogates count as invalid.
-size_t Utf8SequenceLength(std::string_view text, size_t i, uint32_t* code_point) {
-  uint8_t lead = static_cast<uint8_t>(text[i]);
-  size_t length;
-  uint32_t value;
-  if (lead < 0x80) {
-    *code_point = lead;
-    return 1;
-  } else if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-    value = lead & 0x1F;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    value = lead & 0x0F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    value = lead & 0x07;
-  } else {
-    return 0;
-  }
-  if (i + length > text.size()) return 0;
-  for (size_t k = 1; k < length; ++k) {
-    uint8_t byte = static_cast<uint8_t>(text[i + k]);
-    if ((byte & 0xC0) != 0x80) return 0;
-    value = (value << 6) | (byte & 0x3F);
-  }
-  if ((length == 3 && (value < 0x800 || (value >= 0xD800 && value <= 0xDFFF))) ||
-      (length == 4 && (value < 0x10000 || value > 0x10FFFF)))
-    return 0;
-  *code_point = value;
-  return length;
-}
-
 bool IsControl(uint32_t c) { return c < 0x20 || c == 0x7F || (c >= 0x80 && c <= 0x9F); }
 
 }  // namespace
 
 TextForm CurrentTextForm() {
-  if (os::UsesAnsiCodePage()) return TextForm::kAnsi;
-  return os::LocaleIsUtf8() ? TextForm::kUtf8 : TextForm::kBytes;
+  if (os::LocaleIsUtf8()) return TextForm::kUtf8;
+  return os::UsesAnsiCodePage() ? TextForm::kAnsi : TextForm::kBytes;
+}
+
+TextForm CallerTextForm() { return os::UsesAnsiCodePage() ? TextForm::kAnsi : CurrentTextForm(); }
+
+size_t CharacterLength(std::string_view text, size_t i, TextForm form) {
+  uint32_t code_point = 0;
+  size_t length = 1;
+  if (form == TextForm::kUtf8) length = os::Utf8SequenceLength(text, i, &code_point);
+  if (form == TextForm::kAnsi && os::IsLeadByte(static_cast<uint8_t>(text[i])) && i + 1 < text.size()) length = 2;
+  return length == 0 ? 1 : length;
 }
 
 uint32_t NameCodePage(const MemberHeader& header) {
@@ -84,12 +61,14 @@ LocalMemberNames LocalNames(const MemberHeader& header, TextForm form) {
 }
 
 std::string LocalName(std::string_view stored, uint32_t code_page, TextForm form) {
-  if (form != TextForm::kUtf8 || code_page == 0 || code_page == kUtf8CodePage) return std::string(stored);
+  if (form != TextForm::kUtf8 || code_page == kUtf8CodePage) return std::string(stored);
   bool ascii = true;
   for (char c : stored) ascii = ascii && static_cast<uint8_t>(c) < 0x80;
   if (ascii) return std::string(stored);
   std::string converted;
-  if (os::ConvertToUtf8(stored, code_page, &converted)) return converted;
+  if (code_page != 0 && os::ConvertToUtf8(stored, code_page, &converted)) return converted;
+  uint32_t ansi = os::AnsiCodePage();
+  if (ansi != 0 && os::ConvertToUtf8(stored, ansi, &converted)) return converted;
   return std::string(stored);
 }
 
@@ -100,7 +79,7 @@ std::string DisplayName(std::string_view name, TextForm form) {
     uint8_t byte = static_cast<uint8_t>(name[i]);
     if (form == TextForm::kUtf8) {
       uint32_t code_point = 0;
-      size_t length = Utf8SequenceLength(name, i, &code_point);
+      size_t length = os::Utf8SequenceLength(name, i, &code_point);
       if (length == 0 || IsControl(code_point)) {
         // An invalid lead byte or a control character: escape one byte
         // and resynchronise on the next.
@@ -133,14 +112,7 @@ std::string FitName(std::string_view display, size_t max_bytes, TextForm form) {
   if (max_bytes < 3) return std::string(max_bytes, '.');
   size_t keep = 0;
   for (size_t i = 0; i < display.size();) {
-    size_t length = 1;
-    uint32_t code_point = 0;
-    if (form == TextForm::kUtf8) {
-      length = Utf8SequenceLength(display, i, &code_point);
-      if (length == 0) length = 1;
-    } else if (form == TextForm::kAnsi && os::IsLeadByte(static_cast<uint8_t>(display[i]))) {
-      length = 2;
-    }
+    size_t length = CharacterLength(display, i, form);
     if (i + length > max_bytes - 3) break;
     i += length;
     keep = i;

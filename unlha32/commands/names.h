@@ -1,11 +1,13 @@
 // Member names on their way from the archive to the user and the disk.
 //
 // Archives store names in the code page of the machine that wrote them
-// (Shift_JIS for MS-DOS and Windows archives of the format's home market).
-// On a UTF-8 system they are converted for listing and extraction; bytes
-// that do not convert are kept as they are, never dropped or guessed.
-// Every name shown in a report goes through DisplayName(): a name can
-// carry a terminal escape sequence, and a listing must not pass it on.
+// (Shift_JIS for MS-DOS and Windows archives of the format's home market,
+// UTF-8 from Unix today). They are converted to the library's form for
+// listing and extraction, which is UTF-8 on Windows and in UTF-8 locales;
+// bytes that do not convert are kept as they are, never dropped or
+// guessed (the disk layer maps what Windows cannot hold). Every name shown
+// in a report goes through DisplayName(): a name can carry a terminal
+// escape sequence, and a listing must not pass it on.
 #pragma once
 
 #include <cstdint>
@@ -16,11 +18,21 @@
 
 namespace lzh::commands {
 
-// What the text in reports and on disk is: UTF-8 (a UTF-8 locale on
-// POSIX), the ANSI code page (Windows), or plain bytes (other locales).
+// What text is: UTF-8, a code page with double-byte characters whose
+// second byte may look like ASCII (os::IsLeadByte), or plain bytes.
 enum class TextForm : uint8_t { kUtf8, kAnsi, kBytes };
 
+// The form of text inside the library: names, paths and report lines
+// (UTF-8 on Windows, the locale's on POSIX).
 TextForm CurrentTextForm();
+// The form of text the exported functions hand to their caller (the ANSI
+// code page on Windows, the locale's on POSIX).
+TextForm CallerTextForm();
+
+// The length of the character at `text[i]` in `form`: a whole UTF-8
+// sequence, a lead byte with the byte after it, or one byte (also for a
+// stray byte). A separator or a wildcard is only ever a whole character.
+size_t CharacterLength(std::string_view text, size_t i, TextForm form);
 
 // The code page a member's name components are in, as the format layer
 // resolved it (932, 65001, a header's own code page, or 0 for unknown).
@@ -36,8 +48,10 @@ struct LocalMemberNames {
 LocalMemberNames LocalNames(const MemberHeader& header, TextForm form);
 
 // Converts a stored name to the local form: to UTF-8 when `form` is kUtf8
-// and the code page is known and not UTF-8 already; unchanged otherwise
-// or when the bytes do not convert.
+// and the code page is not UTF-8 already, from the code page when it is
+// known and converts, else from the system's ANSI code page where there is
+// one (os::AnsiCodePage: what such names always meant on Windows);
+// unchanged otherwise.
 std::string LocalName(std::string_view stored, uint32_t code_page, TextForm form);
 
 // The name as it may be shown: control characters (C0, DEL, and C1 where

@@ -44,7 +44,9 @@ void ProgressLine::Draw() {
     size_t room = kLineLimit - std::string_view(verb_).size() - 1 - figures.size();
     name = FitName(name, room < kShortestName ? kShortestName : room, form_);
   }
-  std::string line = std::string(verb_) + " " + name + figures;
+  // Blanked by the bytes the terminal got, which differ from the library's
+  // own where the caller's code page is not its form.
+  std::string line = os::TextForCaller(std::string(verb_) + " " + name + figures);
   os::WriteStderr(Blank() + line);
   drawn_bytes_ = line.size();
   next_draw_ = os::MonotonicMilliseconds() + kRedrawMilliseconds;

@@ -5,6 +5,8 @@
 
 #include <cstring>
 
+#include "os/os.h"
+
 namespace lzh::commands {
 namespace {
 
@@ -29,7 +31,7 @@ bool Report::Append(std::string_view text) {
 void Report::Line(std::string_view text) {
   if (buffer_ == nullptr) return;
   if (length_ > 0 && (last_was_line_ || buffer_[length_ - 1] != '\n')) Append("\n");
-  if (Append(text)) whole_lines_ = length_;
+  if (Append(os::TextForCaller(text))) whole_lines_ = length_;
   last_was_line_ = true;
 }
 

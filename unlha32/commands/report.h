@@ -5,7 +5,9 @@
 // output), always NUL-terminated, never a byte past the size. When the
 // text does not fit, it is cut after the last whole line that leaves room
 // for a final line saying so. Lines are separated by '\n'; the last line
-// has none (the front end adds one when it prints).
+// has none (the front end adds one when it prints). Lines go to the caller
+// in its own text form (the ANSI code page on Windows); raw text (a
+// member's contents) goes as it is.
 #pragma once
 
 #include <cstddef>

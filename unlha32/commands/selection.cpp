@@ -1,16 +1,15 @@
-// Wildcard matching by whole characters: on Windows a double-byte
-// character is one unit for '?' and its trail byte never compares as a
-// letter or a separator. Case folding touches ASCII letters only.
+// Wildcard matching by whole characters of the library's text: a UTF-8
+// sequence or a double-byte character is one unit for '?', and no part of
+// one ever compares as a letter or a separator. Case folding touches
+// ASCII letters only.
 #include "selection.h"
 
-#include "os/os.h"
+#include "names.h"
 
 namespace lzh::commands {
 namespace {
 
-size_t CharLength(std::string_view text, size_t i) {
-  return os::IsLeadByte(static_cast<uint8_t>(text[i])) && i + 1 < text.size() ? 2 : 1;
-}
+size_t CharLength(std::string_view text, size_t i) { return CharacterLength(text, i, CurrentTextForm()); }
 
 char Fold(char c, bool case_sensitive) {
   if (!case_sensitive && c >= 'A' && c <= 'Z') return static_cast<char>(c - 'A' + 'a');

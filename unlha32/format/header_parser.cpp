@@ -35,6 +35,7 @@ struct Extensions {
   uint64_t packed_size = 0, original_size = 0;
   bool has_mtime = false;
   int64_t mtime = 0;
+  bool has_attribute = false;
 };
 
 std::string_view Text(const uint8_t* data, size_t size) {
@@ -57,7 +58,10 @@ void ApplyExtension(uint8_t type, const uint8_t* data, size_t size, size_t posit
     case 0x02: h->stored_directory.assign(Text(data, size)); break;
     case 0x3F: h->comment.assign(Text(data, size)); break;
     case 0x40:
-      if (size >= 1) h->attribute = data[0];
+      if (size >= 1) {
+        h->attribute = data[0];
+        ext->has_attribute = true;
+      }
       break;
     case 0x41:
       if (size >= 24) {
@@ -263,6 +267,7 @@ Status ParseHeader(std::span<const uint8_t> bytes, uint64_t header_offset, Membe
   }
   if (ext.has_crc) LZH_TRY(CheckHeaderCrc(bytes.first(length), ext));
   h->has_header_crc = ext.has_crc;
+  h->dos_attribute = ext.has_attribute || h->os_id != 'A';
   if (ext.has_sizes) {
     h->packed_size = ext.packed_size;
     h->original_size = ext.original_size;

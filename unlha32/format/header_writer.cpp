@@ -72,8 +72,22 @@ bool WritesUnixTime(const MemberHeader& h, int level) {
   return h.has_unix_mode && (level != 0 || h.os_id == 'U');
 }
 
+// The attributes the base byte cannot carry at levels 1 and 2.
+constexpr uint8_t kDosOnlyAttributes = kAttributeReadOnly | kAttributeHidden | kAttributeSystem;
+
+// The MS-DOS attribute as written: a directory as MS-DOS archivers mark it.
+uint8_t WrittenAttribute(const MemberHeader& h) {
+  return h.is_directory ? kAttributeDirectory | (h.attribute & kDosOnlyAttributes)
+                        : h.attribute & (kDosOnlyAttributes | kAttributeArchive);
+}
+
 void AddCommonExtensions(const MemberHeader& h, uint32_t unix_time, std::vector<Extension>* list) {
   if (!h.comment.empty()) list->push_back(TextExtension(0x3F, h.comment));
+  if (h.attribute & kDosOnlyAttributes) {
+    Extension attribute{0x40, {}};
+    Put16(&attribute.data, WrittenAttribute(h));
+    list->push_back(attribute);
+  }
   if (h.has_code_page) {
     Extension page{0x46, {}};
     Put32(&page.data, h.code_page);
@@ -129,7 +143,7 @@ Status BuildLevel0(const MemberHeader& h, std::vector<uint8_t>* out) {
   out->push_back(0);  // checksum
   PutMethodAndSizes(h, h.packed_size, out);
   Put32(out, UnixToDosTime(mtime));
-  out->push_back(h.is_directory ? kAttributeDirectory : kAttributeArchive);
+  out->push_back(WrittenAttribute(h));
   out->push_back(0);
   out->push_back(static_cast<uint8_t>(name.size()));
   PutText(out, name);

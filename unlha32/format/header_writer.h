@@ -28,10 +28,12 @@ int64_t StorableTime(int64_t mtime, int level, bool with_unix_time);
 // contents). Uses: method, packed_size, original_size, crc, mtime, os_id,
 // the Unix fields (written when has_unix_mode: the 'U' extension in level 0
 // when os_id is 'U', extended headers 0x50-0x54 in levels 1 and 2), code
-// page, comment (levels 1, 2), path, is_directory, is_symlink, link_target.
-// The attribute is 0x10 for level-0 directories and 0x20 otherwise. A time
-// the level cannot keep is written as the nearest one it can (StorableTime),
-// never wrapped.
+// page, comment (levels 1, 2), attribute, path, is_directory, is_symlink,
+// link_target. The attribute (read-only, hidden, system, and archive for a
+// file; 0x10 marks a directory) goes into the base byte at level 0, and
+// into extended header 0x40 at levels 1 and 2 when read-only, hidden or
+// system is set: their base byte is always 0x20. A time the level cannot keep is written as the nearest
+// one it can (StorableTime), never wrapped.
 //
 // `wide_sizes` forces the 64-bit size header so that a placeholder written
 // before the sizes are known has the length of the final header; it is

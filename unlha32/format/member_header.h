@@ -27,6 +27,9 @@ enum class NameEncoding : uint8_t {
 };
 
 // MS-DOS attribute bits.
+inline constexpr uint8_t kAttributeReadOnly = 0x01;
+inline constexpr uint8_t kAttributeHidden = 0x02;
+inline constexpr uint8_t kAttributeSystem = 0x04;
 inline constexpr uint8_t kAttributeDirectory = 0x10;
 inline constexpr uint8_t kAttributeArchive = 0x20;
 
@@ -40,7 +43,14 @@ struct MemberHeader {
   uint64_t packed_size = 0;  // compressed data only (level 1: extended headers excluded)
   uint64_t original_size = 0;
   uint16_t crc = 0;         // CRC-16 of the original bytes
+  // The MS-DOS attribute: extended header 0x40 when present, else the base
+  // header's byte. Amiga writers put their protection bits in that byte,
+  // so there it tells nothing of MS-DOS attributes (dos_attribute false)
+  // unless 0x40 gives them. Written: read-only, hidden and system go into
+  // 0x40 at levels 1 and 2, whose base byte stays 0x20 (one common reader
+  // refuses any other), and into the base byte at level 0.
   uint8_t attribute = kAttributeArchive;
+  bool dos_attribute = true;
   uint8_t os_id = 0;        // 'M', 'U', 'w', ...; 0 when the header has none
 
   // Modification time in Unix seconds, resolved: level 2/3 header, else

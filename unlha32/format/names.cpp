@@ -1,46 +1,54 @@
 // Names are joined into one string with '/' as the only separator before
 // they are split, because a symbolic link's "LINKNAME|TARGET" may straddle
 // the directory and the file name (one Unix writer puts the '|' inside
-// 0x02). Scanning is by whole characters when the name is Shift_JIS, so
-// that a second byte 0x5C ('\') or 0x7C ('|') never splits a character.
+// 0x02). Scanning is by whole characters when the name is in a code page
+// with double-byte characters, so that a second byte 0x5C ('\') or 0x7C
+// ('|') never splits a character.
+//
+// What a name is in: the UTF-16 headers when present; else the code-page
+// header; else Shift_JIS for MS-DOS and Windows archives, which is what
+// their writers used; else UTF-8 when the bytes are valid UTF-8 (Unix
+// writers in UTF-8 locales, the usual case today, never say so); else
+// unknown.
 #include "format/names.h"
 
 #include <cstdint>
 
+#include "os/utf8.h"
+
 namespace lzh {
 namespace {
 
-bool IsShiftJisLead(uint8_t b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
-bool IsShiftJisTrail(uint8_t b) { return (b >= 0x40 && b <= 0x7E) || (b >= 0x80 && b <= 0xFC); }
+constexpr uint32_t kShiftJisCodePage = 932;
+constexpr uint32_t kUtf8CodePage = 65001;
 
-NameEncoding EncodingOf(const MemberHeader& h, const Utf16Names& utf16) {
-  if (utf16.has_name || utf16.has_directory) return NameEncoding::kUtf8;
-  if (h.has_code_page) {
-    if (h.code_page == 65001) return NameEncoding::kUtf8;
-    if (h.code_page == 932) return NameEncoding::kShiftJis;
-    return NameEncoding::kUnknown;
+// The first byte of a double-byte character in the code pages that have
+// them: Shift_JIS (932), and GBK, Korean and Big5 (936, 949, 950), whose
+// second bytes reach down to 0x40 and include 0x5C and 0x7C too.
+bool IsLeadByteIn(uint32_t code_page, uint8_t b) {
+  switch (code_page) {
+    case kShiftJisCodePage: return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC);
+    case 936:
+    case 949:
+    case 950: return b >= 0x81 && b <= 0xFE;
+    default: return false;
   }
-  // A level-0 header without an OS extension comes from MS-DOS archivers.
-  bool dos_or_windows = h.os_id == 'M' || h.os_id == 'w' || h.os_id == 'W' ||
-                        (h.level == 0 && h.os_id == 0);
-  return dos_or_windows ? NameEncoding::kShiftJis : NameEncoding::kUnknown;
 }
 
-void AppendUtf8(uint32_t code_point, std::string* out) {
-  if (code_point < 0x80) {
-    out->push_back(static_cast<char>(code_point));
-  } else if (code_point < 0x800) {
-    out->push_back(static_cast<char>(0xC0 | (code_point >> 6)));
-    out->push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
-  } else if (code_point < 0x10000) {
-    out->push_back(static_cast<char>(0xE0 | (code_point >> 12)));
-    out->push_back(static_cast<char>(0x80 | ((code_point >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
-  } else {
-    out->push_back(static_cast<char>(0xF0 | (code_point >> 18)));
-    out->push_back(static_cast<char>(0x80 | ((code_point >> 12) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | ((code_point >> 6) & 0x3F)));
-    out->push_back(static_cast<char>(0x80 | (code_point & 0x3F)));
+// The code page of the stored name bytes; 0 when unknown.
+uint32_t CodePageOf(const MemberHeader& h, std::string_view joined) {
+  if (h.has_code_page) return h.code_page;
+  // A level-0 header without an OS extension comes from MS-DOS archivers.
+  bool dos_or_windows = h.os_id == 'M' || h.os_id == 'w' || h.os_id == 'W' || (h.level == 0 && h.os_id == 0);
+  if (dos_or_windows) return kShiftJisCodePage;
+  return os::IsValidUtf8(joined) ? kUtf8CodePage : 0;
+}
+
+NameEncoding EncodingOf(uint32_t code_page) {
+  switch (code_page) {
+    case kShiftJisCodePage: return NameEncoding::kShiftJis;
+    case kUtf8CodePage: return NameEncoding::kUtf8;
+    default: return NameEncoding::kUnknown;
   }
 }
 
@@ -58,18 +66,17 @@ void AppendUtf16AsUtf8(std::string_view utf16le, char separator, std::string* ou
       out->push_back(separator);
     } else if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units && unit(i + 1) >= 0xDC00 &&
                unit(i + 1) <= 0xDFFF) {
-      AppendUtf8(0x10000 + ((u - 0xD800u) << 10) + (unit(i + 1) - 0xDC00u), out);
+      os::AppendUtf8(0x10000 + ((u - 0xD800u) << 10) + (unit(i + 1) - 0xDC00u), out);
       ++i;
     } else if (u >= 0xD800 && u <= 0xDFFF) {
-      AppendUtf8(0xFFFD, out);
+      os::AppendUtf8(0xFFFD, out);
     } else {
-      AppendUtf8(u, out);
+      os::AppendUtf8(u, out);
     }
   }
 }
 
 void ResolvePath(const Utf16Names& utf16, MemberHeader* h) {
-  h->name_encoding = EncodingOf(*h, utf16);
   h->is_symlink = h->method == Method::kLhd && h->has_unix_mode &&
                   (h->unix_mode & 0xF000) == 0xA000;
   h->is_directory = h->method == Method::kLhd && !h->is_symlink;
@@ -86,14 +93,16 @@ void ResolvePath(const Utf16Names& utf16, MemberHeader* h) {
   } else {
     joined += h->stored_name;
   }
+  // Names from the UTF-16 headers are UTF-8 now, whatever the bytes say.
+  const uint32_t code_page =
+      utf16.has_name || utf16.has_directory ? kUtf8CodePage : CodePageOf(*h, joined);
+  h->name_encoding = EncodingOf(code_page);
 
   // Turn '\' into '/' and find the first '|', by whole characters.
-  bool shift_jis = h->name_encoding == NameEncoding::kShiftJis;
   size_t pipe = std::string::npos;
   for (size_t i = 0; i < joined.size(); ++i) {
     uint8_t b = static_cast<uint8_t>(joined[i]);
-    if (shift_jis && IsShiftJisLead(b) && i + 1 < joined.size() &&
-        IsShiftJisTrail(static_cast<uint8_t>(joined[i + 1]))) {
+    if (IsLeadByteIn(code_page, b) && i + 1 < joined.size() && static_cast<uint8_t>(joined[i + 1]) >= 0x40) {
       ++i;
     } else if (b == '\\') {
       joined[i] = '/';

@@ -1,12 +1,8 @@
-// File, memory and range readers. The file reader remembers where the stdio
-// stream stands so that sequential reads (walking headers, streaming data)
-// cost no seek.
+// File, memory and range readers.
 #include "format/reader.h"
 
 #include <algorithm>
 #include <cstring>
-
-#include "format/file_platform.h"
 
 namespace lzh {
 
@@ -27,34 +23,25 @@ Status MemoryReader::ReadAt(uint64_t offset, uint8_t* buffer, size_t size, size_
 }
 
 Status FileReader::Open(const std::string& path, std::unique_ptr<FileReader>* reader) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) return Status::Io("cannot open the archive");
+  os::File file;
+  LZH_TRY(os::File::OpenRead(path, &file));
   uint64_t size = 0;
-  if (!FileSize(file, &size)) {
-    std::fclose(file);
-    return Status::Io("cannot read the archive");
-  }
-  reader->reset(new FileReader(file, size));
+  LZH_TRY(file.Size(&size));
+  reader->reset(new FileReader(std::move(file), size));
   return Status::Ok();
 }
-
-FileReader::~FileReader() { std::fclose(file_); }
 
 Status FileReader::ReadAt(uint64_t offset, uint8_t* buffer, size_t size, size_t* got) {
   *got = 0;
   if (offset >= size_) return Status::Ok();
   size = static_cast<size_t>(std::min<uint64_t>(size, size_ - offset));
-  if (offset != position_) {
-    position_ = UINT64_MAX;
-    if (!SeekFile(file_, offset)) return Status::Io("cannot read the archive");
+  // Short reads happen (a pipe, a network file): read until the end.
+  while (*got < size) {
+    size_t n = 0;
+    LZH_TRY(file_.ReadAt(offset + *got, buffer + *got, size - *got, &n));
+    if (n == 0) break;
+    *got += n;
   }
-  size_t n = std::fread(buffer, 1, size, file_);
-  if (n < size && std::ferror(file_)) {
-    position_ = UINT64_MAX;
-    return Status::Io("cannot read the archive");
-  }
-  position_ = offset + n;
-  *got = n;
   return Status::Ok();
 }
 

@@ -8,13 +8,14 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <span>
 #include <string>
+#include <utility>
 
 #include "codec/status.h"
 #include "codec/stream.h"
+#include "os/os.h"
 
 namespace lzh {
 
@@ -41,19 +42,19 @@ class MemoryReader final : public RandomAccessReader {
   std::span<const uint8_t> bytes_;
 };
 
+// A file opened through the OS layer, which reaches every name the
+// system has (the wide API on Windows) and says why an open failed.
 class FileReader final : public RandomAccessReader {
  public:
-  // Opens `path` (bytes as the platform's file functions take them).
+  // Opens `path` (a path in the library's form, see os/os.h).
   static Status Open(const std::string& path, std::unique_ptr<FileReader>* reader);
-  ~FileReader() override;
   uint64_t Size() const override { return size_; }
   Status ReadAt(uint64_t offset, uint8_t* buffer, size_t size, size_t* got) override;
 
  private:
-  FileReader(std::FILE* file, uint64_t size) : file_(file), size_(size) {}
-  std::FILE* file_;
+  FileReader(os::File file, uint64_t size) : file_(std::move(file)), size_(size) {}
+  os::File file_;
   uint64_t size_;
-  uint64_t position_ = UINT64_MAX;  // where the stream stands, to skip needless seeks
 };
 
 // Streams the byte range [offset, offset + size) of a reader, in blocks; the

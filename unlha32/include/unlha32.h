@@ -6,9 +6,15 @@
  * a console archiver, or reads an archive member by member through a
  * handle. Plain C: no C++ type and no exception crosses this boundary.
  *
- * Text (command lines, paths, reports) is NUL-terminated bytes: UTF-8 on
- * Linux, the ANSI code page on Windows. In every path the library is
- * handed, '\' and '/' both separate directories, on every platform.
+ * Text (command lines, paths, @list files, reports) is NUL-terminated
+ * bytes: UTF-8 on Linux, the ANSI code page on Windows. In every path the
+ * library is handed, '\' and '/' both separate directories, on every
+ * platform. On Windows the library reaches files through the system's
+ * UTF-16 names, so names the ANSI code page lacks are still archived and
+ * extracted under their own names; a report (and UnlhaGetFileName) shows
+ * each character of a name that the ANSI code page has no exact form for
+ * as \u{XXXX}, its code point in hex, never as a look-alike. An @list
+ * file that starts with the UTF-8 byte order mark is read as UTF-8 there.
  */
 #ifndef UNLHA32_H
 #define UNLHA32_H

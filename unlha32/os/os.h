@@ -109,8 +109,13 @@ class Directory {
   Status Remove(const std::string& name) const;
   Status CreateSymlink(const std::string& target, const std::string& name) const;
   Status SetModificationTime(const std::string& name, int64_t mtime) const;
-  // Sets permission bits (already less the umask) without following links.
+  // Sets permission bits (already less the umask) without following links;
+  // nothing on Windows, where SetAttributes says what a file keeps.
   Status SetMode(const std::string& name, uint32_t mode) const;
+  // Gives the entry the MS-DOS attributes read-only, hidden, system and
+  // archive (FileDetails::attributes) on Windows; nothing on POSIX, where
+  // the mode says all the system keeps.
+  Status SetAttributes(const std::string& name, uint8_t attributes) const;
   // Gives the entry (not followed when a link) this owner and group, or
   // this group alone when the system lets the process change no more;
   // nothing on Windows, where a new file gets the owner the system gives.
@@ -160,9 +165,10 @@ bool SymlinksSupported();
 uint32_t ProcessId();
 uint32_t ProcessUmask();
 
-// Terminal facts and talk. Progress goes to stderr only when it is a
-// terminal; questions go to the controlling terminal (not to redirected
-// standard streams), and there is none in batch runs.
+// Terminal facts and talk, in the caller's text (TextForCaller). Progress
+// goes to stderr only when it is a terminal; questions go to the
+// controlling terminal (not to redirected standard streams), and there is
+// none in batch runs.
 bool StderrIsTerminal();
 void WriteStderr(std::string_view text);
 // Milliseconds on a clock that only moves forward, for pacing the progress
@@ -172,27 +178,46 @@ uint64_t MonotonicMilliseconds();
 // when no terminal is attached.
 bool AskOnTerminal(std::string_view question, std::string* answer);
 
-// Takes the character set of the user's locale afresh (POSIX: the
-// process's locale, or the environment's when the program never chose one;
-// Windows: the ANSI code page, fixed for the process). LocaleIsUtf8,
-// UsesAnsiCodePage, IsLeadByte and NameCodePage answer from what the
-// calling thread took last (taken at their first use when never). Every
-// exported entry point takes it first: one call of the library then works
-// in one character set throughout, and IsLeadByte, asked of every byte of a
-// name, costs no look-up.
+// Text. Inside the library names, paths and report lines are in one
+// form: UTF-8 on Windows, where every file call goes through the wide
+// (UTF-16) API so that no name is squeezed through the ANSI code page; on
+// POSIX the bytes the system takes for names, in the locale's character
+// set. The exported functions take and give text in the caller's form:
+// the ANSI code page on Windows, converted once at that boundary
+// (TextFromCaller, TextForCaller); on POSIX the library's own form.
+//
+// TakeLocale takes the character set afresh (POSIX: the process's locale,
+// or the environment's when the program never chose one; Windows: the
+// ANSI code page, fixed for the process). The questions below answer from
+// what the calling thread took last (taken at their first use when never).
+// Every exported entry point takes it first: one call of the library then
+// works in one character set throughout, and IsLeadByte, asked of every
+// byte of a name, costs no look-up.
 void TakeLocale();
-// True when names should be shown and created as UTF-8 (a UTF-8 locale on
-// POSIX; never on Windows, where names stay in the ANSI code page).
+// True when text inside the library is UTF-8: always on Windows, in a
+// UTF-8 locale on POSIX.
 bool LocaleIsUtf8();
-// True where names are kept as stored in a double-byte code page: the ANSI
-// code page (Windows), a Shift_JIS locale under any of its names (POSIX).
+// True when the caller's text is in a code page whose double-byte
+// characters may end in a byte that looks like ASCII ('\' is the second
+// byte of many Shift_JIS characters): the ANSI code page on Windows, a
+// Shift_JIS locale under any of its names on POSIX (where it is the
+// library's text too).
 bool UsesAnsiCodePage();
 // True for the first byte of a double-byte character of that code page;
 // false for every byte elsewhere.
 bool IsLeadByte(uint8_t byte);
+// The caller's text in the library's form, and back. A character the
+// caller's code page has no exact form for is written as \u{XXXX} (its
+// code point in hex), never as a look-alike.
+std::string TextFromCaller(std::string_view text);
+std::string TextForCaller(std::string_view text);
 // Converts text in the given code page (932 for Shift_JIS) to UTF-8;
 // false, with `*utf8` untouched, when the bytes do not convert.
 bool ConvertToUtf8(std::string_view text, uint32_t code_page, std::string* utf8);
+// The code page that names in no known code page are read in where the
+// system needs them as text: the ANSI code page on Windows (what such
+// names always meant there); 0 on POSIX, which takes any bytes for a name.
+uint32_t AnsiCodePage();
 // True where two names that differ only in case name two files (POSIX);
 // false where the system matches names without case (Windows). Every name
 // match of the commands follows it unless -i or -i- says otherwise.
@@ -200,9 +225,10 @@ bool NameCaseMatters();
 // Makes a path component one this system creates under exactly that name;
 // true when it had to change it. Windows opens a device for CON, NUL,
 // COM1, ... whatever extension follows (they get a leading '_'), refuses
-// reserved characters and control bytes, and drops dots and blanks at the
-// end of a name (each becomes '_'); POSIX takes any component without '/'
-// but a NUL byte (which becomes '_').
+// reserved characters, control bytes and bytes that are no UTF-8 text
+// (a name whose code page did not convert), and drops dots and blanks at
+// the end of a name (each becomes '_'); POSIX takes any component without
+// '/' but a NUL byte (which becomes '_').
 bool MapToLegalName(std::string* component);
 
 // ---- For the commands that write archives ----
@@ -224,6 +250,9 @@ struct FileDetails {
   uint64_t size = 0;
   int64_t mtime = 0;
   bool hidden = false;  // a dot-file on POSIX, hidden or system on Windows
+  // The MS-DOS attributes Windows keeps (0x01 read-only, 0x02 hidden,
+  // 0x04 system, 0x20 archive); archive alone on POSIX.
+  uint8_t attributes = 0x20;
   bool has_unix = false;
   uint16_t mode = 0;  // permission and type bits, as st_mode
   uint32_t uid = 0, gid = 0;  // whole: headers keep the low 16 bits
@@ -234,10 +263,17 @@ struct FileDetails {
 // A missing path is not an error (type kMissing).
 Status Describe(const std::string& path, FileDetails* details);
 
-// The code page the names of this system are in, for the archive's code
-// page header: 65001 under a UTF-8 locale and 932 under a Shift_JIS one on
-// POSIX, the ANSI code page on Windows, 0 when unknown.
-uint32_t NameCodePage();
+// The form a new member's name takes in the archive, for a name that is
+// not plain ASCII: `components` (a path, in the library's form) become
+// the bytes to store and *code_page the code page to record for them in
+// the code-page header (0: none known). Windows stores Shift_JIS, which
+// older readers expect, when the ANSI code page is 932 or the header has
+// no room for a code page (`room_for_code_page` false: level 0, read as
+// Shift_JIS), and every component has an exact Shift_JIS form; else UTF-8.
+// POSIX stores names as they are, in the locale's code page. False, with
+// nothing changed, when the name cannot be stored: on Windows, a name
+// without a Shift_JIS form where there is no room for a code page.
+bool ToStoredNames(std::vector<std::string>* components, bool room_for_code_page, uint32_t* code_page);
 // The OS identifier new members carry ('U' on POSIX, 'W' on Windows).
 uint8_t ArchiveOsId();
 

@@ -345,6 +345,8 @@ Status Directory::SetMode(const std::string& name, uint32_t mode) const {
   return Status::Ok();
 }
 
+Status Directory::SetAttributes(const std::string&, uint8_t) const { return Status::Ok(); }
+
 Status Directory::SetOwner(const std::string& name, uint32_t uid, uint32_t gid) const {
   int fd = ::openat(fd_, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
   if (fd < 0) return LastError();
@@ -456,12 +458,13 @@ Status Describe(const std::string& path, FileDetails* details) {
   return Status::Ok();
 }
 
-uint32_t NameCodePage() {
+bool ToStoredNames(std::vector<std::string>*, bool, uint32_t* code_page) {
   switch (TakenCharset()) {
-    case Charset::kUtf8: return 65001;
-    case Charset::kShiftJis: return 932;
-    default: return 0;
+    case Charset::kUtf8: *code_page = 65001; break;
+    case Charset::kShiftJis: *code_page = 932; break;
+    default: *code_page = 0; break;
   }
+  return true;
 }
 
 std::string ExecutablePath() {
@@ -685,6 +688,10 @@ bool IsLeadByte(uint8_t byte) {
          TakenCharset() == Charset::kShiftJis;
 }
 
+std::string TextFromCaller(std::string_view text) { return std::string(text); }
+
+std::string TextForCaller(std::string_view text) { return std::string(text); }
+
 bool ConvertToUtf8(std::string_view text, uint32_t code_page, std::string* utf8) {
   std::string from = "CP" + std::to_string(code_page);
   iconv_t converter = iconv_open("UTF-8", from.c_str());
@@ -702,6 +709,8 @@ bool ConvertToUtf8(std::string_view text, uint32_t code_page, std::string* utf8)
   *utf8 = std::move(output);
   return true;
 }
+
+uint32_t AnsiCodePage() { return 0; }
 
 bool NameCaseMatters() { return true; }
 

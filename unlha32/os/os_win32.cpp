@@ -1,7 +1,14 @@
-// Win32 implementation of the OS layer, with the ANSI (code-page) calls:
-// names stay in the ANSI code page as the archive and the user gave them.
+// Win32 implementation of the OS layer, with the wide (UTF-16) calls
+// throughout. The library's names are UTF-8 and every call converts its
+// path once (WidePath), so that no name is squeezed through the ANSI code
+// page, which would lose a character it has no form for or, worse, put a
+// look-alike in its place that names another file. A path longer than the
+// plain calls take is made absolute and given the \\?\ form.
+//
 // Windows has no openat(); a directory is its path, and every child is
 // checked for a reparse point (a link or junction) before it is used.
+// Text for the caller (reports, progress, questions) leaves in the ANSI
+// code page, a character it has no form for written as its code point.
 #ifdef _WIN32
 
 #include <windows.h>
@@ -9,9 +16,12 @@
 #include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
+#include <string_view>
 #include <utility>
 
 #include "os.h"
+#include "os/utf8.h"
 
 namespace lzh::os {
 namespace {
@@ -20,11 +30,14 @@ Status ErrorStatus(DWORD error) {
   switch (error) {
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL: return Status::Io("no space left on the device");
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION: return Status::Io("permission denied");
+    case ERROR_ACCESS_DENIED: return Status::Io("access denied");
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION: return Status::Io("in use by another program");
     case ERROR_WRITE_PROTECT: return Status::Io("read-only file system");
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND: return Status::Io("no such file or directory");
+    case ERROR_FILE_NOT_FOUND: return Status::Io("no such file or directory");
+    case ERROR_PATH_NOT_FOUND: return Status::Io("a folder on the path does not exist");
+    case ERROR_DIRECTORY: return Status::Io("not a directory");
+    case ERROR_INVALID_NAME: return Status::Io("not a name this system takes");
     case ERROR_FILE_EXISTS:
     case ERROR_ALREADY_EXISTS: return Status::Io("already exists");
     case ERROR_FILENAME_EXCED_RANGE: return Status::Io("name too long");
@@ -33,6 +46,76 @@ Status ErrorStatus(DWORD error) {
     default: return Status::Io("input/output error");
   }
 }
+
+std::wstring Wide(std::string_view utf8) {
+  if (utf8.empty()) return std::wstring();
+  int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(size > 0 ? size : 0), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), size);
+  return wide;
+}
+
+std::string Narrow(std::wstring_view wide, UINT code_page) {
+  if (wide.empty()) return std::string();
+  int size = WideCharToMultiByte(code_page, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
+                                 nullptr);
+  std::string text(static_cast<size_t>(size > 0 ? size : 0), '\0');
+  WideCharToMultiByte(code_page, 0, wide.data(), static_cast<int>(wide.size()), text.data(), size, nullptr,
+                      nullptr);
+  return text;
+}
+
+// `wide` in `code_page` when every character has an exact form there
+// (never a best-fit look-alike, never the default character).
+bool ExactlyIn(std::wstring_view wide, UINT code_page, std::string* out) {
+  if (wide.empty()) {
+    out->clear();
+    return true;
+  }
+  BOOL defaulted = FALSE;
+  int size = WideCharToMultiByte(code_page, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
+                                 nullptr, 0, nullptr, &defaulted);
+  if (size <= 0 || defaulted) return false;
+  std::string text(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(code_page, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()), text.data(), size,
+                      nullptr, &defaulted);
+  if (defaulted) return false;
+  *out = std::move(text);
+  return true;
+}
+
+bool IsAscii(std::string_view text) {
+  for (char c : text)
+    if (static_cast<uint8_t>(c) >= 0x80) return false;
+  return true;
+}
+
+// Every call takes paths of up to this length as they are (CreateDirectory
+// stops 12 short of MAX_PATH, the room of an 8.3 name).
+constexpr DWORD kPlainPathLimit = MAX_PATH - 12;
+
+// The path as the wide calls take it: '\' between components and, when it
+// is longer than the plain calls take, absolute in the \\?\ form (which
+// leaves '/', "." and ".." to the caller, so GetFullPathName resolves them
+// first).
+std::wstring WidePath(std::string_view path) {
+  std::wstring wide = Wide(path);
+  for (wchar_t& c : wide)
+    if (c == L'/') c = L'\\';
+  if (wide.starts_with(L"\\\\?\\")) return wide;
+  DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+  if (needed == 0 || needed <= kPlainPathLimit) return wide;
+  std::wstring full(needed, L'\0');
+  DWORD length = GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
+  if (length == 0 || length >= needed) return wide;
+  full.resize(length);
+  if (full.starts_with(L"\\\\.\\")) return full;  // a device
+  if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);
+  return L"\\\\?\\" + full;
+}
+
+constexpr DWORD kKeptAttributes =
+    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
 
 Status LastError() { return ErrorStatus(GetLastError()); }
 
@@ -67,7 +150,7 @@ std::string Join(const std::string& directory, const std::string& name) {
 // unknown when it cannot be opened even for its attributes.
 FileIdentity IdentityOf(const std::string& path) {
   FileIdentity identity;
-  HANDLE h = ::CreateFileA(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+  HANDLE h = ::CreateFileW(WidePath(path).c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (h == INVALID_HANDLE_VALUE) return identity;
   BY_HANDLE_FILE_INFORMATION info;
@@ -84,7 +167,7 @@ std::string NativePath(std::string_view path) { return std::string(path); }
 
 Status Inspect(const std::string& path, EntryInfo* info) {
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+  if (!GetFileAttributesExW(WidePath(path).c_str(), GetFileExInfoStandard, &data)) {
     DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
       *info = EntryInfo{};
@@ -123,8 +206,8 @@ File::~File() {
 }
 
 Status File::OpenRead(const std::string& path, File* file) {
-  HANDLE h = ::CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = ::CreateFileW(WidePath(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return LastError();
   *file = File();
   file->handle_ = h;
@@ -212,7 +295,7 @@ Directory::~Directory() = default;
 
 Status Directory::Open(const std::string& path, Directory* directory) {
   std::string native = path.empty() ? std::string(".") : path;
-  DWORD attributes = GetFileAttributesA(native.c_str());
+  DWORD attributes = GetFileAttributesW(WidePath(native).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) return LastError();
   if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return Status::Io("not a directory");
   directory->path_ = native;
@@ -221,12 +304,12 @@ Status Directory::Open(const std::string& path, Directory* directory) {
 
 Status Directory::OpenChild(const std::string& name, bool create, Directory* child) const {
   std::string path = Join(path_, name);
-  DWORD attributes = GetFileAttributesA(path.c_str());
+  std::wstring wide = WidePath(path);
+  DWORD attributes = GetFileAttributesW(wide.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     if (!create) return LastError();
-    if (!CreateDirectoryA(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
-      return LastError();
-    attributes = GetFileAttributesA(path.c_str());
+    if (!CreateDirectoryW(wide.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return LastError();
+    attributes = GetFileAttributesW(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return LastError();
   }
   if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return Status::Io("a symbolic link stands on the path");
@@ -243,8 +326,8 @@ Status Directory::Lookup(const std::string& name, EntryInfo* info) const {
 // Shared for deletion only, so that an interruption can remove the file
 // while it is being written (RemoveOnInterrupt).
 Status Directory::CreateNewFile(const std::string& name, uint32_t, File* file) const {
-  HANDLE h = ::CreateFileA(Join(path_, name).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE, nullptr,
-                         CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h = ::CreateFileW(WidePath(Join(path_, name)).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE,
+                           nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return LastError();
   *file = File();
   file->handle_ = h;
@@ -252,13 +335,13 @@ Status Directory::CreateNewFile(const std::string& name, uint32_t, File* file) c
 }
 
 Status Directory::Rename(const std::string& from, const std::string& to) const {
-  if (!MoveFileExA(Join(path_, from).c_str(), Join(path_, to).c_str(), MOVEFILE_REPLACE_EXISTING))
+  if (!MoveFileExW(WidePath(Join(path_, from)).c_str(), WidePath(Join(path_, to)).c_str(), MOVEFILE_REPLACE_EXISTING))
     return LastError();
   return Status::Ok();
 }
 
 Status Directory::Remove(const std::string& name) const {
-  if (!DeleteFileA(Join(path_, name).c_str())) return LastError();
+  if (!DeleteFileW(WidePath(Join(path_, name)).c_str())) return LastError();
   return Status::Ok();
 }
 
@@ -267,9 +350,9 @@ Status Directory::CreateSymlink(const std::string&, const std::string&) const {
 }
 
 Status Directory::SetModificationTime(const std::string& name, int64_t mtime) const {
-  HANDLE h = ::CreateFileA(Join(path_, name).c_str(), FILE_WRITE_ATTRIBUTES,
-                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                         FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  HANDLE h = ::CreateFileW(WidePath(Join(path_, name)).c_str(), FILE_WRITE_ATTRIBUTES,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (h == INVALID_HANDLE_VALUE) return LastError();
   FILETIME ft = ToFiletime(mtime);
   BOOL ok = SetFileTime(h, nullptr, nullptr, &ft);
@@ -278,15 +361,12 @@ Status Directory::SetModificationTime(const std::string& name, int64_t mtime) co
   return Status::Ok();
 }
 
-Status Directory::SetMode(const std::string& name, uint32_t mode) const {
-  // Windows keeps only the read-only bit of a Unix mode.
-  std::string path = Join(path_, name);
-  DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) return LastError();
-  if (attributes & FILE_ATTRIBUTE_DIRECTORY) return Status::Ok();
-  DWORD wanted = (mode & 0200) ? (attributes & ~FILE_ATTRIBUTE_READONLY)
-                               : (attributes | FILE_ATTRIBUTE_READONLY);
-  if (wanted != attributes && !SetFileAttributesA(path.c_str(), wanted)) return LastError();
+Status Directory::SetMode(const std::string&, uint32_t) const { return Status::Ok(); }
+
+Status Directory::SetAttributes(const std::string& name, uint8_t attributes) const {
+  DWORD wanted = attributes & kKeptAttributes;
+  if (!SetFileAttributesW(WidePath(Join(path_, name)).c_str(), wanted ? wanted : FILE_ATTRIBUTE_NORMAL))
+    return LastError();
   return Status::Ok();
 }
 
@@ -294,25 +374,25 @@ Status Directory::SetOwner(const std::string&, uint32_t, uint32_t) const { retur
 
 Status Directory::FreeSpace(uint64_t* bytes) const {
   ULARGE_INTEGER available;
-  if (!GetDiskFreeSpaceExA(path_.c_str(), &available, nullptr, nullptr)) return LastError();
+  if (!GetDiskFreeSpaceExW(WidePath(path_).c_str(), &available, nullptr, nullptr)) return LastError();
   *bytes = available.QuadPart;
   return Status::Ok();
 }
 
 Status Directory::List(std::vector<DirectoryEntry>* entries) const {
-  WIN32_FIND_DATAA data;
-  HANDLE search = FindFirstFileA(Join(path_, "*").c_str(), &data);
+  WIN32_FIND_DATAW data;
+  HANDLE search = FindFirstFileW(WidePath(Join(path_, "*")).c_str(), &data);
   entries->clear();
   if (search == INVALID_HANDLE_VALUE) {
     DWORD error = GetLastError();
     return error == ERROR_FILE_NOT_FOUND ? Status::Ok() : ErrorStatus(error);
   }
   do {
-    std::string name = data.cFileName;
+    std::string name = Narrow(data.cFileName, CP_UTF8);
     if (name == "." || name == "..") continue;
     bool hidden = (data.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
     entries->push_back(DirectoryEntry{name, TypeOf(data.dwFileAttributes), hidden});
-  } while (FindNextFileA(search, &data));
+  } while (FindNextFileW(search, &data));
   FindClose(search);
   return Status::Ok();
 }
@@ -321,15 +401,11 @@ Status MakeDirectories(const std::string& path) {
   // Failures on the way (a drive root, an existing parent) do not matter;
   // only whether the directory exists at the end does.
   for (size_t i = 0; i <= path.size(); ++i) {
-    if (i < path.size() && IsDBCSLeadByte(static_cast<BYTE>(path[i]))) {
-      ++i;
-      continue;
-    }
     if (i < path.size() && path[i] != '\\' && path[i] != '/') continue;
     if (i == 0 || path[i - 1] == ':') continue;
-    CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
+    CreateDirectoryW(WidePath(path.substr(0, i)).c_str(), nullptr);
   }
-  DWORD attributes = GetFileAttributesA(path.c_str());
+  DWORD attributes = GetFileAttributesW(WidePath(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
     return Status::Io("cannot create the directory");
   return Status::Ok();
@@ -350,7 +426,7 @@ FileSizeLimitAsError::~FileSizeLimitAsError() = default;
 Status Describe(const std::string& path, FileDetails* details) {
   *details = FileDetails{};
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+  if (!GetFileAttributesExW(WidePath(path).c_str(), GetFileExInfoStandard, &data)) {
     DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return Status::Ok();
     return ErrorStatus(error);
@@ -361,34 +437,55 @@ Status Describe(const std::string& path, FileDetails* details) {
   details->size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
   details->mtime = FromFiletime(data.ftLastWriteTime);
   details->hidden = (data.dwFileAttributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
+  details->attributes = static_cast<uint8_t>(data.dwFileAttributes & kKeptAttributes);
   details->identity = IdentityOf(path);
   return Status::Ok();
 }
 
-uint32_t NameCodePage() { return GetACP(); }
+bool ToStoredNames(std::vector<std::string>* components, bool room_for_code_page, uint32_t* code_page) {
+  if (!room_for_code_page || GetACP() == 932) {
+    std::vector<std::string> shift_jis(components->size());
+    bool exact = true;
+    for (size_t i = 0; i < components->size() && exact; ++i)
+      exact = ExactlyIn(Wide((*components)[i]), 932, &shift_jis[i]);
+    if (exact) {
+      *components = std::move(shift_jis);
+      *code_page = 932;
+      return true;
+    }
+  }
+  if (!room_for_code_page) return false;
+  *code_page = CP_UTF8;
+  return true;
+}
 
 std::string ExecutablePath() {
-  char path[MAX_PATH + 1];
-  DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-  if (length == 0 || length >= sizeof path) return std::string();
-  return std::string(path, length);
+  // Paths reach 32767 characters in the \\?\ form.
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return std::string();
+    if (length < path.size()) return Narrow(std::wstring_view(path).substr(0, length), CP_UTF8);
+    if (path.size() > 32768) return std::string();
+    path.resize(path.size() * 2);
+  }
 }
 
 uint8_t ArchiveOsId() { return 'W'; }
 
 Status RenameFile(const std::string& from, const std::string& to) {
-  if (!MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+  if (!MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     return LastError();
   return Status::Ok();
 }
 
 bool UserMayWrite(const std::string& path) {
-  DWORD attributes = GetFileAttributesA(path.c_str());
+  DWORD attributes = GetFileAttributesW(WidePath(path).c_str());
   return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0;
 }
 
 Status RemoveFile(const std::string& path) {
-  if (!DeleteFileA(path.c_str())) return LastError();
+  if (!DeleteFileW(WidePath(path).c_str())) return LastError();
   return Status::Ok();
 }
 
@@ -403,14 +500,18 @@ bool ProcessIsRunning(uint32_t process_id) {
 }
 
 // A lock file opened without sharing and deleted when its handle closes,
-// also when the process dies: a second opener is refused until then.
+// also when the process dies: a second opener is refused until then, with
+// a sharing violation, or with "access denied" while the file is on its
+// way out. Only then is the lock held: "access denied" where there is no
+// lock file is a folder the user may not write to.
 Status ExclusiveLock::Acquire(const std::string& lock_path, int wait_seconds, const std::function<void()>& waiting,
                               ExclusiveLock* lock) {
   const DWORD kPollMilliseconds = 50;
+  const std::wstring wide = WidePath(lock_path);
   bool announced = false;
   for (long waited = 0;; waited += kPollMilliseconds) {
-    HANDLE h = ::CreateFileA(lock_path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                           FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    HANDLE h = ::CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                             FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
       if (lock->handle_) CloseHandle(lock->handle_);
       lock->handle_ = h;
@@ -418,7 +519,14 @@ Status ExclusiveLock::Acquire(const std::string& lock_path, int wait_seconds, co
       return Status::Ok();
     }
     DWORD error = GetLastError();
-    if (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) return ErrorStatus(error);
+    if (error == ERROR_ACCESS_DENIED) {
+      DWORD attributes = GetFileAttributesW(wide.c_str());
+      bool leaving = attributes == INVALID_FILE_ATTRIBUTES ? GetLastError() == ERROR_ACCESS_DENIED
+                                                           : (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+      if (!leaving) return ErrorStatus(error);
+    } else if (error != ERROR_SHARING_VIOLATION) {
+      return ErrorStatus(error);
+    }
     if (!announced) waiting();
     announced = true;
     if (waited >= wait_seconds * 1000L) return Status::Io("another process is changing the archive");
@@ -433,13 +541,13 @@ ExclusiveLock::~ExclusiveLock() {
 namespace {
 
 constexpr int kInterruptSlots = 4;
-char interrupt_paths[kInterruptSlots][MAX_PATH + 1];
+wchar_t interrupt_paths[kInterruptSlots][1024];
 volatile LONG interrupt_slot_used[kInterruptSlots];
 int interrupt_users = 0;
 
 BOOL WINAPI RemoveOnConsoleEvent(DWORD) {
   for (int i = 0; i < kInterruptSlots; ++i)
-    if (interrupt_slot_used[i]) DeleteFileA(interrupt_paths[i]);
+    if (interrupt_slot_used[i]) DeleteFileW(interrupt_paths[i]);
   return FALSE;  // and let the default handling end the process
 }
 
@@ -456,10 +564,10 @@ RemoveOnInterrupt::RemoveOnInterrupt(const Directory& directory, const std::stri
 // FILE_SHARE_DELETE (CreateNewFile); the removal completes when the
 // process ends and its handles close.
 void RemoveOnInterrupt::Register(const Directory* directory, const std::string& name) {
-  const std::string path = directory ? Join(directory->path_, name) : name;
+  const std::wstring path = WidePath(directory ? Join(directory->path_, name) : name);
   for (int i = 0; i < kInterruptSlots; ++i) {
-    if (interrupt_slot_used[i] || path.size() >= sizeof interrupt_paths[i]) continue;
-    std::memcpy(interrupt_paths[i], path.c_str(), path.size() + 1);
+    if (interrupt_slot_used[i] || path.size() >= std::size(interrupt_paths[i])) continue;
+    std::memcpy(interrupt_paths[i], path.c_str(), (path.size() + 1) * sizeof(wchar_t));
     interrupt_slot_used[i] = 1;
     slot_ = i;
     break;
@@ -493,11 +601,11 @@ void WriteStderr(std::string_view text) {
 }
 
 bool AskOnTerminal(std::string_view question, std::string* answer) {
-  HANDLE in = ::CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                          nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE in = ::CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_EXISTING, 0, nullptr);
   if (in == INVALID_HANDLE_VALUE) return false;
-  HANDLE out = ::CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE,
-                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE out = ::CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_EXISTING, 0, nullptr);
   if (out == INVALID_HANDLE_VALUE) {
     CloseHandle(in);
     return false;
@@ -516,11 +624,50 @@ bool AskOnTerminal(std::string_view question, std::string* answer) {
 
 void TakeLocale() {}
 
-bool LocaleIsUtf8() { return false; }
+bool LocaleIsUtf8() { return true; }
 
 bool UsesAnsiCodePage() { return true; }
 
 bool IsLeadByte(uint8_t byte) { return IsDBCSLeadByte(byte) != 0; }
+
+std::string TextFromCaller(std::string_view text) {
+  if (IsAscii(text)) return std::string(text);
+  int size = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<size_t>(size > 0 ? size : 0), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
+  return Narrow(wide, CP_UTF8);
+}
+
+// A line at a time when the ANSI code page has every character of it;
+// else character by character, so that each one without an ANSI form is
+// shown by its code point.
+std::string TextForCaller(std::string_view text) {
+  const UINT ansi = GetACP();
+  std::string whole;
+  if (IsAscii(text) || ansi == CP_UTF8) return std::string(text);
+  if (IsValidUtf8(text) && ExactlyIn(Wide(text), ansi, &whole)) return whole;
+  std::string out;
+  for (size_t i = 0; i < text.size();) {
+    uint32_t code_point = 0;
+    size_t length = Utf8SequenceLength(text, i, &code_point);
+    char escape[16];
+    if (length == 0) {  // a stray byte: shown as the reports show one
+      std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<uint8_t>(text[i]));
+      out += escape;
+      ++i;
+      continue;
+    }
+    std::string character;
+    if (ExactlyIn(Wide(text.substr(i, length)), ansi, &character)) {
+      out += character;
+    } else {
+      std::snprintf(escape, sizeof escape, "\\u{%X}", static_cast<unsigned>(code_point));
+      out += escape;
+    }
+    i += length;
+  }
+  return out;
+}
 
 bool ConvertToUtf8(std::string_view text, uint32_t code_page, std::string* utf8) {
   if (text.empty()) {
@@ -540,23 +687,25 @@ bool ConvertToUtf8(std::string_view text, uint32_t code_page, std::string* utf8)
   return true;
 }
 
+uint32_t AnsiCodePage() { return GetACP(); }
+
 bool NameCaseMatters() { return false; }
 
 bool MapToLegalName(std::string* component) {
   std::string& name = *component;
   bool mapped = false;
-  for (size_t i = 0; i < name.size(); ++i) {
+  for (size_t i = 0, length; i < name.size(); i += length) {
     unsigned char byte = static_cast<unsigned char>(name[i]);
-    if (IsDBCSLeadByte(byte) && i + 1 < name.size()) {
-      ++i;  // a trail byte may look like '|' and is not one
-      continue;
-    }
-    if (byte < 0x20 || std::strchr("<>:\"|?*", byte) != nullptr) {
+    uint32_t code_point = 0;
+    length = Utf8SequenceLength(name, i, &code_point);
+    if (length == 0 || (length == 1 && (byte < 0x20 || std::strchr("<>:\"|?*", byte) != nullptr))) {
       name[i] = '_';
+      length = 1;
       mapped = true;
     }
   }
-  // No trail byte is a dot or a blank, so the end can be read backwards.
+  // No byte of a UTF-8 sequence is a dot or a blank, so the end can be
+  // read backwards.
   for (size_t i = name.size(); i > 0 && (name[i - 1] == '.' || name[i - 1] == ' '); --i) {
     name[i - 1] = '_';
     mapped = true;

@@ -94,6 +94,23 @@ TEST(HeaderRoundTrip, EveryFieldSurvivesEachWrittenLevel) {
   }
 }
 
+// Read-only, hidden and system come back at every level, while the base
+// byte of levels 1 and 2 stays 0x20: one common reader refuses any other.
+TEST(HeaderRoundTrip, AttributesSurviveEachLevelBehindTheBaseByteReadersWant) {
+  for (int level = 0; level <= 2; ++level) {
+    for (bool directory : {false, true}) {
+      SCOPED_TRACE(std::to_string(level) + (directory ? " directory" : " file"));
+      MemberHeader in = SampleMember();
+      in.attribute = 0x27;
+      in.is_directory = directory;
+      if (directory) in.method = Method::kLhd;
+      Bytes bytes = Built(in, level);
+      EXPECT_EQ(Parsed(bytes).attribute & 0x27, directory ? 0x07 : 0x27);
+      EXPECT_EQ(bytes[19], level > 0 ? 0x20 : directory ? 0x17 : 0x27);
+    }
+  }
+}
+
 TEST(HeaderRoundTrip, DirectoriesAndSymlinksKeepTheirKind) {
   for (int level = 0; level <= 2; ++level) {
     SCOPED_TRACE(level);
@@ -340,6 +357,13 @@ TEST(HeaderVectors, ShiftJisSecondByte5CIsNoSeparator) {
   MemberHeader unix_name = Parsed(test::Level1(Fields{}, name, 'U', {}));
   EXPECT_EQ(unix_name.name_encoding, NameEncoding::kUnknown);
   EXPECT_EQ(unix_name.path, (std::vector<std::string>{"\x95", "\x95", ".txt"}));
+  // ... unless it is valid UTF-8, as Unix names are today.
+  MemberHeader utf8 = Parsed(test::Level1(Fields{}, "\xE8\xA1\xA8\\x.txt", 'U', {}));
+  EXPECT_EQ(utf8.name_encoding, NameEncoding::kUtf8);
+  EXPECT_EQ(utf8.path, (std::vector<std::string>{"\xE8\xA1\xA8", "x.txt"}));
+  // Other double-byte code pages have 0x5C second bytes too (GBK 0x81 0x5C).
+  MemberHeader gbk = Parsed(test::Level1(Fields{}, "\x81\x5C\\x", 'W', {test::Ext32(0x46, 936)}));
+  EXPECT_EQ(gbk.path, (std::vector<std::string>{"\x81\x5C", "x"}));
 }
 
 TEST(HeaderVectors, ShiftJisSecondBytePipeDoesNotSplitALink) {
