@@ -638,6 +638,24 @@ std::string TextFromCaller(std::string_view text) {
   return Narrow(wide, CP_UTF8);
 }
 
+namespace {
+
+// Upper-case hex digits, at least `digits` of them. Not printf: the
+// self-extracting program, which reaches this, must stay small, and
+// MinGW's printf brings its whole floating-point formatting along.
+void AppendHex(std::string* out, uint32_t value, int digits) {
+  static const char kHex[] = "0123456789ABCDEF";
+  char text[8];
+  int length = 0;
+  do {
+    text[length++] = kHex[value & 15];
+    value >>= 4;
+  } while (value != 0 || length < digits);
+  while (length > 0) *out += text[--length];
+}
+
+}  // namespace
+
 // A line at a time when the ANSI code page has every character of it;
 // else character by character, so that each one without an ANSI form is
 // shown by its code point.
@@ -650,10 +668,9 @@ std::string TextForCaller(std::string_view text) {
   for (size_t i = 0; i < text.size();) {
     uint32_t code_point = 0;
     size_t length = Utf8SequenceLength(text, i, &code_point);
-    char escape[16];
     if (length == 0) {  // a stray byte: shown as the reports show one
-      std::snprintf(escape, sizeof escape, "\\x%02X", static_cast<uint8_t>(text[i]));
-      out += escape;
+      out += "\\x";
+      AppendHex(&out, static_cast<uint8_t>(text[i]), 2);
       ++i;
       continue;
     }
@@ -661,8 +678,9 @@ std::string TextForCaller(std::string_view text) {
     if (ExactlyIn(Wide(text.substr(i, length)), ansi, &character)) {
       out += character;
     } else {
-      std::snprintf(escape, sizeof escape, "\\u{%X}", static_cast<unsigned>(code_point));
-      out += escape;
+      out += "\\u{";
+      AppendHex(&out, code_point, 1);
+      out += '}';
     }
     i += length;
   }
