@@ -169,8 +169,13 @@ uint32_t ProcessUmask();
 // goes to stderr only when it is a terminal; questions go to the
 // controlling terminal (not to redirected standard streams), and there is
 // none in batch runs.
+// On Windows both write a console as UTF-16, so that the text shows
+// rightly whatever the console's code page; to a file or pipe they write
+// the bytes, standard output with CR LF line ends as the C runtime's text
+// mode would.
 bool StderrIsTerminal();
 void WriteStderr(std::string_view text);
+void WriteStdout(std::string_view text);
 // Milliseconds on a clock that only moves forward, for pacing the progress
 // line.
 uint64_t MonotonicMilliseconds();

@@ -635,25 +635,27 @@ uint64_t MonotonicMilliseconds() {
 
 bool StderrIsTerminal() { return isatty(STDERR_FILENO) == 1; }
 
-void WriteStderr(std::string_view text) {
+namespace {
+
+void WriteAll(int fd, std::string_view text) {
   while (!text.empty()) {
-    ssize_t n = ::write(STDERR_FILENO, text.data(), text.size());
+    ssize_t n = ::write(fd, text.data(), text.size());
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) return;
     text.remove_prefix(static_cast<size_t>(n));
   }
 }
 
+}  // namespace
+
+void WriteStderr(std::string_view text) { WriteAll(STDERR_FILENO, text); }
+
+void WriteStdout(std::string_view text) { WriteAll(STDOUT_FILENO, text); }
+
 bool AskOnTerminal(std::string_view question, std::string* answer) {
   int fd = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) return false;
-  std::string_view rest = question;
-  while (!rest.empty()) {
-    ssize_t n = ::write(fd, rest.data(), rest.size());
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    rest.remove_prefix(static_cast<size_t>(n));
-  }
+  WriteAll(fd, question);
   answer->clear();
   char c;
   for (;;) {

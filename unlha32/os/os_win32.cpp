@@ -594,11 +594,33 @@ bool StderrIsTerminal() {
   return GetConsoleMode(GetStdHandle(STD_ERROR_HANDLE), &mode) != 0;
 }
 
-void WriteStderr(std::string_view text) {
-  DWORD written;
-  WriteFile(GetStdHandle(STD_ERROR_HANDLE), text.data(), static_cast<DWORD>(text.size()), &written,
-            nullptr);
+namespace {
+
+// `text` is the caller's (the ANSI code page). A console gets it as UTF-16;
+// anything else gets the bytes, with '\n' as CR LF when `crlf`.
+void WriteText(HANDLE handle, std::string_view text, bool crlf) {
+  DWORD mode, written;
+  if (GetConsoleMode(handle, &mode)) {
+    int size = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    if (size <= 0) return;
+    std::wstring wide(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
+    WriteConsoleW(handle, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
+    return;
+  }
+  std::string bytes;
+  for (char c : text) {
+    if (c == '\n' && crlf) bytes += '\r';
+    bytes += c;
+  }
+  WriteFile(handle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
+
+}  // namespace
+
+void WriteStderr(std::string_view text) { WriteText(GetStdHandle(STD_ERROR_HANDLE), text, false); }
+
+void WriteStdout(std::string_view text) { WriteText(GetStdHandle(STD_OUTPUT_HANDLE), text, true); }
 
 bool AskOnTerminal(std::string_view question, std::string* answer) {
   HANDLE in = ::CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
@@ -610,8 +632,8 @@ bool AskOnTerminal(std::string_view question, std::string* answer) {
     CloseHandle(in);
     return false;
   }
+  WriteText(out, question, false);
   DWORD count;
-  WriteFile(out, question.data(), static_cast<DWORD>(question.size()), &count, nullptr);
   answer->clear();
   char c;
   while (ReadFile(in, &c, 1, &count, nullptr) && count == 1 && c != '\n') {

@@ -15,7 +15,6 @@
 // Its report is never cut: the buffer has the room the library's header
 // promises for the archive it carries, and only the part the report fills
 // is ever touched.
-#include <cstdio>
 #include <memory>
 #include <string_view>
 
@@ -48,17 +47,17 @@ int main(int argc, char** argv) {
   using namespace lzh::commands;
   const std::string_view folder = argc > 1 ? argv[1] : "";
   if (argc == 2 && (folder == "-?" || folder == "/?")) {
-    std::fputs(kUsage, stdout);
+    lzh::os::WriteStdout(kUsage);
     return static_cast<int>(Result::kOk);
   }
   if (argc > 2 || (argc == 2 && (folder.empty() || folder.front() == '-'))) {
-    std::fputs(kUsage, stderr);
+    lzh::os::WriteStderr(kUsage);
     return static_cast<int>(Result::kBadCommand);
   }
   CommandLine line;
   line.command = Command::kExtractPaths;
   line.archive = lzh::os::ExecutablePath();
-  line.base_directory = folder;
+  line.base_directory = lzh::os::TextFromCaller(folder);
   size_t room = ReportRoom(line);
   std::unique_ptr<char[]> text(new char[room]);
   Report report(text.get(), room);
@@ -69,7 +68,7 @@ int main(int argc, char** argv) {
     result = ExtractMembers(line, report);
   }
   report.Finish();
-  std::fputs(text.get(), stdout);
-  std::fputc('\n', stdout);
+  lzh::os::WriteStdout(text.get());
+  lzh::os::WriteStdout("\n");
   return static_cast<int>(result);
 }
