@@ -104,6 +104,7 @@ if $under_wine; then
   prefix="$build/wineprefix"
   if [[ ! -f $prefix/system.reg ]]; then
     prefix="$(dirname "$out")/wineprefix"
+    echo "behaviour-snapshot: preparing the Wine prefix $prefix (the first time takes a minute)" >&2
     WINEPREFIX="$prefix" env "${wine_env[@]}" sh "$root/cmake/wine-prefix.sh" >/dev/null
   fi
   child_env+=(WINEPREFIX="$prefix" "${wine_env[@]}")
