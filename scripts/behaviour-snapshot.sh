@@ -104,7 +104,7 @@ if $under_wine; then
   prefix="$build/wineprefix"
   if [[ ! -f $prefix/system.reg ]]; then
     prefix="$(dirname "$out")/wineprefix"
-    echo "behaviour-snapshot: preparing the Wine prefix $prefix (the first time takes a minute)" >&2
+    [[ -f $prefix/system.reg ]] || echo "behaviour-snapshot: making the Wine prefix $prefix (a minute, once)" >&2
     WINEPREFIX="$prefix" env "${wine_env[@]}" sh "$root/cmake/wine-prefix.sh" >/dev/null
   fi
   child_env+=(WINEPREFIX="$prefix" "${wine_env[@]}")
@@ -175,7 +175,8 @@ file_digest() {
 }
 
 # Every entry of the scratch tree, a line each, sorted by path: path, type,
-# mode, mtime, and size and digest of a file or target of a link. Digests
+# mode, mtime, and size and digest of a file (a self-extracting program's
+# without its stub) or target of a link. Digests
 # are kept by inode, size and change time, so a step hashes only what it
 # wrote. Names hold no newline, though they may hold tabs.
 list_tree() {
@@ -187,7 +188,7 @@ list_tree() {
   done < <(awk -F '\t' 'FILENAME == ARGV[1] { known[$1]; next }
     $4 == "f" && !($1 in known) { path = $8; for (i = 9; i <= NF; i++) path = path "\t" $i; print $1 "\t" path }' \
     "$private/digests" "$private/found")
-  awk -F '\t' -v started="$started" -v now="$EPOCHSECONDS" '
+  awk -F '\t' -v started="$started" -v now="$EPOCHSECONDS" -v stub="$stub" '
     FILENAME == ARGV[1] { digest[$1] = $2; next }
     {
       path = $8
@@ -197,7 +198,8 @@ list_tree() {
       gsub(/\.[0-9]+\.unlha32-lock/, ".PID.unlha32-lock", path)
       seconds = int($2)
       when = seconds >= started && seconds <= now ? "now" : substr($3, 1, 19)
-      what = $4 == "f" ? " " $6 " " digest[$1] : $4 == "l" ? " -> " $7 : ""
+      size = digest[$1] ~ /^STUB\+/ ? "STUB+" ($6 - stub) : $6
+      what = $4 == "f" ? " " size " " digest[$1] : $4 == "l" ? " -> " $7 : ""
       print path "\t" $4 " " $5 " " when what
     }' "$private/digests" "$private/found" | sort
 }
