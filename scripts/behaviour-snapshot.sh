@@ -88,8 +88,15 @@ fi
 [[ $# == 2 || ($# == 3 && $3 == --wine) ]] || usage
 build="$(cd "$1" && pwd)"
 out="$2"
-under_wine=false
-[[ ${3-} == --wine ]] && under_wine=true
+if [[ ${3-} == --wine ]]; then
+  platform=wine
+  tavo="$build/windows/bin/tavo.exe"
+  [[ -f $tavo && -f $build/windows/bin/unlha32.dll ]] || { echo "no $tavo with unlha32.dll beside it" >&2; exit 2; }
+else
+  platform=linux
+  tavo="$build/bin/tavo"
+  [[ -x $tavo && -f $build/bin/libunlha32.so ]] || { echo "no $tavo with libunlha32.so beside it" >&2; exit 2; }
+fi
 if [[ -e $out && -n "$(ls -A "$out")" ]]; then
   echo "$out is not empty; a snapshot goes into a new or empty directory" >&2
   exit 2
@@ -98,9 +105,9 @@ mkdir -p "$out"
 out="$(cd "$out" && pwd)"
 
 child_env=(PATH="$PATH" HOME="$HOME" LC_ALL=C.UTF-8 TZ=UTC)
-if $under_wine; then
-  tavo="$build/windows/bin/tavo.exe"
-  [[ -f $tavo && -f $build/windows/bin/unlha32.dll ]] || { echo "no $tavo with unlha32.dll beside it" >&2; exit 2; }
+launcher=()
+exe=
+if [[ $platform == wine ]]; then
   prefix="$build/wineprefix"
   if [[ ! -f $prefix/system.reg ]]; then
     prefix="$(dirname "$out")/wineprefix"
@@ -110,13 +117,6 @@ if $under_wine; then
   child_env+=(WINEPREFIX="$prefix" "${wine_env[@]}")
   launcher=(wine)
   exe=.exe
-  platform=wine
-else
-  tavo="$build/bin/tavo"
-  [[ -x $tavo && -f $build/bin/libunlha32.so ]] || { echo "no $tavo with libunlha32.so beside it" >&2; exit 2; }
-  launcher=()
-  exe=
-  platform=linux
 fi
 
 # The scratch tree, and beside it the files that record each step, live at
