@@ -1,0 +1,720 @@
+#!/bin/bash
+# Records what tavo and its library do over a fixed list of command
+# sequences, so that a reshaping of the source can be shown to change no
+# behaviour: snapshot one build before and one after, and compare.
+#
+#   behaviour-snapshot.sh BUILD_DIR OUT_DIR [--wine]
+#   behaviour-snapshot.sh --compare BUILD_A BUILD_B [--wine]
+#
+# A snapshot runs BUILD_DIR/bin/tavo (with --wine BUILD_DIR/windows/bin/
+# tavo.exe under Wine) in a scratch directory over a fixture it makes
+# afresh (fixed contents, times and modes), and writes one file per step
+# into OUT_DIR: the command, standard output, standard error (a file, so
+# it must stay empty), the exit status and every change the step made to
+# the scratch tree (path, type, mode, mtime, size and sha256), which covers
+# archives written, trees extracted and sources moved away alike.
+# Whatever depends on the moment or the machine is normalised: mtimes that
+# fall within the run read "now", the scratch directory (one fixed path)
+# reads $SCRATCH, process ids in temporary names read PID, and the self-extractor's stub
+# (compiled code, not behaviour) is left out: a program it heads is
+# hashed from the archive on, and its offset reads STUB. Two runs of one
+# build give identical snapshots on the same machine and filesystem (the
+# wildcard route reports archives in directory order).
+#
+# --compare snapshots both builds (natively, and under Wine too with
+# --wine) in ${TMPDIR:-/tmp}/tavo-behaviour-compare, kept for inspection,
+# and prints "N steps, all identical" or each differing step with a diff,
+# failing on any difference.
+#
+# The steps are the table at the end: a line runs tavo or a
+# self-extracting program and records a step, or ("do") prepares files and
+# records nothing. Steps are numbered by their place in the table, so one
+# that runs on one platform only leaves a gap on the other.
+set -euo pipefail
+export LC_ALL=C TZ=UTC
+umask 022
+
+usage() {
+  echo "usage: $0 BUILD_DIR OUT_DIR [--wine]" >&2
+  echo "       $0 --compare BUILD_A BUILD_B [--wine]" >&2
+  exit 2
+}
+
+root="$(cd "$(dirname "$0")/.." && pwd)"
+wine_env=(WINEARCH=win32 WINEDEBUG=-all "WINEDLLOVERRIDES=mscoree,mshtml=")
+
+# --- comparing two builds ---------------------------------------------------
+
+compare_mode() {
+  local mode="$1" work="$2" build_a="$3" build_b="$4"
+  local flag=()
+  [[ $mode == wine ]] && flag=(--wine)
+  rm -rf "${work:?}/$mode-a" "${work:?}/$mode-b"
+  bash "$0" "$build_a" "$work/$mode-a" "${flag[@]}"
+  bash "$0" "$build_b" "$work/$mode-b" "${flag[@]}"
+
+  local steps=0 differing=0 name names
+  names=$( (ls "$work/$mode-a" && ls "$work/$mode-b") | sort -u)
+  for name in $names; do
+    steps=$((steps + 1))
+    if ! cmp -s "$work/$mode-a/$name" "$work/$mode-b/$name"; then
+      differing=$((differing + 1))
+      echo "=== $mode: step $name differs"
+      diff -u -N --label "$build_a" --label "$build_b" "$work/$mode-a/$name" "$work/$mode-b/$name" || true
+    fi
+  done
+  if ((differing == 0)); then
+    echo "$mode: $steps steps, all identical"
+  else
+    echo "$mode: $differing of $steps steps differ (snapshots in $work/$mode-a and $work/$mode-b)"
+    return 1
+  fi
+}
+
+if [[ ${1-} == --compare ]]; then
+  [[ $# == 3 || ($# == 4 && $4 == --wine) ]] || usage
+  work="${TMPDIR:-/tmp}/tavo-behaviour-compare"
+  mkdir -p "$work"
+  status=0
+  compare_mode native "$work" "$2" "$3" || status=1
+  if [[ ${4-} == --wine ]]; then
+    compare_mode wine "$work" "$2" "$3" || status=1
+  fi
+  exit $status
+fi
+
+# --- taking a snapshot ------------------------------------------------------
+
+[[ $# == 2 || ($# == 3 && $3 == --wine) ]] || usage
+build="$(cd "$1" && pwd)"
+out="$2"
+if [[ ${3-} == --wine ]]; then
+  platform=wine
+  tavo="$build/windows/bin/tavo.exe"
+  [[ -f $tavo && -f $build/windows/bin/unlha32.dll ]] || { echo "no $tavo with unlha32.dll beside it" >&2; exit 2; }
+else
+  platform=linux
+  tavo="$build/bin/tavo"
+  [[ -x $tavo && -f $build/bin/libunlha32.so ]] || { echo "no $tavo with libunlha32.so beside it" >&2; exit 2; }
+fi
+if [[ -e $out && -n "$(ls -A "$out")" ]]; then
+  echo "$out is not empty; a snapshot goes into a new or empty directory" >&2
+  exit 2
+fi
+mkdir -p "$out"
+out="$(cd "$out" && pwd)"
+
+child_env=(PATH="$PATH" HOME="$HOME" LC_ALL=C.UTF-8 TZ=UTC)
+launcher=()
+exe=
+if [[ $platform == wine ]]; then
+  prefix="$build/wineprefix"
+  if [[ ! -f $prefix/system.reg ]]; then
+    prefix="$(dirname "$out")/wineprefix"
+    [[ -f $prefix/system.reg ]] || echo "behaviour-snapshot: making the Wine prefix $prefix (a minute, once)" >&2
+    WINEPREFIX="$prefix" env "${wine_env[@]}" sh "$root/cmake/wine-prefix.sh" >/dev/null
+  fi
+  child_env+=(WINEPREFIX="$prefix" "${wine_env[@]}")
+  launcher=(wine)
+  exe=.exe
+fi
+
+# The scratch tree, and beside it the files that record each step, live at
+# one fixed path, so that a report that shortens a long path shortens it
+# alike in every run; a lock makes concurrent snapshots take turns.
+private="${TMPDIR:-/tmp}/tavo-behaviour-snapshot"
+exec 9>"$private.lock"
+flock 9
+rm -rf "$private"
+mkdir "$private"
+trap 'rm -rf "$private"' EXIT
+scratch="$private/scratch"
+mkdir "$scratch"
+started=$EPOCHSECONDS
+scratch_windows="Z:${scratch//\//\\}"
+
+# Runs a program in the scratch directory (DIR relative to it) with a
+# controlled environment; standard output and error go to files. The lock
+# stays with this script (wineserver outlives the step).
+run_in() {
+  local dir="$1"
+  shift
+  (cd "$scratch/$dir" && env -i "${child_env[@]}" "$@" <"/dev/null" >"$private/stdout" 2>"$private/stderr" 9>&-)
+}
+
+# The self-extractor's stub is the program's size less the archive it
+# carries: measured once on a throwaway archive.
+measure_stub() {
+  mkdir "$scratch/probe"
+  printf 'probe\n' >"$scratch/probe/probe.txt"
+  run_in probe "${launcher[@]}" "$tavo" a probe.lzh probe.txt
+  run_in probe "${launcher[@]}" "$tavo" s probe.lzh
+  stub=$(($(stat -c %s "$scratch/probe/probe$exe") - $(stat -c %s "$scratch/probe/probe.lzh")))
+  rm -rf "$scratch/probe"
+}
+
+normalise_text() {
+  local scratch_pattern=${scratch//./\\.} windows_pattern=${scratch_windows//\\/\\\\}
+  windows_pattern=${windows_pattern//./\\.}
+  sed -E -e "s#$scratch_pattern#\$SCRATCH#g" -e "s#$windows_pattern#\$SCRATCH#gI" \
+    -e "s/at offset $stub\\b/at offset STUB/g" \
+    -e 's/\.unlha32-[0-9]+-/.unlha32-PID-/g' -e 's/\.[0-9]+\.unlha32-(tmp|lock)/.PID.unlha32-\1/g'
+}
+
+# sha256 of a file, or for a self-extracting program of the archive after
+# its stub.
+file_digest() {
+  local file="$scratch/$1" magic=
+  read -r -N 4 magic <"$file" || true
+  if [[ ($magic == $'\x7fELF' || $magic == MZ*) && $(stat -c %s "$file") -gt $stub ]]; then
+    read -r REPLY _ < <(tail -c +$((stub + 1)) "$file" | sha256sum)
+    REPLY="STUB+$REPLY"
+  else
+    read -r REPLY _ < <(sha256sum <"$file")
+  fi
+}
+
+# Every entry of the scratch tree, a line each, sorted by path: path, type,
+# mode, mtime, and size and digest of a file (a self-extracting program's
+# without its stub) or target of a link. Digests
+# are kept by inode, size and change time, so a step hashes only what it
+# wrote. Names hold no newline, though they may hold tabs.
+list_tree() {
+  (cd "$scratch" && find . -mindepth 1 -printf '%i %s %C@\t%T@\t%TY-%Tm-%Td %TH:%TM:%TS\t%y\t%m\t%s\t%l\t%P\n') >"$private/found"
+  local key path
+  while IFS=$'\t' read -r key path; do
+    file_digest "$path"
+    printf '%s\t%s\n' "$key" "$REPLY" >>"$private/digests"
+  done < <(awk -F '\t' 'FILENAME == ARGV[1] { known[$1]; next }
+    $4 == "f" && !($1 in known) { path = $8; for (i = 9; i <= NF; i++) path = path "\t" $i; print $1 "\t" path }' \
+    "$private/digests" "$private/found")
+  awk -F '\t' -v started="$started" -v now="$EPOCHSECONDS" -v stub="$stub" '
+    FILENAME == ARGV[1] { digest[$1] = $2; next }
+    {
+      path = $8
+      for (i = 9; i <= NF; i++) path = path "\t" $i
+      gsub(/\.unlha32-[0-9]+-/, ".unlha32-PID-", path)
+      gsub(/\.[0-9]+\.unlha32-tmp/, ".PID.unlha32-tmp", path)
+      gsub(/\.[0-9]+\.unlha32-lock/, ".PID.unlha32-lock", path)
+      seconds = int($2)
+      when = seconds >= started && seconds <= now ? "now" : substr($3, 1, 19)
+      size = digest[$1] ~ /^STUB\+/ ? "STUB+" ($6 - stub) : $6
+      what = $4 == "f" ? " " size " " digest[$1] : $4 == "l" ? " -> " $7 : ""
+      print path "\t" $4 " " $5 " " when what
+    }' "$private/digests" "$private/found" | sort
+}
+
+# Output bigger than this are recorded by size and digest (p of big.bin).
+largest_recorded_output=65536
+record_output() {
+  local file="$1" size
+  size=$(stat -c %s "$file")
+  if ((size > largest_recorded_output)); then
+    read -r REPLY _ < <(sha256sum <"$file")
+    echo "($size bytes, sha256 $REPLY)"
+  else
+    normalise_text <"$file"
+  fi
+}
+
+# The hand-made damaged archives: damage NAME flip|cut header|data N DELTA
+# copies bad/layout.lzh (level-2 headers) to bad/NAME.lzh and inverts the
+# byte at, or cuts the file at, DELTA bytes into the header or the data of
+# member N (from 0; the header of the member after the last is the end
+# mark). Offsets are found by walking the headers, since their length
+# differs between systems.
+damage() {
+  local name="$1" action="$2" place="$3" member="$4" delta="$5"
+  local archive=bad/$name.lzh offset=0 i header packed byte
+  cp bad/layout.lzh "$archive"
+  for ((i = 0; ; i++)); do
+    read -r header < <(od -An -tu2 -j "$offset" -N 2 "$archive")
+    ((i == member)) && break
+    read -r packed < <(od -An -tu4 -j $((offset + 7)) -N 4 "$archive")
+    offset=$((offset + header + packed))
+  done
+  [[ $place == data ]] && offset=$((offset + header))
+  offset=$((offset + delta))
+  if [[ $action == cut ]]; then
+    truncate -s "$offset" "$archive"
+  else
+    byte=$(od -An -tu1 -j "$offset" -N 1 "$archive")
+    printf '%b' "\\0$(printf %03o $((255 - byte)))" | dd of="$archive" bs=1 seek="$offset" conv=notrunc status=none
+  fi
+}
+
+fixture_file() { # PATH DATE MODE [CONTENT]: the content defaults to a line naming the file
+  mkdir -p "$(dirname "$1")"
+  printf '%s' "${4-"This is $1."$'\n'}" >"$1"
+  chmod "$3" "$1"
+  touch -d "$2" "$1"
+}
+
+make_fixture() {
+  cd "$scratch"
+  fixture_file src/a.txt '2021-03-04 05:06:07' 644
+  fixture_file src/b.txt '2021-03-04 05:06:09' 644 "$(seq -f 'line %g of b.txt, which repeats itself' 1 200)"
+  fixture_file src/c.txt '2021-03-04 05:06:11' 644
+  fixture_file src/README '2021-04-01 00:00:00' 644 'README in capitals'$'\n'
+  fixture_file src/readme '2021-04-01 00:00:02' 644 'readme in lower case'$'\n'
+  fixture_file 'src/with blank.txt' '2021-05-06 07:08:09' 644
+  fixture_file 'src/Grüße.txt' '2021-05-06 07:08:11' 644
+  fixture_file 'src/café au lait.txt' '2021-05-06 07:08:13' 644
+  fixture_file src/.hidden '2021-06-01 12:00:00' 600
+  fixture_file src/.config/settings.ini '2021-06-01 12:00:02' 644 $'[main]\nkey=value\n'
+  fixture_file src/empty '2021-07-01 00:00:00' 644 ''
+  fixture_file src/run.sh '2021-07-01 00:00:02' 755 $'#!/bin/sh\necho run\n'
+  fixture_file src/ro.txt '2021-07-01 00:00:04' 444
+  fixture_file src/-dash.txt '2021-07-01 00:00:06' 644
+  fixture_file src/@at.txt '2021-07-01 00:00:08' 644
+  fixture_file src/sub/a.txt '2022-01-01 10:00:00' 644
+  fixture_file src/sub/notes.txt '2022-01-01 10:00:02' 644 "$(seq -f 'note %g: keep the archive byte for byte' 1 500)"
+  fixture_file src/sub/deep/deeper/leaf.txt '2022-01-01 10:00:04' 644
+  mkdir -p src/sub/empty-dir
+  # A few MB: text that packs well, gzip output that does not, text again.
+  { seq 1 120000; seq 1 300000 | gzip -9 -n; seq 120000 -1 1; } >src/big.bin
+  touch -d '2022-02-02 02:02:02' src/big.bin
+  if [[ $platform == linux ]]; then
+    ln -s a.txt src/link
+    touch -h -d '2021-03-04 05:06:08' src/link
+  fi
+  find src -type d -exec chmod 755 {} +
+
+  fixture_file times/far.txt '2150-01-01 00:00:00' 644
+  fixture_file times/old.txt '1975-05-06 07:08:09' 644
+  fixture_file times/odd-second.txt '2001-09-09 01:46:41' 644
+  fixture_file "long/$(printf 'directory%.0s' {1..12})/$(printf 'name%.0s' {1..40}).txt" '2022-03-03 03:03:03' 644
+  if [[ $platform == linux ]]; then
+    fixture_file odd/日本語.txt '2022-04-04 04:04:04' 644
+    fixture_file $'odd/tab\tname.txt' '2022-04-04 04:04:06' 644
+    fixture_file 'odd/say "hi".txt' '2022-04-04 04:04:08' 644
+    fixture_file 'odd/back\slash.txt' '2022-04-04 04:04:10' 644
+    mkfifo odd/fifo
+  fi
+  fixture_file names.lst '2022-05-05 05:05:05' 644 $'a.txt\nsub/notes.txt\nwith blank.txt\nnothing.txt\n'
+  fixture_file stray.txt '2022-05-05 05:05:07' 644 'not an archive at all'$'\n'
+  mkdir arc
+  find . -type d -exec touch -d '2020-12-31 23:59:59' {} +
+}
+
+steps=0
+noisy_steps=()
+run_table() {
+  local line number=0 words dir lha program raw status only
+  : >"$private/digests"
+  list_tree >"$private/before"
+  while IFS= read -r line; do
+    [[ -z $line || $line == '#'* ]] && continue
+    raw=$line
+    only=$platform
+    case $line in
+      linux\ * | wine\ *) only=${line%% *}; line=${line#* } ;;
+    esac
+    if [[ $line == do\ * ]]; then
+      if [[ $only == "$platform" ]]; then
+        (cd "$scratch" && eval "${line#do }" </dev/null)
+        list_tree >"$private/before"
+      fi
+      continue
+    fi
+    number=$((number + 1))
+    [[ $only == "$platform" ]] || continue
+    # No globbing: a wildcard in the table is tavo's to expand.
+    set -f
+    eval "words=($line)"
+    set +f
+    dir=.
+    if [[ ${words[0]} == in ]]; then
+      dir=${words[1]}
+      words=("${words[@]:2}")
+    fi
+    lha=()
+    if [[ ${words[0]} == LHA=* ]]; then
+      lha=("${words[0]}")
+      words=("${words[@]:1}")
+    fi
+    case ${words[0]} in
+      tavo) program=("$tavo" "${words[@]:1}") ;;
+      sfx) program=("${words[1]}"); [[ ${words[1]} == */* ]] || program=("./${words[1]}") ;;
+      *) echo "behaviour-snapshot: cannot read the table line: $raw" >&2; exit 2 ;;
+    esac
+    status=0
+    run_in "$dir" "${lha[@]}" "${launcher[@]}" "${program[@]}" || status=$?
+    list_tree >"$private/after"
+    {
+      echo "\$ $raw"
+      echo "--- status $status"
+      echo "--- stdout"
+      record_output "$private/stdout"
+      echo "--- stderr"
+      record_output "$private/stderr"
+      echo "--- changes"
+      comm -23 "$private/before" "$private/after" | sed 's/^/- /'
+      comm -13 "$private/before" "$private/after" | sed 's/^/+ /'
+    } >"$out/$(printf %03d "$number")"
+    [[ -s $private/stderr ]] && noisy_steps+=("$number")
+    mv "$private/after" "$private/before"
+    steps=$((steps + 1))
+  done
+}
+
+measure_stub
+make_fixture
+run_table <<'TABLE'
+# Start-up, and nothing to run.
+tavo
+tavo -h
+tavo l
+tavo l arc/missing.lzh
+tavo t 'arc/*.lzh'
+
+# Adding, one archive per switch; each is listed, and later steps read them.
+tavo a -r arc/base.lzh src/
+tavo l arc/base.lzh
+tavo v arc/base.lzh
+tavo t arc/base.lzh
+tavo a -r2 arc/r2.lzh src
+tavo v arc/r2.lzh
+tavo a -r -x- arc/flat.lzh src/
+tavo v arc/flat.lzh
+tavo a -r -d arc/dirs.lzh src/
+tavo v arc/dirs.lzh
+tavo a -r -a arc/hidden.lzh src/
+tavo v arc/hidden.lzh
+tavo a -r -a -d arc/all.lzh src/
+tavo v arc/all.lzh
+tavo a -r -z arc/stored.lzh src/
+tavo v arc/stored.lzh
+tavo a -r -o arc/lh1.lzh src/
+tavo v arc/lh1.lzh
+tavo a -r -o5 arc/lh5.lzh src/
+tavo a -r -o6 arc/lh6.lzh src/
+tavo v arc/lh6.lzh
+tavo a -r -o7 arc/lh7.lzh src/
+tavo v arc/lh7.lzh
+tavo a -r -h0 arc/h0.lzh src/
+tavo v arc/h0.lzh
+tavo a -r -h1 arc/h1.lzh src/
+tavo v arc/h1.lzh
+tavo a -r -h2 -o7 -t arc/newest.lzh src/
+tavo a -r -h1 -o6 -d -a arc/h1-all.lzh src/
+tavo v arc/h1-all.lzh
+tavo a -r -h0 -z -a arc/h0-stored.lzh src/
+tavo v arc/h0-stored.lzh
+
+# Names, wildcards, lists, no names; the base directory.
+tavo a arc/names.lzh src/ a.txt 'with blank.txt' Grüße.txt sub/notes.txt
+tavo l arc/names.lzh
+tavo a arc/wild.lzh src/ '*.txt'
+tavo a -r arc/wild-r.lzh src/ '*.txt'
+tavo a arc/list.lzh src/ @names.lst
+tavo a arc/basedir.lzh src/
+in src tavo a ../arc/cwd.lzh
+tavo l arc/cwd.lzh
+tavo a arc/names.lzh src/ nothing.txt
+tavo a arc/names.lzh src/ sub/
+tavo a arc/names.lzh src/ -- -dash.txt @at.txt
+tavo a arc/names.lzh src/ -dash.txt
+tavo a arc/case.lzh src/ README readme
+tavo a -i- arc/case-i.lzh src/ readme
+tavo a -i arc/case-i.lzh src/ README readme
+tavo v arc/case-i.lzh
+
+# Replacing members from a changed copy of the tree.
+do cp -a src mod && printf 'a.txt, changed\n' >mod/a.txt && touch -d '2023-01-01 00:00:00' mod/a.txt
+tavo a arc/names.lzh mod/ a.txt
+tavo v arc/names.lzh
+
+# Times a header cannot keep, names a header cannot hold, odd files.
+tavo a arc/times.lzh times/
+tavo a -h0 arc/times0.lzh times/
+tavo a -h1 arc/times1.lzh times/
+tavo v arc/times0.lzh
+tavo a -r -h0 arc/long0.lzh long/
+tavo a -r -h2 arc/long2.lzh long/
+tavo l arc/long2.lzh
+linux tavo a -r arc/odd.lzh odd/
+linux tavo v arc/odd.lzh
+linux tavo a arc/odd.lzh odd/ fifo
+
+# The work directory, also from LHA with a blank in it.
+do mkdir work 'work dir'
+tavo a -wwork arc/work.lzh src/ a.txt b.txt
+LHA='-w"work dir"' tavo a arc/work.lzh src/ c.txt 'with blank.txt'
+tavo l arc/work.lzh
+tavo a -wmissing arc/work.lzh src/ b.txt
+tavo a -w work arc/work.lzh src/ b.txt
+
+# Archives that a writer must leave alone.
+do cp arc/names.lzh arc/read-only.lzh && chmod 444 arc/read-only.lzh
+tavo a arc/read-only.lzh src/ b.txt
+tavo a stray.txt src/ b.txt
+tavo a 'arc/*.lzh' src/ b.txt
+tavo u 'arc/*.lzh' src/ b.txt
+tavo m 'arc/*.lzh' src/ b.txt
+tavo f 'arc/*.lzh' src/ b.txt
+
+# u and f against a tree with a newer, an older and a new file.
+do cp -a src usrc && printf 'b.txt, longer\n' >>usrc/b.txt && touch -d '2024-02-02 00:00:00' usrc/b.txt
+do printf 'new\n' >usrc/new.txt && touch -d '2024-02-03 00:00:00' usrc/new.txt
+do touch -d '2019-01-01 00:00:00' 'usrc/with blank.txt'
+do cp arc/base.lzh arc/update.lzh && cp arc/base.lzh arc/freshen.lzh
+tavo u -r arc/update.lzh usrc/
+tavo u -r arc/update.lzh usrc/
+tavo u arc/update.lzh usrc/ 'with blank.txt'
+tavo u -c arc/update.lzh usrc/ 'with blank.txt'
+tavo u arc/update.lzh usrc/ '*.txt'
+tavo u -c arc/update.lzh usrc/ @names.lst
+tavo v arc/update.lzh
+tavo f -r arc/freshen.lzh usrc/
+tavo f arc/freshen.lzh usrc/ new.txt
+tavo f arc/freshen.lzh usrc/ '*.txt'
+tavo f -c arc/freshen.lzh usrc/ @names.lst
+tavo f -c arc/freshen.lzh usrc/ 'with blank.txt'
+tavo v arc/freshen.lzh
+
+# m removes what it stored; what stays is kept.
+do cp -a src msrc
+tavo m arc/moved.lzh msrc/ a.txt 'with blank.txt'
+tavo m arc/moved.lzh msrc/ '*.txt'
+tavo m arc/moved.lzh msrc/ @names.lst
+tavo m -r arc/moved.lzh msrc/
+tavo m -r -a arc/moved.lzh msrc/
+tavo v arc/moved.lzh
+do cp -a src msrc2 && cp arc/base.lzh arc/moved2.lzh
+tavo m arc/moved2.lzh msrc2/ a.txt b.txt nothing.txt
+tavo m -c arc/moved2.lzh msrc2/ a.txt
+in msrc2 tavo m ../arc/moved3.lzh
+
+# d by name, whole path, wildcard, list; nothing named; nothing matched.
+do cp arc/all.lzh arc/delete.lzh
+tavo d arc/delete.lzh a.txt
+tavo d -p arc/delete.lzh sub/deep/deeper/leaf.txt
+tavo d arc/delete.lzh 'R*'
+tavo d arc/delete.lzh @names.lst
+tavo d arc/delete.lzh
+tavo d arc/delete.lzh nothing.txt
+tavo d -i- arc/delete.lzh CAFÉ*
+tavo d -i arc/delete.lzh 'GRÜSSE.TXT'
+tavo v arc/delete.lzh
+
+# Listing and testing with names and switches.
+tavo l arc/all.lzh a.txt
+tavo l arc/all.lzh '*.txt'
+tavo l -p arc/all.lzh sub/a.txt
+tavo l -p arc/all.lzh a.txt
+tavo l arc/all.lzh A.TXT
+tavo l -i- arc/all.lzh A.TXT
+tavo l -i arc/all.lzh A.TXT
+tavo l arc/all.lzh @names.lst
+tavo l arc/all.lzh @missing.lst
+tavo l arc/all.lzh -- -dash.txt
+tavo v arc/all.lzh 'sub/*'
+tavo v -p arc/all.lzh 'sub/*'
+tavo t arc/all.lzh '*.txt' big.bin
+tavo t -n -l -s -f arc/all.lzh
+tavo t arc/lh1.lzh
+tavo t arc/h0.lzh
+tavo t arc/h1-all.lzh
+tavo t arc/lh7.lzh
+tavo L arc/names.lzh
+tavo list arc/names.lzh
+tavo q arc/names.lzh
+
+# Printing.
+tavo p arc/names.lzh a.txt
+tavo p arc/names.lzh '*.txt'
+tavo p -p arc/all.lzh sub/a.txt
+tavo p arc/all.lzh nothing.txt
+tavo p arc/base.lzh big.bin
+tavo p arc/all.lzh empty
+
+# Extracting with directories: again, -c, -m over an older file.
+do mkdir out
+tavo x arc/all.lzh out
+tavo x arc/all.lzh out/
+tavo x arc/all.lzh out/
+tavo x -c arc/all.lzh out/ a.txt
+do touch -d '2000-01-01 00:00:00' out/b.txt out/sub/notes.txt
+tavo x arc/all.lzh out/ b.txt
+tavo x -m arc/all.lzh out/ b.txt
+tavo x -m -c arc/all.lzh out/ '*.txt'
+do rm -rf out
+tavo x -x- arc/all.lzh out/
+do rm -rf out
+tavo x arc/all.lzh out/ '*.txt' run.sh
+do rm -rf out
+tavo x -p arc/all.lzh out/ sub/a.txt
+do rm -rf out
+tavo x -i- arc/all.lzh out/ A.TXT
+do rm -rf out
+tavo x arc/all.lzh out\\ @names.lst
+do rm -rf out 'out\'
+do mkdir xcwd
+in xcwd tavo x ../arc/names.lzh
+in xcwd tavo x ../arc/names.lzh -- -dash.txt
+do rm -rf xcwd
+LHA=-x- tavo x arc/dirs.lzh out/
+do rm -rf out
+LHA='-c -m' tavo x arc/names.lzh out/
+do rm -rf out
+tavo x arc/dirs.lzh out/
+do rm -rf out
+tavo x arc/r2.lzh out/
+do rm -rf out
+tavo x arc/flat.lzh out/
+do rm -rf out
+tavo x arc/h0.lzh out/
+do rm -rf out
+tavo x arc/h1-all.lzh out/
+do rm -rf out
+tavo x arc/h0-stored.lzh out/
+do rm -rf out
+tavo x arc/lh1.lzh out/ big.bin
+tavo x arc/lh6.lzh out6/ big.bin
+tavo x arc/lh7.lzh out7/ big.bin
+tavo x arc/stored.lzh outz/ big.bin
+do rm -rf out out6 out7 outz
+tavo x arc/times.lzh out/
+tavo x arc/times0.lzh out0/
+tavo x arc/long2.lzh out/
+do rm -rf out out0
+linux tavo x arc/odd.lzh out/
+linux do rm -rf out
+
+# Extracting without directories: two a.txt meet.
+tavo e arc/all.lzh out/
+tavo e arc/all.lzh out/ a.txt
+tavo e -x arc/all.lzh out2/
+tavo e arc/all.lzh out3/ 'sub/*'
+tavo e -p arc/all.lzh out4/ sub/a.txt
+do rm -rf out out2 out3 out4
+
+# Self-extracting programs: made, read, run, changed and run again.
+tavo s arc/base.lzh
+tavo s arc/names.lzh sfx/
+tavo l arc/base$exe
+tavo v sfx/names$exe
+tavo t arc/base$exe
+tavo arc/base$exe
+do mkdir run
+in run sfx ../arc/base$exe
+in run sfx ../arc/base$exe
+do rm -rf run
+tavo d arc/base$exe b.txt big.bin
+tavo a arc/base$exe times/ odd-second.txt
+tavo l arc/base$exe
+do mkdir run
+in run sfx ../arc/base$exe
+do rm -rf run
+tavo x sfx/names$exe out/
+do rm -rf out
+tavo s arc/names.lzh sfx/
+do printf 'not a program\n' >arc/cwd$exe
+tavo s arc/cwd.lzh
+tavo s stray.txt
+
+# Several archives through a wildcard, with a stray file and a directory
+# among them; a lone archive name.
+do mkdir multi multi/dir.lzh && cp arc/names.lzh multi/one.lzh && cp arc/lh7.lzh multi/two.lzh
+do cp arc/times.lzh multi/three.lzh && cp stray.txt multi/stray.lzh
+tavo l 'multi/*.lzh'
+tavo v 'multi/t*.lzh'
+tavo t 'multi/*'
+tavo x 'multi/*.lzh' out/
+tavo e 'multi/*.lzh' out2/ a.txt
+do rm -rf out out2
+tavo d 'multi/*.lzh' a.txt
+tavo l 'multi/*.lzh'
+tavo p 'multi/*.lzh' a.txt
+tavo s 'multi/*.lzh'
+tavo l 'multi/*.zip'
+tavo l 'multi/stray*'
+tavo l multi/stray.lzh
+tavo t multi/dir.lzh
+tavo arc/names.lzh
+tavo 'multi/*.lzh'
+tavo multi/stray.lzh
+tavo stray.txt
+
+# Damaged archives made by hand from one of three members: b.txt and
+# notes.txt packed, a.txt stored.
+do mkdir bad && cp arc/base.lzh bad/ok.lzh
+tavo a bad/layout.lzh src/ b.txt sub/notes.txt a.txt
+tavo v bad/layout.lzh
+do damage stream flip data 0 128
+do damage crc flip data 2 8
+do damage header flip header 1 20
+do damage first flip header 0 0
+do damage cut-data cut data 1 500
+do damage cut-header cut header 2 20
+do damage no-end cut header 3 0
+do : >bad/empty.lzh
+tavo l bad/stream.lzh
+tavo t bad/stream.lzh
+tavo x bad/stream.lzh out/
+do rm -rf out
+tavo d bad/stream.lzh a.txt
+tavo a bad/stream.lzh src/ c.txt
+tavo l bad/crc.lzh
+tavo t bad/crc.lzh
+tavo x bad/crc.lzh out/
+do rm -rf out
+tavo d bad/crc.lzh a.txt
+tavo a bad/crc.lzh src/ c.txt
+tavo l bad/header.lzh
+tavo t bad/header.lzh
+tavo x bad/header.lzh out/
+do rm -rf out
+tavo d bad/header.lzh a.txt
+tavo a bad/header.lzh src/ c.txt
+tavo l bad/first.lzh
+tavo t bad/first.lzh
+tavo x bad/first.lzh out/
+do rm -rf out
+tavo d bad/first.lzh a.txt
+tavo a bad/first.lzh src/ c.txt
+tavo l bad/cut-data.lzh
+tavo t bad/cut-data.lzh
+tavo x bad/cut-data.lzh out/
+do rm -rf out
+tavo d bad/cut-data.lzh a.txt
+tavo a bad/cut-data.lzh src/ c.txt
+tavo l bad/cut-header.lzh
+tavo t bad/cut-header.lzh
+tavo x bad/cut-header.lzh out/
+do rm -rf out
+tavo d bad/cut-header.lzh a.txt
+tavo a bad/cut-header.lzh src/ c.txt
+tavo l bad/no-end.lzh
+tavo t bad/no-end.lzh
+tavo x bad/no-end.lzh out/
+do rm -rf out
+tavo d bad/no-end.lzh a.txt
+tavo a bad/no-end.lzh src/ c.txt
+tavo l bad/empty.lzh
+tavo t bad/empty.lzh
+tavo a bad/empty.lzh src/ c.txt
+tavo s bad/crc.lzh
+tavo t 'bad/*.lzh'
+
+# Command lines that are refused, and LHA.
+tavo l -q arc/names.lzh
+tavo l arc/names.lzh ''
+tavo x -w arc/names.lzh out/
+tavo a -h3 arc/names.lzh src/ c.txt
+tavo a -o9 arc/names.lzh src/ c.txt
+LHA='-w"open' tavo l arc/names.lzh
+LHA=-q tavo l arc/names.lzh
+LHA='""' tavo l arc/names.lzh
+LHA=-p tavo l arc/all.lzh a.txt
+LHA='-r -o7 -h1' tavo a arc/lha.lzh src/
+tavo v arc/lha.lzh
+linux tavo a arc/quoted.lzh odd/ 'say "hi".txt' 'back\slash.txt'
+linux tavo v arc/quoted.lzh
+TABLE
+
+echo "behaviour-snapshot: $steps steps of $platform in $out ($((EPOCHSECONDS - started)) s)"
+if ((${#noisy_steps[@]})); then
+  echo "behaviour-snapshot: steps that wrote to standard error: ${noisy_steps[*]}" >&2
+fi
