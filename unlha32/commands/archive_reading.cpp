@@ -50,15 +50,24 @@ void WalkMembers(ArchiveContents& contents, const std::function<void(MemberHeade
   ArchiveWalker walker(*contents.reader);
   contents.damage = walker.Open();
   contents.damage_in_last_member = false;
-  for (bool end = false; contents.damage.ok() && !end;) {
+  contents.damage_before_any_member = false;
+  for (bool end = false, first = true; contents.damage.ok() && !end; first = false) {
     MemberHeader header;  // fresh: a failed Next may leave a header half filled
     Status status = walker.Next(&header, &end);
     if (status.ok() && !end) each(header);
     if (status.ok()) continue;
     contents.damage_in_last_member = DataCutShort(header, contents.reader->Size());
+    contents.damage_before_any_member = first && !contents.damage_in_last_member;
     if (contents.damage_in_last_member) each(header);
     contents.damage = status;
   }
+}
+
+std::string DamageLine(const ArchiveContents& contents, const std::string& members) {
+  const std::string what = contents.damage.message();
+  if (contents.damage_in_last_member) return "The archive is damaged: " + what;
+  if (contents.damage_before_any_member) return "The archive is damaged: " + what + "; none of it could be read.";
+  return "The archive is damaged after the members " + members + " (" + what + "); the rest of it was not read.";
 }
 
 Status WalkArchive(const std::string& path, ArchiveContents* contents,
@@ -75,9 +84,8 @@ bool IsReadableArchive(const std::string& path) {
   if (!walker.Open().ok()) return false;
   MemberHeader header;
   bool end = false;
-  Status status = walker.Next(&header, &end);
-  // A member whose data is cut short still has a valid first header.
-  return !end && (status.ok() || DataCutShort(header, reader->Size()));
+  // Once Open has found the archive, only a read can fail without a member.
+  return walker.Next(&header, &end).fault() != Fault::kIo && !end;
 }
 
 int CountMembers(const std::string& path) {

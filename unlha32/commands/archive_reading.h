@@ -36,6 +36,7 @@ struct ArchiveContents {
   // follows it); otherwise the rest of the archive could not be read.
   Status damage;
   bool damage_in_last_member = false;
+  bool damage_before_any_member = false;  // the first header is damaged
 };
 
 // Opens the archive and finds its first header. Fails (kIo or kCorrupt)
@@ -49,14 +50,19 @@ void WalkMembers(ArchiveContents& contents, const std::function<void(MemberHeade
 Status WalkArchive(const std::string& path, ArchiveContents* contents,
                    const std::function<void(MemberHeader&)>& each);
 
+// The report's line on contents.damage; `members` names the members the
+// report showed before it ("listed", "above").
+std::string DamageLine(const ArchiveContents& contents, const std::string& members);
+
 // True for the header of a member whose data runs past the end of an
 // archive of `size` bytes, as the walker reports it (header filled in); a
 // header that is itself damaged leaves no usable member.
 bool DataCutShort(const MemberHeader& header, uint64_t size);
 
-// True only for a readable file whose first header (at its start, or
-// inside a self-extracting program, found as ArchiveWalker::Open finds it)
-// is valid.
+// True only for a readable file that holds an archive, found as
+// ArchiveWalker::Open finds it, with a first member: a valid header, or
+// one whose data is cut short or that is damaged itself (the commands are
+// to report that damage, as they do damage further on).
 bool IsReadableArchive(const std::string& path);
 
 // The number of members, counted from the headers alone; -1 when the

@@ -319,10 +319,7 @@ Result Extraction::Run() {
     // A member cut short has failed by name already when it was selected;
     // any other damage is one more failure, for all the walk never reached.
     if (!archive_.damage_in_last_member || !last_member_failed_) ++failed_;
-    report_.Line(archive_.damage_in_last_member
-                     ? std::string("The archive is damaged: ") + archive_.damage.message()
-                     : std::string("The archive is damaged after the members above (") + archive_.damage.message() +
-                           "); the rest of it was not read.");
+    report_.Line(DamageLine(archive_, "above"));
     result = Worse(result, Result::kDamaged);
   }
   if (line_.command != Command::kPrint) Summary();

@@ -24,11 +24,24 @@ bool IsDrivePrefix(std::string_view component) {
          ((component[0] >= 'A' && component[0] <= 'Z') || (component[0] >= 'a' && component[0] <= 'z'));
 }
 
+// The path a Windows path in the form for more than 260 characters stands
+// for: after its \\?\ (then a drive) or \\?\UNC\ (then a server and
+// share), which is a prefix of the system's and no directory of the user's.
+std::string_view WithoutLongPathPrefix(std::string_view path) {
+#ifdef _WIN32
+  auto separator = [&path](size_t at) { return path.size() > at && (path[at] == '\\' || path[at] == '/'); };
+  if (!separator(0) || !separator(1) || path.size() < 3 || path[2] != '?' || !separator(3)) return path;
+  path.remove_prefix(4);
+  if (path.starts_with("UNC") && separator(3)) path.remove_prefix(4);
+#endif
+  return path;
+}
+
 // The components a directory part of an argument contributes to stored
 // paths: never a root, a drive, "." or "..".
 std::vector<std::string> CleanComponents(std::string_view path) {
   std::vector<std::string> clean;
-  for (std::string& component : SplitPath(path)) {
+  for (std::string& component : SplitPath(WithoutLongPathPrefix(path))) {
     if (component == "." || component == ".." || (clean.empty() && IsDrivePrefix(component))) continue;
     clean.push_back(std::move(component));
   }

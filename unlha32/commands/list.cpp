@@ -125,10 +125,7 @@ Result ListArchive(const CommandLine& line, Report& report) {
     result = Worse(result, Result::kSkipped);
   }
   if (!archive.damage.ok()) {
-    report.Line(archive.damage_in_last_member
-                    ? std::string("The archive is damaged: ") + archive.damage.message()
-                    : std::string("The archive is damaged after the members listed (") + archive.damage.message() +
-                          "); the rest of it was not read.");
+    report.Line(DamageLine(archive, "listed"));
     result = Worse(result, Result::kDamaged);
   }
   return result;

@@ -6,9 +6,16 @@
 // that proves itself: a level-0/1 checksum or a header CRC that matches,
 // or, for level-2/3 headers without a CRC, data that lies within the file.
 // A plain archive needs no proof at offset 0: a truncated download must
-// still be recognised, so that its damage can be reported. In a
-// self-extracting file the same search runs again after each end byte,
-// because one program can carry several archives.
+// still be recognised, so that its damage can be reported. Nor is a file
+// whose first header is damaged searched: a later header found that way
+// would pass it off as a self-extracting archive and silently drop the
+// first member. A program starts with an ELF or MZ signature, or (a DOS
+// .COM program) with code; a file that starts with a method id at offset 2,
+// or with a header that holds together apart from its checks and whose
+// member ends where the archive provably goes on, is an archive whose
+// first header is damaged. In a self-extracting file the same search runs
+// again after each end byte, because one program can carry several
+// archives.
 //
 // Directory and link entries (-lhd-) carry no data, yet some writers fill
 // their size fields from the file system (a link's size is the length of
@@ -19,6 +26,7 @@
 #include "format/archive_walker.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "format/header_parser.h"
 #include "format/program_image.h"
@@ -59,6 +67,18 @@ bool ArchiveWalker::IsArchiveAt(uint64_t offset, bool validated) {
   return DataWithin(probe_, reader_.Size());
 }
 
+bool ArchiveWalker::StartsWithDamagedHeader() {
+  std::span<const uint8_t> bytes;
+  if (!Window(0, &bytes).ok() || bytes.size() < 7) return false;
+  if (bytes[2] == '-' && bytes[3] == 'l' && bytes[6] == '-') return true;
+  if ((bytes[0] == 'M' && bytes[1] == 'Z') || std::memcmp(bytes.data(), "\x7F" "ELF", 4) == 0) return false;
+  const uint64_t size = reader_.Size();
+  if (!ParseHeader(bytes, 0, &probe_, HeaderChecks::kLayout).ok() || !DataWithin(probe_, size)) return false;
+  const uint64_t member_end = probe_.data_offset + probe_.packed_size;
+  if (member_end + 1 == size) return Window(member_end, &bytes).ok() && bytes[0] == 0;  // the end byte
+  return EvidenceAt(member_end) == Evidence::kProven;
+}
+
 ArchiveWalker::Evidence ArchiveWalker::EvidenceAt(uint64_t offset) {
   uint64_t size = reader_.Size();
   if (offset >= size) return offset == size ? Evidence::kProven : Evidence::kNone;
@@ -88,11 +108,14 @@ Status ArchiveWalker::FindValidatedHeader(uint64_t from, uint64_t limit, uint64_
 Status ArchiveWalker::Open() {
   uint64_t size = reader_.Size();
   archive_offset_ = 0;
+  first_header_damaged_ = false;
   if (size == 1) {
     uint8_t byte = 1;
     LZH_TRY(ReadExactlyAt(reader_, 0, &byte, 1));
     LZH_REQUIRE(byte == 0, kCorrupt, "not an LZH archive");
   } else if (!IsArchiveAt(0, false)) {
+    first_header_damaged_ = StartsWithDamagedHeader();
+    if (first_header_damaged_) return Status::Ok();
     uint64_t image_end = 0;
     archive_offset_ = size;
     if (ProgramImageEnd(reader_, &image_end).ok())
@@ -107,6 +130,11 @@ Status ArchiveWalker::Open() {
 Status ArchiveWalker::Next(MemberHeader* header, bool* end) {
   uint64_t size = reader_.Size();
   *end = false;
+  if (first_header_damaged_) {
+    first_header_damaged_ = false;
+    next_offset_ = size;
+    return Status::Corrupt("the first header is damaged");
+  }
   if (next_offset_ >= size) {
     *end = true;
     end_offset_ = size;

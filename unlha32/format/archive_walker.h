@@ -42,7 +42,9 @@ class ArchiveWalker {
   explicit ArchiveWalker(RandomAccessReader& reader) : reader_(reader) {}
 
   // Finds the archive: a header at offset 0, a lone end byte (an empty
-  // archive), or else (a self-extracting program) the first validated
+  // archive), a damaged header at offset 0 (see StartsWithDamagedHeader;
+  // the first Next then fails with kCorrupt "the first header is
+  // damaged"), or else (a self-extracting program) the first validated
   // header within kImagePaddingBytes of the program's image end, or failing
   // that within kSelfExtractorSearchBytes of the start. Fails with kCorrupt
   // "not an LZH archive".
@@ -74,6 +76,9 @@ class ArchiveWalker {
   // The input from `offset` on, min(kMaxHeaderBytes, what is left) bytes.
   Status Window(uint64_t offset, std::span<const uint8_t>* bytes);
   bool IsArchiveAt(uint64_t offset, bool validated);
+  // True for a file whose start is a member header that fails its checks
+  // rather than a program carrying an archive.
+  bool StartsWithDamagedHeader();
   // How surely the archive goes on at `offset`: proven by a validated
   // header or the very end of the input, plausible for a zero byte (an end
   // byte) or a header that merely parses.
@@ -90,6 +95,7 @@ class ArchiveWalker {
   uint64_t next_offset_ = 0;
   uint64_t end_offset_ = 0;
   bool has_end_byte_ = false;
+  bool first_header_damaged_ = false;
   MemberHeader probe_;  // scratch header for the archive search
 };
 

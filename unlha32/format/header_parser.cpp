@@ -162,14 +162,14 @@ void TakeBaseName(const uint8_t* name, size_t size, MemberHeader* h) {
 }
 
 // Levels 0 and 1. Returns the header length in *length.
-Status ParseLevel01(std::span<const uint8_t> bytes, MemberHeader* h, Extensions* ext,
+Status ParseLevel01(std::span<const uint8_t> bytes, HeaderChecks checks, MemberHeader* h, Extensions* ext,
                     size_t* length) {
   size_t base = static_cast<size_t>(bytes[0]) + 2;
   size_t name_size = bytes[21];
   size_t minimum = (h->level == 0 ? 24 : 27) + name_size;
   LZH_REQUIRE(base >= minimum, kCorrupt, "bad header size");
   LZH_TRY(Need(base, bytes));
-  LZH_TRY(CheckChecksum(bytes, base));
+  if (checks == HeaderChecks::kAll) LZH_TRY(CheckChecksum(bytes, base));
   TakeBaseName(bytes.data() + 22, name_size, h);
   h->crc = Le16(bytes.data() + 22 + name_size);
   h->has_dos_time = true;
@@ -247,10 +247,11 @@ void ResetHeader(MemberHeader* h) {
 
 }  // namespace
 
-Status ParseHeader(std::span<const uint8_t> bytes, uint64_t header_offset, MemberHeader* h) {
+Status ParseHeader(std::span<const uint8_t> bytes, uint64_t header_offset, MemberHeader* h, HeaderChecks checks) {
   ResetHeader(h);
   LZH_TRY(Need(kMinHeaderBytes, bytes));
-  LZH_REQUIRE(ParseMethodId(bytes.data() + 2, &h->method), kCorrupt, "bad method id");
+  LZH_REQUIRE(ParseMethodId(bytes.data() + 2, &h->method) || checks == HeaderChecks::kLayout, kCorrupt,
+              "bad method id");
   std::memcpy(h->method_id.data(), bytes.data() + 2, 5);
   h->packed_size = Le32(bytes.data() + 7);
   h->original_size = Le32(bytes.data() + 11);
@@ -261,11 +262,11 @@ Status ParseHeader(std::span<const uint8_t> bytes, uint64_t header_offset, Membe
   Extensions ext;
   size_t length = 0;
   if (h->level <= 1) {
-    LZH_TRY(ParseLevel01(bytes, h, &ext, &length));
+    LZH_TRY(ParseLevel01(bytes, checks, h, &ext, &length));
   } else {
     LZH_TRY(ParseLevel23(bytes, h, &ext, &length));
   }
-  if (ext.has_crc) LZH_TRY(CheckHeaderCrc(bytes.first(length), ext));
+  if (ext.has_crc && checks == HeaderChecks::kAll) LZH_TRY(CheckHeaderCrc(bytes.first(length), ext));
   h->has_header_crc = ext.has_crc;
   h->dos_attribute = ext.has_attribute || h->os_id != 'A';
   if (ext.has_sizes) {

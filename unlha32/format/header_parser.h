@@ -22,12 +22,19 @@ inline constexpr size_t kMaxHeaderBytes = 65536 + 1024;
 // Offset 21 is the last byte every header level has.
 inline constexpr size_t kMinHeaderBytes = 22;
 
+// What ParseHeader holds a header to. kLayout leaves out the checks that
+// one damaged byte fails while the layout still stands (the method id, the
+// level-0/1 checksum and the header CRC), so that a damaged header can be
+// told from bytes that are no header at all.
+enum class HeaderChecks : uint8_t { kAll, kLayout };
+
 // Parses the header at the start of `bytes`, which lies at `header_offset`
 // in the archive. `bytes` must hold min(kMaxHeaderBytes, bytes left in the
 // input); a header that needs more is "truncated header". Fills every field
 // of `header`, including header_length and data_offset. Does not look at
 // the data (a packed size past the end of the input is the walker's
 // business). The first byte must not be 0 (that is the end of an archive).
-Status ParseHeader(std::span<const uint8_t> bytes, uint64_t header_offset, MemberHeader* header);
+Status ParseHeader(std::span<const uint8_t> bytes, uint64_t header_offset, MemberHeader* header,
+                   HeaderChecks checks = HeaderChecks::kAll);
 
 }  // namespace lzh

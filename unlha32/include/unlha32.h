@@ -84,14 +84,17 @@ extern "C" {
 UNLHA_EXPORT int UNLHA_CALL Unlha(void* owner, const char* command_line, char* report,
                                   uint32_t report_size);
 
-/* Non-zero only when path names a readable file whose first member header
- * is valid, at the start or inside a self-extracting program; 0 for
- * directories, missing, empty and other files. Reads the first headers
- * only. mode is reserved; pass 0. */
+/* Non-zero only when path names a readable file that holds an archive with
+ * a first member: its header valid, at the start or inside a
+ * self-extracting program, or damaged at the start (Unlha() then reports
+ * the damage, as it does damage further on); 0 for directories, missing,
+ * empty and other files. Reads the first headers only. mode is reserved;
+ * pass 0. */
 UNLHA_EXPORT int UNLHA_CALL UnlhaCheckArchive(const char* path, int mode);
 
-/* The number of members, counted from the headers without decoding data;
- * -1 when path is not an archive. */
+/* The number of members, counted from the headers without decoding data
+ * (a damaged header ends the count: 0 when it is the first); -1 when path
+ * is not an archive. */
 UNLHA_EXPORT int UNLHA_CALL UnlhaGetFileCount(const char* path);
 
 /* The library's version times 100 (20 for version 0.20). */
