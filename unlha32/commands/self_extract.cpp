@@ -34,6 +34,16 @@ std::string ProgramPath(const CommandLine& line) {
   return (line.base_directory.empty() ? directory : line.base_directory) + stem;
 }
 
+// Only a sound self-extracting archive may make way for the new program:
+// anything else of its name (a document, a plain archive, a damaged one)
+// is the user's and stays.
+bool IsSoundSelfExtractingArchive(const std::string& path) {
+  ArchiveContents contents;
+  if (!OpenArchive(path, &contents).ok() || contents.archive_offset == 0) return false;
+  WalkMembers(contents, [](const MemberHeader&) {});
+  return contents.damage.ok();
+}
+
 }  // namespace
 
 Result MakeSelfExtracting(const CommandLine& line, Report& report) {
@@ -60,7 +70,7 @@ Result MakeSelfExtracting(const CommandLine& line, Report& report) {
   ArchiveRewrite rewrite(line, report);
   Result result = rewrite.Begin(program, false);
   if (result != Result::kOk) return result;
-  if (rewrite.exists() && !IsReadableArchive(program)) {
+  if (rewrite.exists() && !IsSoundSelfExtractingArchive(program)) {
     report.Line(rewrite.shown_name() + " exists and is no self-extracting archive; it is left as it is.");
     return Result::kSkipped;
   }

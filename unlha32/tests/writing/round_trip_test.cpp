@@ -128,9 +128,12 @@ TEST_F(RoundTrip, SelfExtractingProgramKeepsItsArchiveWhereTheImageEnds) {
 
 TEST_F(RoundTrip, SelfExtractingProgramNeverOverwritesAnotherFile) {
   ASSERT_EQ(RunUnlha("a " + Archive("pack.lzh") + " " + Base("tree") + " readme.txt").result, UNLHA_OK);
-  WriteFile(root_ / "pack", ToBytes("an unrelated file named pack"));
-  EXPECT_EQ(RunUnlha("s " + Archive("pack.lzh")).result, UNLHA_SKIPPED);
-  EXPECT_EQ(ReadFile(root_ / "pack"), ToBytes("an unrelated file named pack"));
+  // Neither a document nor a plain archive of that name is the program's.
+  for (const Bytes& other : {ToBytes("an unrelated file named pack"), ReadFile(root_ / "pack.lzh")}) {
+    WriteFile(root_ / "pack", other);
+    EXPECT_EQ(RunUnlha("s " + Archive("pack.lzh")).result, UNLHA_SKIPPED);
+    EXPECT_EQ(ReadFile(root_ / "pack"), other);
+  }
   // A self-extracting archive of that name is replaced, and itself
   // updated like any archive, keeping its program.
   fs::remove(root_ / "pack");
