@@ -13,7 +13,7 @@ namespace {
 
 Status CopyStored(ByteSource& in, ByteSink& out, EncodeResult* result) {
   constexpr size_t kBlock = 256 * 1024;
-  auto block = std::make_unique<uint8_t[]>(kBlock);
+  auto block = std::make_unique_for_overwrite<uint8_t[]>(kBlock);
   for (;;) {
     size_t got = 0;
     LZH_TRY(in.Read(block.get(), kBlock, &got));

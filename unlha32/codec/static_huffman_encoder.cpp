@@ -459,13 +459,13 @@ class BlockWriter {
   const uint64_t give_up_at_;
   unsigned count_ = 0;
   bool wrote_full_block_ = false;
-  std::unique_ptr<BlockCodes> codes_ = std::make_unique<BlockCodes>();
+  std::unique_ptr<BlockCodes> codes_ = std::make_unique_for_overwrite<BlockCodes>();
   // Two spare entries: splitting the last symbol may add two.
   uint16_t symbols_[kPending + 2];
   uint16_t positions_[kPending + 2];
   // Counts of every symbol before each granule boundary, for NextBlockEnd.
   std::unique_ptr<uint32_t[]> counts_at_ =
-      std::make_unique<uint32_t[]>((kGranules + 1) * (kNC + kMaxNP));
+      std::make_unique_for_overwrite<uint32_t[]>((kGranules + 1) * (kNC + kMaxNP));
 };
 
 }  // namespace
