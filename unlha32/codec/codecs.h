@@ -16,7 +16,7 @@ namespace lzh {
 Status DecodeStaticHuffman(Method method, ByteSource& in, uint64_t compressed_size,
                            uint64_t original_size, ByteSink& out, uint16_t* crc);
 Status EncodeStaticHuffman(Method method, ByteSource& in, ByteSink& out, uint64_t give_up_at,
-                           EncodeResult* result);
+                           unsigned threads, EncodeResult* result);
 
 // lh1.
 Status DecodeAdaptiveHuffman(ByteSource& in, uint64_t compressed_size, uint64_t original_size,

@@ -7,6 +7,7 @@
 
 #include "codecs.h"
 #include "crc16.h"
+#include "os/thread_pool.h"
 
 namespace lzh {
 namespace {
@@ -28,7 +29,7 @@ Status CopyStored(ByteSource& in, ByteSink& out, EncodeResult* result) {
 }  // namespace
 
 Status EncodeMember(Method method, ByteSource& in, ByteSink& out, uint64_t give_up_at,
-                    EncodeResult* result) {
+                    EncodeResult* result, unsigned threads) {
   *result = EncodeResult{};
   switch (method) {
     case Method::kLh0:
@@ -38,7 +39,8 @@ Status EncodeMember(Method method, ByteSource& in, ByteSink& out, uint64_t give_
     case Method::kLh5:
     case Method::kLh6:
     case Method::kLh7:
-      return EncodeStaticHuffman(method, in, out, give_up_at, result);
+      return EncodeStaticHuffman(method, in, out, give_up_at,
+                                 threads > 0 ? threads : os::UsableThreads(), result);
     default:
       return Status::Unsupported("unsupported method for writing");
   }

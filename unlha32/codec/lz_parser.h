@@ -22,7 +22,14 @@
 // The buffers (about 3 MiB) belong to the thread and serve every member it
 // encodes: allocating and zeroing them per member cost more than packing a
 // small member. A new member starts its stream offsets a window past the
-// previous member's end, so the tables' old entries lie out of reach.
+// previous member's end, so the tables' old entries lie out of reach; well
+// before the offsets could wrap, the hash heads are cleared and they start
+// again, so that what one parse finds never depends on what the thread
+// parsed before it (threads take chunks of a member in any order).
+//
+// A parse may be primed: the first bytes of its input are only entered
+// into the match finder, so that a chunk of a long member is parsed with
+// the window before it in reach, as one parse of the whole member would.
 #pragma once
 
 #include <algorithm>
@@ -54,8 +61,14 @@ class LzParser {
   static constexpr unsigned kMaxWindow = 65536;
   static constexpr unsigned kMaxHashBits = 16;
 
-  LzParser(ByteSource& source, const MatchFinderConfig& config)
-      : source_(source), config_(config), state_(ThreadState()) {
+  // The first `primed` bytes of `source` (at most kMaxWindow) are history
+  // only: matches may reach into them, but they are not parsed.
+  LzParser(ByteSource& source, const MatchFinderConfig& config, size_t primed = 0)
+      : source_(source), config_(config), state_(ThreadState()), primed_(primed) {
+    if (state_.base > kRestartOffset) {
+      std::memset(state_.head.get(), 0, sizeof(uint32_t) << kMaxHashBits);
+      state_.base = state_.filled = 0;
+    }
     // A gap of a full window keeps the previous member's offsets out of reach.
     state_.base += state_.filled + kMaxWindow;
     state_.filled = 0;
@@ -70,6 +83,7 @@ class LzParser {
     const unsigned min_match = config_.min_match;
     const uint8_t* buffer = state_.buffer.get();
     size_t pos = 0;
+    LZH_TRY(Prime(&pos, [this](size_t p) { Insert(p); }));
     unsigned pending_length = 0;  // a match starting at pos - 1
     unsigned pending_distance = 0;
     bool pending_literal = false;  // the byte at pos - 1 is not yet emitted
@@ -120,10 +134,13 @@ class LzParser {
   template <typename Costs, typename Consumer>
   Status RunOptimal(Costs& costs, Consumer& consumer) {
     size_t pos = 0;
+    LZH_TRY(Prime(&pos, [this](size_t p) { TreeSearch(p, [](unsigned, unsigned) {}); }));
     for (;;) {
-      if (state_.filled - pos < kChunk && !ended_) {
+      // The lookahead past the chunk gives its last positions their full
+      // match length, however the source hands out its bytes.
+      if (state_.filled - pos < kChunk + kLookahead && !ended_) {
         if (consumer.Stopped()) return Status::Ok();
-        LZH_TRY(Fill(&pos, kChunk));
+        LZH_TRY(Fill(&pos, kChunk + kLookahead));
       }
       if (pos >= state_.filled) break;
       size_t end = CollectMatches(pos);
@@ -138,11 +155,6 @@ class LzParser {
 
   uint64_t consumed() const { return consumed_; }
 
-  // The last three bytes read (after Run; fewer are valid for a shorter
-  // input).
-  void CopyLastBytes(uint8_t* bytes) const {
-    std::memcpy(bytes, &state_.buffer[state_.filled >= 3 ? state_.filled - 3 : 0], 3);
-  }
   uint16_t crc() const { return crc_; }
 
  private:
@@ -155,6 +167,10 @@ class LzParser {
   static constexpr size_t kChunk = 16384;
   static constexpr size_t kMatchPool = kChunk * 8;
   static_assert(kChunk <= kInputRun / 2);
+  static_assert(kMaxWindow + kLookahead <= kInputRun);
+  // Stream offsets are 32 bits; a parse starts below this one, far enough
+  // from the wrap for any primed chunk.
+  static constexpr uint64_t kRestartOffset = uint64_t{1} << 31;
 
   // A match as the optimal parse stores it: distance << 9 | length.
   static constexpr unsigned kLengthBits = 9;
@@ -403,6 +419,18 @@ class LzParser {
     }
   }
 
+  // Reads the primed bytes and enters each position among them with
+  // `enter`, leaving `pos` after them.
+  template <typename Enter>
+  Status Prime(size_t* pos, Enter enter) {
+    if (primed_ == 0) return Status::Ok();
+    LZH_TRY(Fill(pos, primed_ + kLookahead));
+    const size_t end = std::min(primed_, state_.filled);
+    for (; *pos < end; ++*pos)
+      if (state_.filled - *pos >= config_.min_match) enter(*pos);
+    return Status::Ok();
+  }
+
   // Reads until `need` bytes lie ahead of `pos` (or the input ends), first
   // sliding the buffer down when too little room is left.
   Status Fill(size_t* pos, size_t need) {
@@ -432,6 +460,7 @@ class LzParser {
   ByteSource& source_;
   const MatchFinderConfig config_;
   State& state_;
+  const size_t primed_;
   bool ended_ = false;
   uint64_t consumed_ = 0;
   uint16_t crc_ = 0;

@@ -26,6 +26,7 @@
 #include <memory>
 
 #include "bit_writer.h"
+#include "chunked_parse.h"
 #include "codecs.h"
 #include "huffman_code_builder.h"
 #include "lz_parser.h"
@@ -471,24 +472,25 @@ class BlockWriter {
 }  // namespace
 
 Status EncodeStaticHuffman(Method method, ByteSource& in, ByteSink& out, uint64_t give_up_at,
-                           EncodeResult* result) {
-  LzParser parser(in, ConfigFor(method));
-  auto blocks = std::make_unique<BlockWriter>(out, ParamsOf(method), give_up_at);
+                           unsigned threads, EncodeResult* result) {
+  const Params params = ParamsOf(method);
+  const MatchFinderConfig config = ConfigFor(method);
+  auto blocks = std::make_unique<BlockWriter>(out, params, give_up_at);
   // lh5 must keep pace with gzip -6: the cheapest-path parse packs its 8 KiB
   // window about 2 % smaller, but even over binary trees it runs at a third
   // of lazy matching's speed, below gzip -6's.
-  if (method == Method::kLh5) {
-    LZH_TRY(parser.Run(*blocks));
-  } else {
-    PathCosts costs(ParamsOf(method).np);
-    LZH_TRY(parser.RunOptimal(costs, *blocks));
-  }
+  auto parse = [&](ByteSource& source, size_t primed, auto& consumer) {
+    LzParser parser(source, config, primed);
+    if (method == Method::kLh5) return parser.Run(consumer);
+    PathCosts costs(params.np);
+    return parser.RunOptimal(costs, consumer);
+  };
+  ChunkedInput seen;
+  LZH_TRY(ParseInChunks(in, params.window, threads, parse, *blocks, &seen));
   bool only_one_symbol_blocks = false;
-  uint8_t last_bytes[3];
-  parser.CopyLastBytes(last_bytes);
-  LZH_TRY(blocks->Finish(last_bytes, &result->packed_size, &only_one_symbol_blocks));
-  result->original_size = parser.consumed();
-  result->crc = parser.crc();
+  LZH_TRY(blocks->Finish(seen.last_bytes, &result->packed_size, &only_one_symbol_blocks));
+  result->original_size = seen.consumed;
+  result->crc = seen.crc;
   result->store_instead = only_one_symbol_blocks || result->packed_size >= give_up_at;
   return Status::Ok();
 }
