@@ -23,7 +23,6 @@
 #include <memory>
 #include <vector>
 
-#include "crc16.h"
 #include "os/thread_pool.h"
 #include "status.h"
 #include "stream.h"
@@ -88,39 +87,18 @@ class ParseRecord {
   unsigned flag_bit_ = 8;
 };
 
-// What the caller learns of the input as it is read.
-struct ChunkedInput {
-  uint64_t consumed = 0;
-  uint16_t crc = 0;
-  uint8_t last_bytes[3] = {};  // the input's last three bytes (fewer for a shorter input)
-};
-
 namespace chunked_parse {
-
-// Tracks what passes from the input to the parsers: its CRC, its count and
-// its last three bytes.
-inline void Note(ChunkedInput* seen, const uint8_t* bytes, size_t size) {
-  seen->crc = Crc16(seen->crc, bytes, size);
-  seen->consumed += size;
-  uint8_t last[6];
-  size_t fresh = std::min<size_t>(size, 3);
-  std::memcpy(last, seen->last_bytes, 3);
-  std::memcpy(last + 3, bytes + size - fresh, fresh);
-  std::memcpy(seen->last_bytes, last + fresh, 3);
-}
 
 // The first chunk of the input, passed on as it is read, keeping the last
 // `window` bytes for the chunk after it.
 class FirstChunk final : public ByteSource {
  public:
-  FirstChunk(ByteSource& in, size_t window, ChunkedInput* seen) : in_(in), window_(window), seen_(seen) {}
+  FirstChunk(ByteSource& in, size_t window) : in_(in), window_(window) {}
   Status Read(uint8_t* buffer, size_t capacity, size_t* got) override {
     *got = 0;
     size_t want = std::min(capacity, kChunkBytes - passed_);
     if (want == 0) return Status::Ok();
     LZH_TRY(in_.Read(buffer, want, got));
-    if (*got == 0) return Status::Ok();
-    Note(seen_, buffer, *got);
     passed_ += *got;
     size_t keep = std::min(*got, window_);
     tail_.insert(tail_.end(), buffer + *got - keep, buffer + *got);
@@ -133,7 +111,6 @@ class FirstChunk final : public ByteSource {
  private:
   ByteSource& in_;
   const size_t window_;
-  ChunkedInput* seen_;
   size_t passed_ = 0;
   std::vector<uint8_t> tail_;
 };
@@ -162,8 +139,7 @@ class Chunk final : public os::ThreadPool::Task {
 
   // Takes the last `window` bytes of `history`, then reads the next chunk
   // of `in`; false when `in` had nothing left.
-  Status Read(ByteSource& in, const std::vector<uint8_t>& history, size_t window,
-              ChunkedInput* seen, bool* got_any) {
+  Status Read(ByteSource& in, const std::vector<uint8_t>& history, size_t window, bool* got_any) {
     primed = std::min(window, history.size());
     input.assign(history.end() - static_cast<std::ptrdiff_t>(primed), history.end());
     size_t filled = primed;
@@ -173,7 +149,6 @@ class Chunk final : public os::ThreadPool::Task {
       size_t got = 0;
       status = in.Read(input.data() + filled, input.size() - filled, &got);
       if (!status.ok() || got == 0) break;
-      Note(seen, input.data() + filled, got);
       filled += got;
     }
     input.resize(filled);
@@ -208,9 +183,9 @@ class Chunk final : public os::ThreadPool::Task {
 // consumer.Stopped() holds.
 template <typename Parse, typename Consumer>
 Status ParseInChunks(ByteSource& in, size_t window, unsigned threads, const Parse& parse,
-                     Consumer& consumer, ChunkedInput* seen) {
+                     Consumer& consumer) {
   using Chunk = chunked_parse::Chunk<Parse>;
-  chunked_parse::FirstChunk first(in, window, seen);
+  chunked_parse::FirstChunk first(in, window);
   LZH_TRY(parse(first, 0, consumer));
   if (!first.full() || consumer.Stopped()) return Status::Ok();
 
@@ -228,7 +203,7 @@ Status ParseInChunks(ByteSource& in, size_t window, unsigned threads, const Pars
     while (!ended && in_flight < slots) {
       Chunk& next = *chunks[(oldest + in_flight) % slots];
       bool got_any = false;
-      LZH_TRY(next.Read(in, *history, window, seen, &got_any));
+      LZH_TRY(next.Read(in, *history, window, &got_any));
       ended = !got_any || !next.full();
       if (!got_any) break;
       pool.Submit(next);
