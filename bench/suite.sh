@@ -1,7 +1,9 @@
 #!/bin/bash
 # The whole benchmark suite: the codec table of run.sh, then ratios against
 # the tools users reach for, the whole programs against bsdtar and 7z on the
-# same archives, the scale figures and peak memory. Every figure that is
+# same archives, the scale figures and peak memory, one large file packed
+# on all cores and on one (UNLHA32_THREADS=1) beside gzip -9, and what a
+# member costs (many small members, a million empty ones). Every figure that is
 # compared is a ratio of two measurements taken side by side in this run on
 # the same files: absolute times on shared machines drift.
 #
