@@ -185,7 +185,6 @@ class LzParser {
     return Status::Ok();
   }
 
-
  private:
   static constexpr size_t kInputRun = 256 * 1024;
   static constexpr size_t kCapacity = kMaxWindow + kInputRun;
@@ -458,8 +457,8 @@ class LzParser {
 
   // Reads the primed bytes and enters each position among them with
   // `enter`, leaving `pos` after them.
-  template <typename Enter>
-  Status Prime(size_t* pos, Enter enter) {
+  template <typename EnterPosition>
+  Status Prime(size_t* pos, EnterPosition enter) {
     if (primed_ == 0) return Status::Ok();
     LZH_TRY(Fill(pos, primed_ + kLookahead));
     const size_t end = std::min(primed_, state_.filled);
