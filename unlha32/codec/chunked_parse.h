@@ -179,7 +179,8 @@ class Chunk final : public os::ThreadPool::Task {
 // Stopped, as LzParser's consumers). parse(source, primed, consumer) runs
 // one parser over `source`, whose first `primed` bytes are history, into
 // `consumer` itself (the first chunk) or a ParseRecord. At most `threads`
-// threads parse. Stops early, without reading the rest, once
+// threads parse (0: os::UsableThreads(), asked only for a member longer
+// than a chunk). Stops early, without reading the rest, once
 // consumer.Stopped() holds.
 template <typename Parse, typename Consumer>
 Status ParseInChunks(ByteSource& in, size_t window, unsigned threads, const Parse& parse,
@@ -189,6 +190,7 @@ Status ParseInChunks(ByteSource& in, size_t window, unsigned threads, const Pars
   LZH_TRY(parse(first, 0, consumer));
   if (!first.full() || consumer.Stopped()) return Status::Ok();
 
+  if (threads == 0) threads = os::UsableThreads();
   const size_t slots = threads + 1;
   std::vector<std::unique_ptr<Chunk>> chunks;
   for (size_t i = 0; i < slots; ++i) chunks.push_back(std::make_unique<Chunk>(parse));

@@ -7,7 +7,6 @@
 
 #include "codecs.h"
 #include "crc16.h"
-#include "os/thread_pool.h"
 
 namespace lzh {
 namespace {
@@ -39,8 +38,7 @@ Status EncodeMember(Method method, ByteSource& in, ByteSink& out, uint64_t give_
     case Method::kLh5:
     case Method::kLh6:
     case Method::kLh7:
-      return EncodeStaticHuffman(method, in, out, give_up_at,
-                                 threads > 0 ? threads : os::UsableThreads(), result);
+      return EncodeStaticHuffman(method, in, out, give_up_at, threads, result);
     default:
       return Status::Unsupported("unsupported method for writing");
   }
