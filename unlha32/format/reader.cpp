@@ -1,6 +1,7 @@
 // File, memory and range readers. The file reader remembers where the stdio
 // stream stands so that sequential reads (walking headers, streaming data)
-// cost no seek.
+// cost no seek, and serves short reads from a block around them, so that
+// the members of an archive of small files cost no seek each.
 #include "format/reader.h"
 
 #include <algorithm>
@@ -44,6 +45,22 @@ Status FileReader::ReadAt(uint64_t offset, uint8_t* buffer, size_t size, size_t*
   *got = 0;
   if (offset >= size_) return Status::Ok();
   size = static_cast<size_t>(std::min<uint64_t>(size, size_ - offset));
+  if (size >= kBlockBytes) return ReadFile(offset, buffer, size, got);
+  if (offset < block_offset_ || offset + size > block_offset_ + block_size_) {
+    if (!block_) block_ = std::make_unique_for_overwrite<uint8_t[]>(kBlockBytes);
+    block_size_ = 0;
+    size_t filled = 0;
+    LZH_TRY(ReadFile(offset, block_.get(), static_cast<size_t>(std::min<uint64_t>(kBlockBytes, size_ - offset)),
+                     &filled));
+    block_offset_ = offset;
+    block_size_ = filled;
+  }
+  *got = static_cast<size_t>(std::min<uint64_t>(size, block_offset_ + block_size_ - offset));
+  std::memcpy(buffer, block_.get() + (offset - block_offset_), *got);
+  return Status::Ok();
+}
+
+Status FileReader::ReadFile(uint64_t offset, uint8_t* buffer, size_t size, size_t* got) {
   if (offset != position_) {
     position_ = UINT64_MAX;
     if (!SeekFile(file_, offset)) return Status::Io("cannot read the archive");

@@ -50,10 +50,20 @@ class FileReader final : public RandomAccessReader {
   Status ReadAt(uint64_t offset, uint8_t* buffer, size_t size, size_t* got) override;
 
  private:
+  // Reads shorter than this are served from a block of this size read at
+  // their offset: the data of small members lies between headers, and one
+  // seek per member cost more than decoding it.
+  static constexpr size_t kBlockBytes = 64 * 1024;
+
   FileReader(std::FILE* file, uint64_t size) : file_(file), size_(size) {}
+  Status ReadFile(uint64_t offset, uint8_t* buffer, size_t size, size_t* got);
+
   std::FILE* file_;
   uint64_t size_;
   uint64_t position_ = UINT64_MAX;  // where the stream stands, to skip needless seeks
+  std::unique_ptr<uint8_t[]> block_;
+  uint64_t block_offset_ = 0;
+  size_t block_size_ = 0;
 };
 
 // Streams the byte range [offset, offset + size) of a reader, in blocks; the
