@@ -60,18 +60,24 @@ class HuffmanDecoder {
     for (unsigned k = 0; k < coded_count; ++k) sorted[offset[lengths[coded[k]]]++] = coded[k];
 
     // In that order the codes that fit the root fill it from the start, so
-    // each writes its entries in blocks of eight: a short run spills into
-    // the entries of the codes after it, which overwrite the spill, and
-    // the last one's into the link entries or the subtables written next
-    // (or unused room).
+    // each writes its entries in blocks of eight (of 32 when its run is that
+    // long: the short codes of a small block fill most of the root): a short
+    // run spills into the entries of the codes after it, which overwrite the
+    // spill, and the last one's into the link entries or the subtables
+    // written next (or unused room).
     const uint16_t* symbol = sorted;
     uint32_t* at = table_;
     for (unsigned len = 1; len <= kRootBits && len <= longest; ++len) {
       const unsigned run = 1u << (kRootBits - len);
       for (unsigned k = 0; k < count[len]; ++k, at += run) {
         const uint32_t entry = make_entry(*symbol++, len);
-        for (unsigned i = 0; i < run; i += 8)
-          for (unsigned j = 0; j < 8; ++j) at[i + j] = entry;
+        if (run >= 32) {
+          for (unsigned i = 0; i < run; i += 32)
+            for (unsigned j = 0; j < 32; ++j) at[i + j] = entry;
+        } else {
+          for (unsigned i = 0; i < run; i += 8)
+            for (unsigned j = 0; j < 8; ++j) at[i + j] = entry;
+        }
       }
     }
 
