@@ -5,6 +5,8 @@
 //
 //   lzh_scale_bench make ARCHIVE MEMBERS     writes an archive of MEMBERS
 //                                            small lh5 members (level 2)
+//   lzh_scale_bench empty ARCHIVE MEMBERS    the same with empty members,
+//                                            which are stored (-lh0-)
 //   lzh_scale_bench count ARCHIVE            UnlhaGetFileCount, wall seconds
 //   lzh_scale_bench test ARCHIVE...          Unlha("t -n ARCHIVE") for each,
 //                                            wall seconds in all
@@ -13,6 +15,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -25,7 +28,7 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
-int Make(const char* path, int members) {
+int Make(const char* path, int members, bool empty) {
   std::unique_ptr<lzh::FileOutput> output;
   if (!lzh::FileOutput::Create(path, &output).ok()) return 1;
   lzh::ArchiveWriter writer(*output, 2);
@@ -33,12 +36,12 @@ int Make(const char* path, int members) {
   for (int i = 0; i < members; ++i) {
     lzh::MemberHeader header;
     header.method = lzh::Method::kLh5;
-    header.original_size = sizeof data;
+    header.original_size = empty ? 0 : sizeof data;
     header.path = {"dir" + std::to_string(i % 100), "file" + std::to_string(i) + ".txt"};
     header.os_id = 'U';
     header.mtime = 1700000000;
     header.mtime_valid = true;
-    lzh::MemoryInput input(data);
+    lzh::MemoryInput input(empty ? std::span<const uint8_t>() : std::span<const uint8_t>(data));
     if (!writer.AddMember(&header, input).ok()) return 1;
   }
   return writer.Finish().ok() && output->Close().ok() ? 0 : 1;
@@ -48,7 +51,8 @@ int Make(const char* path, int members) {
 
 int main(int argc, char** argv) {
   std::string mode = argc > 2 ? argv[1] : "";
-  if (mode == "make" && argc == 4) return Make(argv[2], std::atoi(argv[3]));
+  if ((mode == "make" || mode == "empty") && argc == 4)
+    return Make(argv[2], std::atoi(argv[3]), mode == "empty");
   auto start = std::chrono::steady_clock::now();
   if (mode == "count" && argc == 3) {
     int count = UnlhaGetFileCount(argv[2]);
@@ -66,6 +70,6 @@ int main(int argc, char** argv) {
     std::printf("%d %.4f\n", worst, SecondsSince(start));
     return worst != 0;
   }
-  std::fprintf(stderr, "usage: lzh_scale_bench make ARCHIVE MEMBERS | count ARCHIVE | test ARCHIVE...\n");
+  std::fprintf(stderr, "usage: lzh_scale_bench make|empty ARCHIVE MEMBERS | count ARCHIVE | test ARCHIVE...\n");
   return 2;
 }

@@ -1,7 +1,9 @@
 #!/bin/bash
 # The whole benchmark suite: the codec table of run.sh, then ratios against
 # the tools users reach for, the whole programs against bsdtar and 7z on the
-# same archives, the scale figures and peak memory. Every figure that is
+# same archives, the scale figures and peak memory, one large file packed
+# on all cores and on one (UNLHA32_THREADS=1) beside gzip -9, and what a
+# member costs (many small members, a million empty ones). Every figure that is
 # compared is a ratio of two measurements taken side by side in this run on
 # the same files: absolute times on shared machines drift.
 #
@@ -226,6 +228,100 @@ printf '%-44s %8s s; find | wc -l %s s: %s x\n' "file-count walker, 100,000 file
   "${walker%% *}" "${find_count%% *}" "$(ratio "${walker%% *}" "${find_count%% *}")"
 target "file-count walker within 2 x find | wc -l" "${walker%% *} <= 2 * ${find_count%% *}" \
   "$(ratio "${walker%% *}" "${find_count%% *}") x"
+
+# --- Both cores on one large file ----------------------------------------
+# 100 MB of binaries (the corpus's kind, more of it), packed by tavo a with
+# each method on all cores and on one (UNLHA32_THREADS=1), and by gzip -9:
+# whole processes, wall seconds. Both archives must be byte for byte the
+# same: the chunking does not depend on the threads.
+echo
+echo "== one 100 MB file of binaries on both cores (wall seconds, best of $runs) =="
+big=big.bin
+if [[ ! -f $big ]]; then
+  corpus_files $((100 << 20)) /usr/bin /usr/lib | tr '\n' '\0' | xargs -0 cat 2>/dev/null |
+    head -c 100000000 > "$big" || true
+fi
+big_bytes=$(stat -c %s "$big")
+gzip9_big=$(measure gzip -9 -c "$big")
+gzip9_big_size=$(gzip -9 -c "$big" | wc -c)
+printf '%-34s %8s %8s %9s %12s\n' job wall cpu "peak KiB" packed
+row_sized() { read -r w c p <<<"$2"; printf '%-34s %8s %8s %9s %12s\n' "$1" "$w" "$c" "$p" "$3"; }
+row_sized "gzip -9" "$gzip9_big" "$gzip9_big_size"
+for m in 5 6 7; do
+  before='rm -f big1.lzh'; one=$(measure env UNLHA32_THREADS=1 "$tavo" a -o$m -n big1.lzh "$big")
+  before='rm -f big2.lzh'; all=$(measure "$tavo" a -o$m -n big2.lzh "$big"); unset before
+  env UNLHA32_THREADS=1 "$tavo" a -o$m -n big1.lzh "$big" >/dev/null
+  "$tavo" a -o$m -n big2.lzh "$big" >/dev/null
+  same=$(cmp -s big1.lzh big2.lzh && echo identical || echo DIFFERENT)
+  size1=$(stat -c %s big1.lzh)
+  row_sized "tavo a -o$m, one thread" "$one" "$size1"
+  row_sized "tavo a -o$m, all cores" "$all" "$(stat -c %s big2.lzh)"
+  printf '%-34s %s x the one-thread speed; archives %s\n' "" "$(ratio "${one%% *}" "${all%% *}")" "$same"
+  target "-lh$m- on all cores >= 1.7 x one thread" "${one%% *} >= 1.7 * ${all%% *}" "$(ratio "${one%% *}" "${all%% *}") x"
+  target "-lh$m- archive the same on all cores" "\"$same\" == \"identical\"" "$same"
+  if [[ $m == 7 ]]; then
+    target "-lh7- packing at least as fast as gzip -9" "${all%% *} <= ${gzip9_big%% *}" \
+      "$(ratio "${gzip9_big%% *}" "${all%% *}") x gzip -9's speed"
+    target "-lh7- size <= 0.94 x gzip -9 (binaries)" "$size1 <= 0.94 * $gzip9_big_size" "$(ratio "$size1" "$gzip9_big_size") x"
+  fi
+done
+rm -f big1.lzh big2.lzh
+
+# --- What a member costs -----------------------------------------------------
+# Archives of many small files are this format's usual case: 20,000 files
+# of 24 bytes (mostly -lh5-), and a million empty (-lh0-) members. t and x
+# against bsdtar; t against l, which reads the same headers and decodes
+# nothing. Wall seconds from the shell's clock (milliseconds), best of
+# `runs`: these jobs take tens of milliseconds, below /usr/bin/time's
+# resolution.
+echo
+echo "== many small members (wall seconds, best of $runs) =="
+best_wall() {
+  local best="" start end t
+  for ((i = 0; i < runs; ++i)); do
+    [[ -n ${before:-} ]] && eval "$before"
+    start=$(date +%s%N)
+    "$@" >/dev/null 2>&1 || true
+    end=$(date +%s%N)
+    t=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", (b - a) / 1e9 }')
+    best=$(awk -v t="$t" -v b="$best" 'BEGIN { print (b == "" || t < b) ? t : b }')
+  done
+  echo "$best"
+}
+if [[ ! -f small.done ]]; then
+  rm -rf small small.lzh && mkdir small
+  for d in $(seq 0 99); do
+    mkdir "small/d$d"
+    for i in $(seq 0 199); do printf '%08d ababababababab\n' $((d * 200 + i)) > "small/d$d/f$i.txt"; done
+  done
+  "$tavo" a -r -n small.lzh small/ >/dev/null
+  touch small.done
+fi
+small_t=$(best_wall "$tavo" t -n small.lzh)
+small_t_bsdtar=$(best_wall bsdtar -xOf small.lzh)
+before='rm -rf out && mkdir out'
+small_x=$(best_wall "$tavo" x -n -m small.lzh out/)
+small_x_bsdtar=$(best_wall bsdtar -xf small.lzh -C out); unset before
+rm -rf out
+printf '%-44s %8s s; bsdtar -xOf %s s: %s x its time\n' "tavo t, 20,000 files of 24 bytes" "$small_t" \
+  "$small_t_bsdtar" "$(ratio "$small_t" "$small_t_bsdtar")"
+printf '%-44s %8s s; bsdtar -xf %s s: %s x its time\n' "tavo x, 20,000 files of 24 bytes" "$small_x" \
+  "$small_x_bsdtar" "$(ratio "$small_x" "$small_x_bsdtar")"
+target "t of 20,000 small files >= 2 x bsdtar's speed" "2 * $small_t <= $small_t_bsdtar" "$(ratio "$small_t_bsdtar" "$small_t") x"
+target "x of 20,000 small files >= 2 x bsdtar's speed" "2 * $small_x <= $small_x_bsdtar" "$(ratio "$small_x_bsdtar" "$small_x") x"
+
+[[ -f empty.lzh ]] || timeout 600 "$scale" empty empty.lzh 1000000 || rm -f empty.lzh
+if [[ -f empty.lzh ]]; then
+  empty_t=$(best_wall "$tavo" t -n empty.lzh)
+  empty_l=$(best_wall "$tavo" l empty.lzh)
+  empty_t_bsdtar=$(best_wall bsdtar -xOf empty.lzh)
+  empty_l_bsdtar=$(best_wall bsdtar -tvf empty.lzh)
+  printf '%-44s %8s s; tavo l %s s: %s x; bsdtar -xOf %s s, -tvf %s s\n' "tavo t, 1,000,000 empty members" \
+    "$empty_t" "$empty_l" "$(ratio "$empty_t" "$empty_l")" "$empty_t_bsdtar" "$empty_l_bsdtar"
+  target "t of 1,000,000 empty members <= 1.5 x l" "$empty_t <= 1.5 * $empty_l" "$(ratio "$empty_t" "$empty_l") x"
+else
+  echo "(no archive of 1,000,000 empty members: making it takes over ten minutes here)"
+fi
 
 # --- Memory with a member past 4 GiB ----------------------------------------
 if $huge; then

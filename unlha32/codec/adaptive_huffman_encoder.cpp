@@ -91,12 +91,13 @@ class SymbolWriter {
 Status EncodeAdaptiveHuffman(ByteSource& in, ByteSink& out, uint64_t give_up_at,
                              EncodeResult* result) {
   constexpr MatchFinderConfig kConfig = {kWindow, kMinMatch, kMaxMatch, 64, 16, 32, 60, kWindow, 13};
-  LzParser parser(in, kConfig);
+  TallyingSource source(in);
+  LzParser parser(source, kConfig);
   auto symbols = std::make_unique<SymbolWriter>(out, give_up_at);
   LZH_TRY(parser.Run(*symbols));
   LZH_TRY(symbols->Finish(&result->packed_size));
-  result->original_size = parser.consumed();
-  result->crc = parser.crc();
+  result->original_size = source.consumed();
+  result->crc = source.crc();
   result->store_instead = result->packed_size >= give_up_at;
   return Status::Ok();
 }

@@ -12,6 +12,7 @@
 // at the end is reported as truncated data rather than read past.
 #pragma once
 
+#include <algorithm>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -69,7 +70,10 @@ struct BitCursor {
 class BitReader {
  public:
   BitReader(ByteSource& source, uint64_t compressed_size)
-      : source_(source), unread_(compressed_size), block_(new uint8_t[kBlockSize]) {
+      : source_(source),
+        unread_(compressed_size),
+        block_size_(static_cast<size_t>(std::min<uint64_t>(compressed_size, kBlockSize))),
+        block_(new uint8_t[block_size_]) {
     cursor_.next = cursor_.end = block_.get();
   }
 
@@ -133,7 +137,7 @@ class BitReader {
   }
 
   void LoadBlock() {
-    size_t want = unread_ < kBlockSize ? static_cast<size_t>(unread_) : kBlockSize;
+    size_t want = unread_ < block_size_ ? static_cast<size_t>(unread_) : block_size_;
     size_t got = 0;
     Status status = source_.Read(block_.get(), want, &got);
     if (!status.ok()) {
@@ -149,6 +153,7 @@ class BitReader {
 
   ByteSource& source_;
   uint64_t unread_;  // bytes of the compressed size not yet taken from the source
+  size_t block_size_;  // no larger than the member's data: small members are common
   std::unique_ptr<uint8_t[]> block_;
   BitCursor cursor_;
   uint64_t delivered_ = 0;  // real bytes obtained from the source

@@ -12,11 +12,11 @@
 
 namespace lzh {
 
-// lh4, lh5, lh6, lh7.
+// lh4, lh5, lh6, lh7; `threads` as EncodeMember takes it.
 Status DecodeStaticHuffman(Method method, ByteSource& in, uint64_t compressed_size,
                            uint64_t original_size, ByteSink& out, uint16_t* crc);
 Status EncodeStaticHuffman(Method method, ByteSource& in, ByteSink& out, uint64_t give_up_at,
-                           EncodeResult* result);
+                           unsigned threads, EncodeResult* result);
 
 // lh1.
 Status DecodeAdaptiveHuffman(ByteSource& in, uint64_t compressed_size, uint64_t original_size,

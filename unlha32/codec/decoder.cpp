@@ -16,12 +16,14 @@ Status CopyStored(ByteSource& in, uint64_t compressed_size, uint64_t original_si
                   ByteSink& out, uint16_t* crc) {
   constexpr size_t kBlock = 256 * 1024;
   LZH_REQUIRE(compressed_size >= original_size, kTruncated, "truncated data");
-  auto block = std::make_unique<uint8_t[]>(kBlock);
+  // As large as the member needs, not zeroed: most members are small.
+  const size_t block_size = static_cast<size_t>(std::min<uint64_t>(original_size, kBlock));
+  auto block = std::make_unique_for_overwrite<uint8_t[]>(block_size);
   uint16_t sum = 0;
   uint64_t left = original_size;
   while (left > 0) {
     size_t got = 0;
-    LZH_TRY(in.Read(block.get(), static_cast<size_t>(std::min<uint64_t>(left, kBlock)), &got));
+    LZH_TRY(in.Read(block.get(), static_cast<size_t>(std::min<uint64_t>(left, block_size)), &got));
     LZH_REQUIRE(got > 0, kTruncated, "truncated data");
     sum = Crc16(sum, block.get(), got);
     LZH_TRY(out.Write(block.get(), got));

@@ -13,7 +13,7 @@ namespace {
 
 Status CopyStored(ByteSource& in, ByteSink& out, EncodeResult* result) {
   constexpr size_t kBlock = 256 * 1024;
-  auto block = std::make_unique<uint8_t[]>(kBlock);
+  auto block = std::make_unique_for_overwrite<uint8_t[]>(kBlock);
   for (;;) {
     size_t got = 0;
     LZH_TRY(in.Read(block.get(), kBlock, &got));
@@ -28,7 +28,7 @@ Status CopyStored(ByteSource& in, ByteSink& out, EncodeResult* result) {
 }  // namespace
 
 Status EncodeMember(Method method, ByteSource& in, ByteSink& out, uint64_t give_up_at,
-                    EncodeResult* result) {
+                    EncodeResult* result, unsigned threads) {
   *result = EncodeResult{};
   switch (method) {
     case Method::kLh0:
@@ -38,7 +38,7 @@ Status EncodeMember(Method method, ByteSource& in, ByteSink& out, uint64_t give_
     case Method::kLh5:
     case Method::kLh6:
     case Method::kLh7:
-      return EncodeStaticHuffman(method, in, out, give_up_at, result);
+      return EncodeStaticHuffman(method, in, out, give_up_at, threads, result);
     default:
       return Status::Unsupported("unsupported method for writing");
   }

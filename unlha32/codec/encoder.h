@@ -27,7 +27,12 @@ struct EncodeResult {
 // lh6 or lh7) to `out`. When the packed size reaches `give_up_at`, the
 // encoder stops writing early and sets store_instead (the source has then
 // been read only partly: original_size and crc are not final).
+//
+// lh5, lh6 and lh7 parse a member longer than a chunk (1 MiB) on up to
+// `threads` threads, the caller's among them; 0 means as many as the
+// machine offers (os::UsableThreads). The output is the same whatever the
+// number.
 Status EncodeMember(Method method, ByteSource& in, ByteSink& out, uint64_t give_up_at,
-                    EncodeResult* result);
+                    EncodeResult* result, unsigned threads = 0);
 
 }  // namespace lzh

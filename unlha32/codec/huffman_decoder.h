@@ -33,13 +33,17 @@ class HuffmanDecoder {
   // A root entry with this bit links to a second-level table.
   static constexpr uint32_t kLinkFlag = 0x40;
 
-  // lengths[0 .. kSymbols) are each 0..16. make_entry(symbol, length)
-  // gives the symbol's entry: at least `length` in the low six bits,
-  // nothing in bits 6 and 7.
+  // lengths[s] (0..16) is the code length of symbol s; `coded` lists the
+  // `coded_count` symbols whose length is not 0, in ascending order. A
+  // block's table codes far fewer symbols than its alphabet has, and small
+  // members are common, so the work here follows the symbols coded.
+  // make_entry(symbol, length) gives the symbol's entry: at least `length`
+  // in the low six bits, nothing in bits 6 and 7.
   template <typename MakeEntry>
-  Status Build(const uint8_t* lengths, MakeEntry make_entry) {
+  Status Build(const uint8_t* lengths, const uint16_t* coded, unsigned coded_count,
+               MakeEntry make_entry) {
     unsigned count[kMaxCodeLength + 1] = {};
-    for (unsigned s = 0; s < kSymbols; ++s) ++count[lengths[s]];
+    for (unsigned k = 0; k < coded_count; ++k) ++count[lengths[coded[k]]];
     uint32_t space = 0;
     unsigned longest = 0;
     for (unsigned len = 1; len <= kMaxCodeLength; ++len) {
@@ -48,28 +52,32 @@ class HuffmanDecoder {
     }
     LZH_REQUIRE(space == (1u << kMaxCodeLength), kCorrupt, "bad Huffman table");
 
-    // The symbols in the order of their codes (by length, then symbol),
-    // those without a code last.
+    // The symbols in the order of their codes (by length, then symbol).
     unsigned offset[kMaxCodeLength + 1];
     offset[1] = 0;
     for (unsigned len = 1; len < kMaxCodeLength; ++len) offset[len + 1] = offset[len] + count[len];
-    offset[0] = offset[kMaxCodeLength] + count[kMaxCodeLength];
     uint16_t sorted[kSymbols];
-    for (unsigned s = 0; s < kSymbols; ++s) sorted[offset[lengths[s]]++] = static_cast<uint16_t>(s);
+    for (unsigned k = 0; k < coded_count; ++k) sorted[offset[lengths[coded[k]]]++] = coded[k];
 
     // In that order the codes that fit the root fill it from the start, so
-    // each writes its entries in blocks of eight: a short run spills into
-    // the entries of the codes after it, which overwrite the spill, and
-    // the last one's into the link entries or the subtables written next
-    // (or unused room).
+    // each writes its entries in blocks of eight (of 32 when its run is that
+    // long: the short codes of a small block fill most of the root): a short
+    // run spills into the entries of the codes after it, which overwrite the
+    // spill, and the last one's into the link entries or the subtables
+    // written next (or unused room).
     const uint16_t* symbol = sorted;
     uint32_t* at = table_;
     for (unsigned len = 1; len <= kRootBits && len <= longest; ++len) {
       const unsigned run = 1u << (kRootBits - len);
       for (unsigned k = 0; k < count[len]; ++k, at += run) {
         const uint32_t entry = make_entry(*symbol++, len);
-        for (unsigned i = 0; i < run; i += 8)
-          for (unsigned j = 0; j < 8; ++j) at[i + j] = entry;
+        if (run >= 32) {
+          for (unsigned i = 0; i < run; i += 32)
+            for (unsigned j = 0; j < 32; ++j) at[i + j] = entry;
+        } else {
+          for (unsigned i = 0; i < run; i += 8)
+            for (unsigned j = 0; j < 8; ++j) at[i + j] = entry;
+        }
       }
     }
 

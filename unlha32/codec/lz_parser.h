@@ -22,7 +22,14 @@
 // The buffers (about 3 MiB) belong to the thread and serve every member it
 // encodes: allocating and zeroing them per member cost more than packing a
 // small member. A new member starts its stream offsets a window past the
-// previous member's end, so the tables' old entries lie out of reach.
+// previous member's end, so the tables' old entries lie out of reach; well
+// before the offsets could wrap, the hash heads are cleared and they start
+// again, so that what one parse finds never depends on what the thread
+// parsed before it (threads take chunks of a member in any order).
+//
+// A parse may be primed: the first bytes of its input are only entered
+// into the match finder, so that a chunk of a long member is parsed with
+// the window before it in reach, as one parse of the whole member would.
 #pragma once
 
 #include <algorithm>
@@ -36,6 +43,35 @@
 #include "stream.h"
 
 namespace lzh {
+
+// Passes a source's bytes on, counting them and taking their CRC-16 and
+// last three bytes: what an encoder reports of the member it packed.
+class TallyingSource final : public ByteSource {
+ public:
+  explicit TallyingSource(ByteSource& source) : source_(source) {}
+  Status Read(uint8_t* buffer, size_t capacity, size_t* got) override {
+    LZH_TRY(source_.Read(buffer, capacity, got));
+    const size_t size = *got;
+    crc_ = Crc16(crc_, buffer, size);
+    consumed_ += size;
+    uint8_t last[6];
+    const size_t fresh = std::min<size_t>(size, 3);
+    std::memcpy(last, last_bytes_, 3);
+    std::memcpy(last + 3, buffer + size - fresh, fresh);
+    std::memcpy(last_bytes_, last + fresh, 3);
+    return Status::Ok();
+  }
+  uint64_t consumed() const { return consumed_; }
+  uint16_t crc() const { return crc_; }
+  // The last three bytes read (fewer are real for a shorter input).
+  const uint8_t* last_bytes() const { return last_bytes_; }
+
+ private:
+  ByteSource& source_;
+  uint64_t consumed_ = 0;
+  uint16_t crc_ = 0;
+  uint8_t last_bytes_[3] = {};
+};
 
 struct MatchFinderConfig {
   unsigned window;       // longest distance (a power of two, at most kMaxWindow)
@@ -52,10 +88,19 @@ struct MatchFinderConfig {
 class LzParser {
  public:
   static constexpr unsigned kMaxWindow = 65536;
+  // Positions the cost-based parse plans together: long enough that the
+  // costs settle, short enough that they follow the data.
+  static constexpr size_t kPlannedTogether = 16384;
   static constexpr unsigned kMaxHashBits = 16;
 
-  LzParser(ByteSource& source, const MatchFinderConfig& config)
-      : source_(source), config_(config), state_(ThreadState()) {
+  // The first `primed` bytes of `source` (at most kMaxWindow) are history
+  // only: matches may reach into them, but they are not parsed.
+  LzParser(ByteSource& source, const MatchFinderConfig& config, size_t primed = 0)
+      : source_(source), config_(config), state_(ThreadState()), primed_(primed) {
+    if (state_.base > kRestartOffset) {
+      std::memset(state_.head.get(), 0, sizeof(uint32_t) << kMaxHashBits);
+      state_.base = state_.filled = 0;
+    }
     // A gap of a full window keeps the previous member's offsets out of reach.
     state_.base += state_.filled + kMaxWindow;
     state_.filled = 0;
@@ -70,6 +115,7 @@ class LzParser {
     const unsigned min_match = config_.min_match;
     const uint8_t* buffer = state_.buffer.get();
     size_t pos = 0;
+    LZH_TRY(Prime(&pos, [this](size_t p) { Insert(p); }));
     unsigned pending_length = 0;  // a match starting at pos - 1
     unsigned pending_distance = 0;
     bool pending_literal = false;  // the byte at pos - 1 is not yet emitted
@@ -120,10 +166,13 @@ class LzParser {
   template <typename Costs, typename Consumer>
   Status RunOptimal(Costs& costs, Consumer& consumer) {
     size_t pos = 0;
+    LZH_TRY(Prime(&pos, [this](size_t p) { Enter(p); }));
     for (;;) {
-      if (state_.filled - pos < kChunk && !ended_) {
+      // The lookahead past the chunk gives its last positions their full
+      // match length, however the source hands out its bytes.
+      if (state_.filled - pos < kChunk + kLookahead && !ended_) {
         if (consumer.Stopped()) return Status::Ok();
-        LZH_TRY(Fill(&pos, kChunk));
+        LZH_TRY(Fill(&pos, kChunk + kLookahead));
       }
       if (pos >= state_.filled) break;
       size_t end = CollectMatches(pos);
@@ -136,25 +185,20 @@ class LzParser {
     return Status::Ok();
   }
 
-  uint64_t consumed() const { return consumed_; }
-
-  // The last three bytes read (after Run; fewer are valid for a shorter
-  // input).
-  void CopyLastBytes(uint8_t* bytes) const {
-    std::memcpy(bytes, &state_.buffer[state_.filled >= 3 ? state_.filled - 3 : 0], 3);
-  }
-  uint16_t crc() const { return crc_; }
-
  private:
   static constexpr size_t kInputRun = 256 * 1024;
   static constexpr size_t kCapacity = kMaxWindow + kInputRun;
   static constexpr size_t kLookahead = 512;  // > the longest match of any method
   static constexpr size_t kSlack = 16;       // match comparison reads up to 8 bytes ahead
-  // Positions planned together: long enough that the costs settle, short
-  // enough that they follow the data.
-  static constexpr size_t kChunk = 16384;
+  static constexpr size_t kChunk = kPlannedTogether;
   static constexpr size_t kMatchPool = kChunk * 8;
   static_assert(kChunk <= kInputRun / 2);
+  static_assert(kMaxWindow + kLookahead <= kInputRun);
+  // Stream offsets are 32 bits; a parse starts below this one, far enough
+  // from the wrap for any primed chunk.
+  static constexpr uint64_t kRestartOffset = uint64_t{1} << 31;
+
+  static constexpr unsigned kEnterLength = 32;
 
   // A match as the optimal parse stores it: distance << 9 | length.
   static constexpr unsigned kLengthBits = 9;
@@ -257,10 +301,11 @@ class LzParser {
   // re-links the tree around `pos` as it goes. A walk stopped early by
   // depth or nice length leaves the order slightly off, which costs matches
   // but never correctness: every length is counted from the first byte.
+  // Matches are compared up to `longest` bytes.
   template <typename Found>
-  unsigned TreeSearch(size_t pos, Found found) {
+  unsigned TreeSearch(size_t pos, Found found, unsigned longest) {
     const unsigned limit =
-        static_cast<unsigned>(std::min<size_t>(config_.max_match, state_.filled - pos));
+        static_cast<unsigned>(std::min<size_t>(longest, state_.filled - pos));
     const unsigned stop = std::min(limit, config_.nice_match);
     const size_t reach = std::min<size_t>(config_.window, pos);
     const uint32_t mask = config_.window - 1;
@@ -304,6 +349,13 @@ class LzParser {
     }
   }
 
+  // Enters `pos` into its tree without looking for matches. The walk
+  // compares at most kEnterLength bytes and takes over the links of a node
+  // that far alike: runs and repeats would otherwise cost a full match
+  // length of comparing per byte, and the order among strings that share
+  // so long a prefix matters little.
+  void Enter(size_t pos) { TreeSearch(pos, [](unsigned, unsigned) {}, kEnterLength); }
+
   // The longest match at `pos` that beats `at_least`; 0 when there is none.
   unsigned Longest(size_t pos, uint32_t candidate, unsigned at_least, unsigned* best_distance) {
     unsigned chain = at_least >= config_.good_match ? config_.max_chain / 4 : config_.max_chain;
@@ -338,7 +390,7 @@ class LzParser {
       }
       unsigned longest = TreeSearch(pos, [&](unsigned length, unsigned distance) {
         matches[used++] = distance << kLengthBits | length;
-      });
+      }, config_.max_match);
       if (longest < config_.nice_match) {
         ++pos;
         continue;
@@ -346,7 +398,7 @@ class LzParser {
       size_t stop = std::min<size_t>(pos + longest, end);
       while (++pos < stop) {
         match_start[pos - start] = used;
-        if (state_.filled - pos >= config_.min_match) TreeSearch(pos, [](unsigned, unsigned) {});
+        if (state_.filled - pos >= config_.min_match) Enter(pos);
       }
     }
     match_start[end - start] = used;
@@ -403,6 +455,18 @@ class LzParser {
     }
   }
 
+  // Reads the primed bytes and enters each position among them with
+  // `enter`, leaving `pos` after them.
+  template <typename EnterPosition>
+  Status Prime(size_t* pos, EnterPosition enter) {
+    if (primed_ == 0) return Status::Ok();
+    LZH_TRY(Fill(pos, primed_ + kLookahead));
+    const size_t end = std::min(primed_, state_.filled);
+    for (; *pos < end; ++*pos)
+      if (state_.filled - *pos >= config_.min_match) enter(*pos);
+    return Status::Ok();
+  }
+
   // Reads until `need` bytes lie ahead of `pos` (or the input ends), first
   // sliding the buffer down when too little room is left.
   Status Fill(size_t* pos, size_t need) {
@@ -422,8 +486,6 @@ class LzParser {
         ended_ = true;
         break;
       }
-      crc_ = Crc16(crc_, buffer + filled, got);
-      consumed_ += got;
       filled += got;
     }
     return Status::Ok();
@@ -432,9 +494,8 @@ class LzParser {
   ByteSource& source_;
   const MatchFinderConfig config_;
   State& state_;
+  const size_t primed_;
   bool ended_ = false;
-  uint64_t consumed_ = 0;
-  uint16_t crc_ = 0;
 };
 
 }  // namespace lzh

@@ -23,7 +23,8 @@ Status DecodeRing(ByteSource& source, uint64_t compressed_size, uint64_t origina
                   size_t start, Step step) {
   BitReader in(source, compressed_size);
   OutputWindow window(sink, ring_size, original_size);
-  for (size_t i = 0; i < ring_size; ++i) window.history()[i] = ring[(start + i) % ring_size];
+  uint8_t* history = window.history_to_fill();
+  for (size_t i = 0; i < ring_size; ++i) history[i] = ring[(start + i) % ring_size];
   uint64_t produced = 0;
   while (window.remaining() > 0) {
     uint8_t* limit;

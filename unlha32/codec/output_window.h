@@ -1,13 +1,20 @@
 // OutputWindow: where the LZ77-family decoders write their output.
 //
-// One flat buffer holds `window` bytes of history followed by a large run
-// of fresh output. Copies therefore never wrap, which keeps the inner loops
-// simple, and the history starts out filled with whatever the method says
-// the window holds before the first byte (spaces, or the lz5 pattern), so
-// references before the start need no special case. When the fresh part is
-// full it goes to the sink (and the CRC) in one call, and the last `window`
-// bytes move to the front. Output never goes beyond the member's declared
-// original size.
+// One flat buffer holds the history, up to the largest window, followed by
+// a large run of fresh output. Copies therefore never wrap, which keeps the
+// inner loops simple, and the history starts out holding whatever the
+// method says the window holds before the first byte (spaces, or the lz5
+// pattern), so references before the start need no special case. When the
+// fresh part is full it goes to the sink (and the CRC) in one call, and the
+// last `window` bytes move to the front. Output never goes beyond the
+// member's declared original size.
+//
+// Archives of many small members are common, so a member must cost what
+// its own bytes cost: the buffer belongs to the thread and serves every
+// member it decodes, and the history of spaces is refilled only where a
+// member with more output than the fresh part (whose history slid) or a
+// ring-method member left other bytes in it. The last flush of a member
+// does not slide.
 #pragma once
 
 #include <algorithm>
@@ -24,19 +31,25 @@ namespace lzh {
 class OutputWindow {
  public:
   static constexpr size_t kLongestCopy = 256;
+  static constexpr size_t kLargestWindow = 65536;
 
+  // `window` is at most kLargestWindow; the history starts as spaces.
   OutputWindow(ByteSink& sink, size_t window, uint64_t original_size)
-      : sink_(sink),
-        window_(window),
-        fresh_size_(std::max<size_t>(window, 256 * 1024)),
-        buffer_(new uint8_t[window + fresh_size_ + kLongestCopy + kSlack]),
-        remaining_(original_size) {
-    std::memset(buffer_.get(), 0x20, window_);
-    cursor_ = flushed_ = buffer_.get() + window_;
+      : sink_(sink), thread_(ThreadBuffer()), window_(window), remaining_(original_size) {
+    uint8_t* fresh = thread_.bytes.get() + kLargestWindow;
+    if (thread_.spaces < window_ && remaining_ > 0) {
+      std::memset(fresh - window_, 0x20, window_ - thread_.spaces);
+      thread_.spaces = window_;
+    }
+    cursor_ = flushed_ = fresh;
   }
 
-  // The history before the first output byte; starts as spaces.
-  uint8_t* history() { return buffer_.get(); }
+  // The history before the first output byte, for a method that starts it
+  // with other bytes than spaces.
+  uint8_t* history_to_fill() {
+    thread_.spaces = 0;
+    return thread_.bytes.get() + kLargestWindow - window_;
+  }
   size_t window() const { return window_; }
 
   // Output not yet produced, of the declared original size.
@@ -47,7 +60,7 @@ class OutputWindow {
   // member's end when that is near (copies must be clipped to it).
   uint8_t* cursor() { return cursor_; }
   uint8_t* stop(uint8_t** limit) {
-    size_t room = static_cast<size_t>(buffer_.get() + window_ + fresh_size_ - cursor_);
+    size_t room = static_cast<size_t>(thread_.bytes.get() + kLargestWindow + kFreshSize - cursor_);
     uint64_t left = remaining();
     *limit = cursor_ + static_cast<size_t>(std::min<uint64_t>(left, room + kLongestCopy));
     return cursor_ + static_cast<size_t>(std::min<uint64_t>(left, room));
@@ -74,15 +87,20 @@ class OutputWindow {
     return out + length;
   }
 
-  // Hands the fresh output to the sink and slides the history down.
+  // Hands the fresh output to the sink and, unless the member is complete,
+  // slides the history down.
   Status Flush() {
     size_t fresh = static_cast<size_t>(cursor_ - flushed_);
     if (fresh == 0) return Status::Ok();
     crc_ = Crc16(crc_, flushed_, fresh);
     LZH_TRY(sink_.Write(flushed_, fresh));
     remaining_ -= fresh;
-    std::memmove(buffer_.get(), cursor_ - window_, window_);
-    cursor_ = flushed_ = buffer_.get() + window_;
+    uint8_t* start = thread_.bytes.get() + kLargestWindow;
+    if (remaining_ > 0) {
+      std::memmove(start - window_, cursor_ - window_, window_);
+      thread_.spaces = 0;
+    }
+    cursor_ = flushed_ = start;
     return Status::Ok();
   }
 
@@ -93,12 +111,22 @@ class OutputWindow {
   }
 
  private:
+  static constexpr size_t kFreshSize = 256 * 1024;
   static constexpr size_t kSlack = 32;  // Copy writes up to 31 bytes too many
 
+  struct Buffer {
+    std::unique_ptr<uint8_t[]> bytes{new uint8_t[kLargestWindow + kFreshSize + kLongestCopy + kSlack]};
+    size_t spaces = 0;  // the history's last bytes known to be spaces
+  };
+
+  static Buffer& ThreadBuffer() {
+    thread_local Buffer buffer;
+    return buffer;
+  }
+
   ByteSink& sink_;
+  Buffer& thread_;
   size_t window_;
-  size_t fresh_size_;
-  std::unique_ptr<uint8_t[]> buffer_;
   uint64_t remaining_;  // of the original size, not counting unflushed output
   uint8_t* cursor_;
   uint8_t* flushed_;

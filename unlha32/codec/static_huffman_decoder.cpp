@@ -71,7 +71,9 @@ Status ReadSmallTable(BitReader& in, unsigned symbols, unsigned count_bits, int 
     return Status::Ok();
   }
   LZH_REQUIRE(n <= symbols, kCorrupt, "bad Huffman table: too many code lengths");
-  uint8_t lengths[kSymbols] = {};
+  uint8_t lengths[kSymbols];
+  uint16_t coded[kSymbols];
+  unsigned coded_count = 0;
   unsigned i = 0;
   while (i < n) {
     unsigned length = in.Read(3);
@@ -82,6 +84,7 @@ Status ReadSmallTable(BitReader& in, unsigned symbols, unsigned count_bits, int 
         LZH_REQUIRE(length <= kMaxCodeLength, kCorrupt, "bad Huffman table: code too long");
       }
     }
+    if (length != 0) coded[coded_count++] = static_cast<uint16_t>(i);
     lengths[i++] = static_cast<uint8_t>(length);
     if (static_cast<int>(i) == special) {
       // The run may reach past n (the lengths there are zero anyway), but
@@ -91,7 +94,7 @@ Status ReadSmallTable(BitReader& in, unsigned symbols, unsigned count_bits, int 
       LZH_REQUIRE(i <= symbols, kCorrupt, "bad Huffman table: zero run too long");
     }
   }
-  return table.Build(lengths, make_entry);
+  return table.Build(lengths, coded, coded_count, make_entry);
 }
 
 Status ReadLiteralLengthTable(BitReader& in, BlockTables& tables) {
@@ -103,7 +106,9 @@ Status ReadLiteralLengthTable(BitReader& in, BlockTables& tables) {
     return Status::Ok();
   }
   LZH_REQUIRE(n <= kNC, kCorrupt, "bad Huffman table: too many code lengths");
-  uint8_t lengths[kNC] = {};
+  uint8_t lengths[kNC];
+  uint16_t coded[kNC];
+  unsigned coded_count = 0;
   unsigned i = 0;
   while (i < n) {
     in.Refill();
@@ -116,13 +121,14 @@ Status ReadLiteralLengthTable(BitReader& in, BlockTables& tables) {
     } else if (t == 2) {
       zeros = in.Take(kCBits) + 20;
     } else {
+      coded[coded_count++] = static_cast<uint16_t>(i);
       lengths[i++] = static_cast<uint8_t>(t - 2);
       continue;
     }
     LZH_REQUIRE(zeros <= n - i, kCorrupt, "bad Huffman table: zero run passes the table end");
     i += zeros;
   }
-  return tables.literal_length.Build(lengths, LiteralLengthEntry);
+  return tables.literal_length.Build(lengths, coded, coded_count, LiteralLengthEntry);
 }
 
 Status ReadBlockHeader(BitReader& in, const Params& params, BlockTables& tables,
@@ -243,7 +249,8 @@ Status DecodeStaticHuffman(Method method, ByteSource& source, uint64_t compresse
   const Params params = ParamsOf(method);
   BitReader in(source, compressed_size);
   OutputWindow window(sink, params.window, original_size);
-  auto tables = std::make_unique<BlockTables>();
+  // Not zeroed: a member's first block header fills what its codes use.
+  auto tables = std::make_unique_for_overwrite<BlockTables>();
   unsigned block_left = 0;
 
   while (window.remaining() > 0) {

@@ -26,6 +26,7 @@
 #include <memory>
 
 #include "bit_writer.h"
+#include "chunked_parse.h"
 #include "codecs.h"
 #include "huffman_code_builder.h"
 #include "lz_parser.h"
@@ -77,11 +78,30 @@ inline uint16_t LengthSymbol(unsigned length) {
   return static_cast<uint16_t>(length + (256 - kMinMatch));
 }
 
-// Prices literals and matches for the optimal parse by the Huffman code
-// lengths of the path tallied last. Every count is raised by one before the
-// lengths are built, so symbols absent from that stretch keep a finite,
-// high price instead of becoming unreachable.
+// Prices literals and matches for the optimal parse by what their symbols
+// cost in the path tallied last: -log2 of each symbol's share, in 1/256
+// bits (finer than a Huffman code's whole bits, which lets near-equal
+// choices fall the cheaper way more often: 0.1 % smaller). Every count is
+// doubled and raised by one first, so symbols absent from that stretch
+// keep a finite, high price instead of becoming unreachable.
 class PathCosts {
+  static constexpr uint32_t kCostScale = 256;
+  // The most a tally holds: a symbol for every position the parse plans
+  // together, doubled, plus one per symbol.
+  static constexpr uint32_t kMostTallied = 2 * LzParser::kPlannedTogether + kNC;
+
+  // log2(n) in 1/kCostScale bits for every count and total a tally holds,
+  // rounded once to integers, so that the parse itself is integer work.
+  static const uint32_t* CostOfShare() {
+    static const std::unique_ptr<uint32_t[]> table = [] {
+      auto t = std::make_unique<uint32_t[]>(kMostTallied + 1);
+      for (uint32_t n = 1; n <= kMostTallied; ++n)
+        t[n] = static_cast<uint32_t>(std::llround(std::log2(static_cast<double>(n)) * kCostScale));
+      return t;
+    }();
+    return table.get();
+  }
+
  public:
   explicit PathCosts(unsigned np) : np_(np) { Update(); }
 
@@ -100,13 +120,15 @@ class PathCosts {
   }
 
   void Update() {
-    uint8_t bits[kNC];
-    for (uint32_t& count : literal_length_counts_) count = 2 * count + 1;
-    BuildCodeLengths(literal_length_counts_, kNC, kMaxCodeBits, bits);
-    for (unsigned s = 0; s < kNC; ++s) literal_length_cost_[s] = bits[s];
-    for (unsigned p = 0; p < np_; ++p) position_counts_[p] = 2 * position_counts_[p] + 1;
-    BuildCodeLengths(position_counts_, np_, kMaxCodeBits, bits);
-    for (unsigned p = 0; p < np_; ++p) position_cost_[p] = bits[p] + (p > 1 ? p - 1 : 0);
+    const uint32_t* cost_of = CostOfShare();
+    uint32_t total = 0;
+    for (uint32_t& count : literal_length_counts_) total += count = 2 * count + 1;
+    for (unsigned s = 0; s < kNC; ++s)
+      literal_length_cost_[s] = cost_of[total] - cost_of[literal_length_counts_[s]];
+    total = 0;
+    for (unsigned p = 0; p < np_; ++p) total += position_counts_[p] = 2 * position_counts_[p] + 1;
+    for (unsigned p = 0; p < np_; ++p)
+      position_cost_[p] = cost_of[total] - cost_of[position_counts_[p]] + kCostScale * (p > 1 ? p - 1 : 0);
     std::memset(literal_length_counts_, 0, sizeof literal_length_counts_);
     std::memset(position_counts_, 0, sizeof position_counts_);
   }
@@ -459,36 +481,37 @@ class BlockWriter {
   const uint64_t give_up_at_;
   unsigned count_ = 0;
   bool wrote_full_block_ = false;
-  std::unique_ptr<BlockCodes> codes_ = std::make_unique<BlockCodes>();
+  std::unique_ptr<BlockCodes> codes_ = std::make_unique_for_overwrite<BlockCodes>();
   // Two spare entries: splitting the last symbol may add two.
   uint16_t symbols_[kPending + 2];
   uint16_t positions_[kPending + 2];
   // Counts of every symbol before each granule boundary, for NextBlockEnd.
   std::unique_ptr<uint32_t[]> counts_at_ =
-      std::make_unique<uint32_t[]>((kGranules + 1) * (kNC + kMaxNP));
+      std::make_unique_for_overwrite<uint32_t[]>((kGranules + 1) * (kNC + kMaxNP));
 };
 
 }  // namespace
 
 Status EncodeStaticHuffman(Method method, ByteSource& in, ByteSink& out, uint64_t give_up_at,
-                           EncodeResult* result) {
-  LzParser parser(in, ConfigFor(method));
-  auto blocks = std::make_unique<BlockWriter>(out, ParamsOf(method), give_up_at);
+                           unsigned threads, EncodeResult* result) {
+  const Params params = ParamsOf(method);
+  const MatchFinderConfig config = ConfigFor(method);
+  auto blocks = std::make_unique<BlockWriter>(out, params, give_up_at);
   // lh5 must keep pace with gzip -6: the cheapest-path parse packs its 8 KiB
   // window about 2 % smaller, but even over binary trees it runs at a third
   // of lazy matching's speed, below gzip -6's.
-  if (method == Method::kLh5) {
-    LZH_TRY(parser.Run(*blocks));
-  } else {
-    PathCosts costs(ParamsOf(method).np);
-    LZH_TRY(parser.RunOptimal(costs, *blocks));
-  }
+  auto parse = [&](ByteSource& source, size_t primed, auto& consumer) {
+    LzParser parser(source, config, primed);
+    if (method == Method::kLh5) return parser.Run(consumer);
+    PathCosts costs(params.np);
+    return parser.RunOptimal(costs, consumer);
+  };
+  TallyingSource source(in);
+  LZH_TRY(ParseInChunks(source, params.window, threads, parse, *blocks));
   bool only_one_symbol_blocks = false;
-  uint8_t last_bytes[3];
-  parser.CopyLastBytes(last_bytes);
-  LZH_TRY(blocks->Finish(last_bytes, &result->packed_size, &only_one_symbol_blocks));
-  result->original_size = parser.consumed();
-  result->crc = parser.crc();
+  LZH_TRY(blocks->Finish(source.last_bytes(), &result->packed_size, &only_one_symbol_blocks));
+  result->original_size = source.consumed();
+  result->crc = source.crc();
   result->store_instead = only_one_symbol_blocks || result->packed_size >= give_up_at;
   return Status::Ok();
 }

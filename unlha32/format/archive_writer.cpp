@@ -43,9 +43,10 @@ Status ArchiveWriter::Abandon(uint64_t offset, Status failure) {
   return failure;
 }
 
-Status ArchiveWriter::StoreFrom(MemberInput& input, uint64_t* size, uint16_t* crc) {
+Status ArchiveWriter::StoreFrom(MemberInput& input, uint64_t expected, uint64_t* size, uint16_t* crc) {
   LZH_TRY(input.Rewind());
-  buffer_.resize(kCopyBlock);
+  const size_t want = static_cast<size_t>(std::min<uint64_t>(expected, kCopyBlock - 1) + 1);
+  if (buffer_.size() < want) buffer_.resize(want);
   *size = 0;
   *crc = 0;
   for (;;) {
@@ -89,7 +90,8 @@ Status ArchiveWriter::AddMember(MemberHeader* header, MemberInput& input) {
   if (stored) {
     final_header.method = Method::kLh0;
     status = output_.Seek(data_start);
-    if (status.ok()) status = StoreFrom(input, &final_header.original_size, &final_header.crc);
+    if (status.ok())
+      status = StoreFrom(input, header->original_size, &final_header.original_size, &final_header.crc);
     if (!status.ok()) return Abandon(start, status);
     final_header.packed_size = final_header.original_size;
   }
@@ -129,7 +131,7 @@ Status ArchiveWriter::CopyMember(RandomAccessReader& from, const MemberHeader& h
   uint64_t start = output_.Position();
   uint64_t offset = header.header_offset;
   uint64_t remaining = header.data_offset - header.header_offset + header.packed_size;
-  buffer_.resize(kCopyBlock);
+  if (buffer_.size() < kCopyBlock) buffer_.resize(kCopyBlock);
   while (remaining > 0) {
     size_t block = static_cast<size_t>(std::min<uint64_t>(remaining, buffer_.size()));
     Status status = ReadExactlyAt(from, offset, buffer_.data(), block);

@@ -56,7 +56,9 @@ class ArchiveWriter {
 
  private:
   Status WriteHeader(const MemberHeader& header, bool wide_sizes);
-  Status StoreFrom(MemberInput& input, uint64_t* size, uint16_t* crc);
+  // `expected` is the size the caller found: the buffer grows no larger
+  // than the member needs (most are small), the copy reads to the end.
+  Status StoreFrom(MemberInput& input, uint64_t expected, uint64_t* size, uint16_t* crc);
   // Cuts the output back to `offset` after a failure and returns `failure`.
   Status Abandon(uint64_t offset, Status failure);
 

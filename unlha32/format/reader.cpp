@@ -1,4 +1,6 @@
-// File, memory and range readers.
+// File, memory and range readers. The file reader serves short reads from
+// a block around them, so that the members of an archive of small files
+// cost no system call each.
 #include "format/reader.h"
 
 #include <algorithm>
@@ -35,6 +37,22 @@ Status FileReader::ReadAt(uint64_t offset, uint8_t* buffer, size_t size, size_t*
   *got = 0;
   if (offset >= size_) return Status::Ok();
   size = static_cast<size_t>(std::min<uint64_t>(size, size_ - offset));
+  if (size >= kBlockBytes) return ReadFile(offset, buffer, size, got);
+  if (offset < block_offset_ || offset + size > block_offset_ + block_size_) {
+    if (!block_) block_ = std::make_unique_for_overwrite<uint8_t[]>(kBlockBytes);
+    block_size_ = 0;
+    size_t filled = 0;
+    LZH_TRY(ReadFile(offset, block_.get(), static_cast<size_t>(std::min<uint64_t>(kBlockBytes, size_ - offset)),
+                     &filled));
+    block_offset_ = offset;
+    block_size_ = filled;
+  }
+  *got = static_cast<size_t>(std::min<uint64_t>(size, block_offset_ + block_size_ - offset));
+  std::memcpy(buffer, block_.get() + (offset - block_offset_), *got);
+  return Status::Ok();
+}
+
+Status FileReader::ReadFile(uint64_t offset, uint8_t* buffer, size_t size, size_t* got) {
   // Short reads happen (a pipe, a network file): read until the end.
   while (*got < size) {
     size_t n = 0;

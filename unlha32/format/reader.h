@@ -52,9 +52,19 @@ class FileReader final : public RandomAccessReader {
   Status ReadAt(uint64_t offset, uint8_t* buffer, size_t size, size_t* got) override;
 
  private:
+  // Reads shorter than this are served from a block of this size read at
+  // their offset: the data of small members lies between headers, and one
+  // system call per member cost more than decoding it.
+  static constexpr size_t kBlockBytes = 64 * 1024;
+
   FileReader(os::File file, uint64_t size) : file_(std::move(file)), size_(size) {}
+  Status ReadFile(uint64_t offset, uint8_t* buffer, size_t size, size_t* got);
+
   os::File file_;
   uint64_t size_;
+  std::unique_ptr<uint8_t[]> block_;
+  uint64_t block_offset_ = 0;
+  size_t block_size_ = 0;
 };
 
 // Streams the byte range [offset, offset + size) of a reader, in blocks; the

@@ -74,11 +74,11 @@ struct Encoded {
 };
 
 inline Encoded Encode(Method method, const Bytes& data, uint64_t give_up_at = UINT64_MAX,
-                      size_t chunk = SIZE_MAX) {
+                      size_t chunk = SIZE_MAX, unsigned threads = 0) {
   MemorySource source(data, chunk);
   MemorySink sink;
   Encoded encoded;
-  encoded.status = EncodeMember(method, source, sink, give_up_at, &encoded.result);
+  encoded.status = EncodeMember(method, source, sink, give_up_at, &encoded.result, threads);
   encoded.packed = std::move(sink.bytes);
   return encoded;
 }

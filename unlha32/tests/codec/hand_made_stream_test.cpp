@@ -33,6 +33,27 @@ TEST(StaticHuffmanStream, OneSymbolTablesAndCopiesBeforeTheStart) {
   decoded = Decode(Method::kLh7, copies.bytes(), 10);
   ASSERT_TRUE(decoded.status.ok()) << decoded.status.message();
   EXPECT_EQ(Text(decoded.bytes), std::string(10, ' '));
+
+  // The output buffer serves member after member on a thread; whatever a
+  // member left in its history (lz5's ring, the last window of a member
+  // longer than the output run), the next one's starts as spaces, near the
+  // start (an lh5 copy from 1000 back, where lz5's ring holds 236s) and far
+  // from it.
+  BitPacker near;
+  near.Put(1, 16);
+  near.Put(0, 5).Put(0, 5);
+  near.Put(0, 9).Put(256 + 2, 9);       // only "copy 5 bytes"
+  near.Put(0, 4).Put(10, 4);            // NP: only symbol 10: 2^9 + 9 bits
+  near.Put(999 - 512, 9);
+  Bytes large = test::Text(300000, 1);
+  Encoded packed = Encode(Method::kLh7, large);
+  for (bool ring : {true, false}) {
+    Decoded before = ring ? Decode(Method::kLz5, {0x00, 0xEE, 0xFF, 0x80, 0xFF}, 36)
+                          : Decode(Method::kLh7, packed.packed, large.size());
+    ASSERT_TRUE(before.status.ok()) << before.status.message();
+    EXPECT_EQ(Text(Decode(Method::kLh5, near.bytes(), 5).bytes), std::string(5, ' ')) << ring;
+    EXPECT_EQ(Text(Decode(Method::kLh7, copies.bytes(), 10).bytes), std::string(10, ' ')) << ring;
+  }
 }
 
 // Literal runs are decoded two symbols at a time; a block that ends after
