@@ -46,3 +46,10 @@ void __throw_logic_error(const char* what) { Fail(what); }
 void __throw_out_of_range_fmt(const char* what, ...) { Fail(what); }
 
 }  // namespace std
+
+// Registers the destructor of a thread_local object (the decoders keep
+// their window per thread). The program has one thread, which ends only
+// when the process does, and the system takes back its memory then: there
+// is nothing to run, and libstdc++'s version would bring the exception
+// machinery along.
+extern "C" int __cxa_thread_atexit(void (*)(void*), void*, void*) { return 0; }
