@@ -452,7 +452,7 @@ def run_tests(log, limit):
     if result.returncode == 124 or result.returncode == 137:
         return False, ["(the whole run timed out)"]
     text = open(log, errors="replace").read()
-    failed = re.findall(r"^\s*\d+ - (\S+) \(", text.split("The following tests FAILED:")[-1], re.M) \
+    failed = re.findall(r"^\s*\d+ - (\S+)", text.split("The following tests FAILED:")[-1], re.M) \
         if "The following tests FAILED:" in text else []
     if result.returncode != 0 and not failed:
         failed = ["(ctest failed: see the log)"]
