@@ -212,7 +212,11 @@ def literal_changes(text):
 def line_mutations(masked, previous_code):
     for operator, (pattern, swaps) in SWAPS.items():
         for match in re.finditer(pattern, masked):
-            yield operator, match.start(), match.end(), swaps[match.group()]
+            # "text" + name joins strings, which have no minus
+            joins_text = match.group() in ("+", "+=") and (masked[:match.start()].rstrip().endswith('"')
+                                                          or masked[match.end():].lstrip().startswith('"'))
+            if not joins_text:
+                yield operator, match.start(), match.end(), swaps[match.group()]
     yield from literal_changes(masked)
     for match in re.finditer(r"\bif\s*\(", masked):
         open_at = match.end() - 1
@@ -286,7 +290,7 @@ def read_list(path):
             fields = row.rstrip("\n").split("\t")
             place, line = fields[1].rsplit(":", 1)
             mutants.append({"file": place, "line": int(line), "operator": fields[2],
-                            "before": unescape(fields[3]), "after": unescape(fields[4])})
+                            "before": unescape(fields[3]), "after": unescape(fields[4]), "earlier": fields[0]})
     return mutants
 
 
@@ -542,6 +546,14 @@ for number, mutant in enumerate(mutants, start=1):
     say(f"[{number}/{len(mutants)}] {mutant['outcome']:12} {mutant['file']}:{mutant['line']} {mutant['operator']}: "
         f"{mutant['after'] or '(deleted)'}  ({time.time() - mutant_started:.0f} s)")
     write_list(mutants, header)
+
+# Against a replayed result: the mutants whose verdict changed, the point of
+# replaying a list on another suite.
+changes = [f"{m['earlier']} there, {m['outcome']} here: {m['file']}:{m['line']} {m['operator']}"
+           for m in mutants if m.get("earlier") in ("killed", "survived") and m["outcome"] != m["earlier"]]
+if options.list:
+    header.append(f"against {options.list}: {len(changes)} verdicts changed" + "".join(f"; {c}" for c in changes))
+    say(f"{len(changes)} verdicts differ from {options.list}" + "".join(f"\n  {c}" for c in changes))
 
 elapsed = time.time() - started
 ran = sum(m.get("outcome") != "moved" for m in mutants)
