@@ -18,8 +18,9 @@
 # the self-extractor's -Os copy of the library, which the counters would
 # push over its size limit (a compiler launcher written into the tree adds
 # --coverage to every compilation but the -Os ones). A test that ends a
-# process by a signal loses that process's counts. Installs gcovr (Debian,
-# as root) when it is missing. Exits non-zero when a test failed.
+# process by a signal loses that process's counts. Installs what the build
+# needs and gcovr (Debian, as root) when missing. Exits non-zero when a
+# test failed.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 source_dir="$root"
@@ -39,6 +40,8 @@ mkdir -p "$tree"
 tree="$(cd "$tree" && pwd)"
 out="${out:-$tree/coverage.txt}"
 
+source "$root/scripts/ensure-tools.sh"
+ensure_tools native
 if ! command -v gcovr >/dev/null; then
   if [ "$(id -u)" -ne 0 ]; then
     echo "error: gcovr is missing: run as root to install it (or install the package gcovr)" >&2

@@ -36,8 +36,11 @@
 # mutant, and every build's and test run's output is kept in WORK/logs.
 # Python does the parsing; the operators are read from the text, not from a
 # syntax tree, so some sites do not compile, which is counted, not charged.
+# Installs what the build needs when missing (Debian, as root).
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
+source "$root/scripts/ensure-tools.sh"
+ensure_tools native
 exec python3 - "$root" "$@" <<'PYTHON'
 import argparse
 import hashlib
