@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "os/utf8.h"
+#include "base/utf8.h"
 #include "sandbox.h"
 #include "tests/archive_builder.h"
 
@@ -63,7 +63,7 @@ inline std::string Shown(const std::string& name) {
   std::string shown;
   for (size_t i = 0, length; i < name.size(); i += length) {
     uint32_t code_point = 0;
-    length = std::max<size_t>(lzh::os::Utf8SequenceLength(name, i, &code_point), 1);
+    length = std::max<size_t>(lzh::Utf8SequenceLength(name, i, &code_point), 1);
     std::string character = Converted(name.substr(i, length), code_page, "UTF-8");
     char escape[16];
     std::snprintf(escape, sizeof escape, "\\u{%X}", static_cast<unsigned>(code_point));

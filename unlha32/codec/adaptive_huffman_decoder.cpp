@@ -8,10 +8,10 @@
 // 256-entry look-up table for their fixed code.
 #include <array>
 
-#include "adaptive_huffman_tree.h"
-#include "bit_reader.h"
-#include "codecs.h"
-#include "output_window.h"
+#include "codec/adaptive_huffman_tree.h"
+#include "codec/bit_reader.h"
+#include "codec/codecs.h"
+#include "codec/output_window.h"
 
 namespace lzh {
 namespace {

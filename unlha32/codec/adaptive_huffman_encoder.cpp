@@ -8,10 +8,10 @@
 // bytes, so no reference into it is safe.
 #include <memory>
 
-#include "adaptive_huffman_tree.h"
-#include "bit_writer.h"
-#include "codecs.h"
-#include "lz_parser.h"
+#include "codec/adaptive_huffman_tree.h"
+#include "codec/bit_writer.h"
+#include "codec/codecs.h"
+#include "codec/lz_parser.h"
 
 namespace lzh {
 namespace {

@@ -18,8 +18,8 @@
 #include <cstring>
 #include <memory>
 
-#include "status.h"
-#include "stream.h"
+#include "base/status.h"
+#include "base/stream.h"
 
 namespace lzh {
 

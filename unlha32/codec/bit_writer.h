@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "status.h"
-#include "stream.h"
+#include "base/status.h"
+#include "base/stream.h"
 
 namespace lzh {
 

@@ -24,8 +24,8 @@
 #include <vector>
 
 #include "os/thread_pool.h"
-#include "status.h"
-#include "stream.h"
+#include "base/status.h"
+#include "base/stream.h"
 
 namespace lzh {
 

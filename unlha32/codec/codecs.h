@@ -5,10 +5,10 @@
 
 #include <cstdint>
 
-#include "encoder.h"
-#include "method.h"
-#include "status.h"
-#include "stream.h"
+#include "codec/encoder.h"
+#include "codec/method.h"
+#include "base/status.h"
+#include "base/stream.h"
 
 namespace lzh {
 

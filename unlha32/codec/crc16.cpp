@@ -6,7 +6,7 @@
 //    table finishes; several times faster than any table.
 //  - slicing-by-16 tables everywhere else (i686 builds, other processors)
 //    and for short inputs and tails.
-#include "crc16.h"
+#include "codec/crc16.h"
 
 #include <array>
 #include <bit>

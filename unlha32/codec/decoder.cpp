@@ -1,13 +1,13 @@
 // DecodeMember: picks the decoder of a member's method. The stored methods
 // are copied here in large blocks; every compressing family has its own
 // file.
-#include "decoder.h"
+#include "codec/decoder.h"
 
 #include <algorithm>
 #include <memory>
 
-#include "codecs.h"
-#include "crc16.h"
+#include "codec/codecs.h"
+#include "codec/crc16.h"
 
 namespace lzh {
 namespace {

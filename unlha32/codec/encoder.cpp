@@ -1,12 +1,12 @@
 // EncodeMember: picks the encoder of a method we write. -lh0- is a plain
 // copy in large blocks, so that the archive writer can use one call for
 // every method.
-#include "encoder.h"
+#include "codec/encoder.h"
 
 #include <memory>
 
-#include "codecs.h"
-#include "crc16.h"
+#include "codec/codecs.h"
+#include "codec/crc16.h"
 
 namespace lzh {
 namespace {

@@ -8,9 +8,9 @@
 
 #include <cstdint>
 
-#include "method.h"
-#include "status.h"
-#include "stream.h"
+#include "codec/method.h"
+#include "base/status.h"
+#include "base/stream.h"
 
 namespace lzh {
 

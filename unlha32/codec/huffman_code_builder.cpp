@@ -1,7 +1,7 @@
 // See huffman_code_builder.h. Symbol alphabets here are small (at most 510),
 // so a sort and a two-queue tree build per table are cheap next to the
 // 65535 symbols a block may hold.
-#include "huffman_code_builder.h"
+#include "codec/huffman_code_builder.h"
 
 #include <algorithm>
 

@@ -16,8 +16,8 @@
 #include <cstdint>
 #include <cstring>
 
-#include "bit_reader.h"
-#include "status.h"
+#include "codec/bit_reader.h"
+#include "base/status.h"
 
 namespace lzh {
 

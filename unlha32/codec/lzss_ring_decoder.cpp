@@ -8,9 +8,9 @@
 // position outside the ring, so no copy is ever out of range.
 #include <array>
 
-#include "bit_reader.h"
-#include "codecs.h"
-#include "output_window.h"
+#include "codec/bit_reader.h"
+#include "codec/codecs.h"
+#include "codec/output_window.h"
 
 namespace lzh {
 namespace {

@@ -1,7 +1,7 @@
 // Method ids: the five bytes "-xyz-" at offset 2 of every header. Ids are
 // matched exactly (case matters: "-LH5-" is not a method we know), and any
 // other well-formed id becomes kOther so that it can still be listed.
-#include "method.h"
+#include "codec/method.h"
 
 #include <cstring>
 

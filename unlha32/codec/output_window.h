@@ -22,9 +22,9 @@
 #include <cstring>
 #include <memory>
 
-#include "crc16.h"
-#include "status.h"
-#include "stream.h"
+#include "codec/crc16.h"
+#include "base/status.h"
+#include "base/stream.h"
 
 namespace lzh {
 

@@ -16,11 +16,11 @@
 #include <bit>
 #include <memory>
 
-#include "bit_reader.h"
-#include "codecs.h"
-#include "huffman_decoder.h"
-#include "output_window.h"
-#include "static_huffman_format.h"
+#include "codec/bit_reader.h"
+#include "codec/codecs.h"
+#include "codec/huffman_decoder.h"
+#include "codec/output_window.h"
+#include "codec/static_huffman_format.h"
 
 namespace lzh {
 namespace {

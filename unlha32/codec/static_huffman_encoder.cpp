@@ -25,12 +25,12 @@
 #include <cstring>
 #include <memory>
 
-#include "bit_writer.h"
-#include "chunked_parse.h"
-#include "codecs.h"
-#include "huffman_code_builder.h"
-#include "lz_parser.h"
-#include "static_huffman_format.h"
+#include "codec/bit_writer.h"
+#include "codec/chunked_parse.h"
+#include "codec/codecs.h"
+#include "codec/huffman_code_builder.h"
+#include "codec/lz_parser.h"
+#include "codec/static_huffman_format.h"
 
 namespace lzh {
 namespace {

@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-#include "method.h"
+#include "codec/method.h"
 
 namespace lzh::static_huffman {
 

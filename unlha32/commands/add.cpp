@@ -39,14 +39,14 @@
 #include <string>
 #include <vector>
 
-#include "archive_rewrite.h"
-#include "file_collector.h"
+#include "commands/archive_rewrite.h"
+#include "commands/file_collector.h"
 #include "format/header_writer.h"
 #include "format/member_data.h"
-#include "names.h"
+#include "commands/names.h"
 #include "os/os.h"
-#include "progress.h"
-#include "writing_commands.h"
+#include "commands/progress.h"
+#include "commands/writing_commands.h"
 
 namespace lzh::commands {
 namespace {

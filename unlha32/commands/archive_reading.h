@@ -13,7 +13,7 @@
 #include <memory>
 #include <string>
 
-#include "codec/status.h"
+#include "base/status.h"
 #include "format/member_header.h"
 #include "format/reader.h"
 

@@ -1,6 +1,6 @@
 // The frame of every archive change: Begin under the lock, the command's
 // own members in between, Commit or Abandon at the end.
-#include "archive_rewrite.h"
+#include "commands/archive_rewrite.h"
 
 #include <algorithm>
 #include <vector>

@@ -18,13 +18,13 @@
 #include <optional>
 #include <string>
 
-#include "archive_reading.h"
-#include "archive_update.h"
-#include "command_line.h"
+#include "commands/archive_reading.h"
+#include "commands/archive_update.h"
+#include "commands/command_line.h"
 #include "format/archive_writer.h"
-#include "names.h"
-#include "report.h"
-#include "result.h"
+#include "commands/names.h"
+#include "commands/report.h"
+#include "commands/result.h"
 
 namespace lzh::commands {
 

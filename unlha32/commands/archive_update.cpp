@@ -3,11 +3,11 @@
 // holds the archive's lock can tell a file left by a dead process (removed)
 // from one that a live writer of a same-named archive elsewhere still uses
 // (kept).
-#include "archive_update.h"
+#include "commands/archive_update.h"
 
 #include <cstring>
 
-#include "names.h"
+#include "commands/names.h"
 
 namespace lzh::commands {
 namespace {

@@ -4,12 +4,12 @@
 // be read more than one way (a quote left open, an empty argument, -w
 // without its directory) is refused rather than guessed at: a guess names
 // other files than the caller meant, and writing commands act on them.
-#include "command_line.h"
+#include "commands/command_line.h"
 
 #include <cctype>
 #include <cstdint>
 
-#include "names.h"
+#include "commands/names.h"
 #include "os/os.h"
 
 namespace lzh::commands {

@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "archive_rewrite.h"
-#include "names.h"
-#include "selection.h"
-#include "writing_commands.h"
+#include "commands/archive_rewrite.h"
+#include "commands/names.h"
+#include "commands/selection.h"
+#include "commands/writing_commands.h"
 
 namespace lzh::commands {
 

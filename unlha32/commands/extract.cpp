@@ -31,15 +31,15 @@
 #include <utility>
 #include <vector>
 
-#include "archive_reading.h"
+#include "commands/archive_reading.h"
 #include "codec/method.h"
 #include "format/member_data.h"
-#include "names.h"
+#include "commands/names.h"
 #include "os/os.h"
-#include "progress.h"
-#include "reading_commands.h"
-#include "selection.h"
-#include "target_path.h"
+#include "commands/progress.h"
+#include "commands/reading_commands.h"
+#include "commands/selection.h"
+#include "commands/target_path.h"
 
 namespace lzh::commands {
 namespace {

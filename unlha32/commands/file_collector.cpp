@@ -7,12 +7,12 @@
 // Wildcards match with case or without as the switches say (by default as
 // the system's names do), so that on Linux README and readme are two files
 // and stay two members.
-#include "file_collector.h"
+#include "commands/file_collector.h"
 
 #include <algorithm>
 
-#include "archive_update.h"
-#include "selection.h"
+#include "commands/archive_update.h"
+#include "commands/selection.h"
 
 namespace lzh::commands {
 namespace {

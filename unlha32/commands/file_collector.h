@@ -15,11 +15,11 @@
 #include <string>
 #include <vector>
 
-#include "command_line.h"
-#include "names.h"
+#include "commands/command_line.h"
+#include "commands/names.h"
 #include "os/os.h"
-#include "report.h"
-#include "result.h"
+#include "commands/report.h"
+#include "commands/result.h"
 
 namespace lzh::commands {
 

@@ -5,12 +5,12 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "archive_reading.h"
-#include "member_text.h"
-#include "names.h"
+#include "commands/archive_reading.h"
+#include "commands/member_text.h"
+#include "commands/names.h"
 #include "os/os.h"
-#include "reading_commands.h"
-#include "selection.h"
+#include "commands/reading_commands.h"
+#include "commands/selection.h"
 
 namespace lzh::commands {
 namespace {

@@ -3,7 +3,7 @@
 // a character boundary is found by stepping back over continuation bytes;
 // in the ANSI code page it takes a scan from the start, since a trail byte
 // can look like any other byte.
-#include "member_text.h"
+#include "commands/member_text.h"
 
 #include "os/os.h"
 

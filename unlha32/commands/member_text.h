@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "format/member_header.h"
-#include "names.h"
+#include "commands/names.h"
 
 namespace lzh::commands {
 

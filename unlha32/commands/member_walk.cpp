@@ -1,13 +1,13 @@
 // The pull form of WalkMembers: the same walker, the same rule for a member
 // cut short, one header per call instead of a callback per member, over a
 // reader that opens the archive for each read.
-#include "member_walk.h"
+#include "commands/member_walk.h"
 
 #include <utility>
 #include <vector>
 
-#include "archive_reading.h"
-#include "member_text.h"
+#include "commands/archive_reading.h"
+#include "commands/member_text.h"
 
 namespace lzh::commands {
 namespace {

@@ -22,9 +22,9 @@
 #include <string_view>
 
 #include "format/archive_walker.h"
-#include "names.h"
+#include "commands/names.h"
 #include "os/os.h"
-#include "selection.h"
+#include "commands/selection.h"
 
 namespace lzh::commands {
 

@@ -2,10 +2,10 @@
 // whole sequences so that a valid multibyte character passes unchanged
 // while a stray byte (which a terminal might take for C1 CSI, 0x9B) is
 // shown as an escape.
-#include "names.h"
+#include "commands/names.h"
 
 #include "os/os.h"
-#include "os/utf8.h"
+#include "base/utf8.h"
 
 namespace lzh::commands {
 namespace {
@@ -34,7 +34,7 @@ TextForm CallerTextForm() { return os::UsesAnsiCodePage() ? TextForm::kAnsi : Cu
 size_t CharacterLength(std::string_view text, size_t i, TextForm form) {
   uint32_t code_point = 0;
   size_t length = 1;
-  if (form == TextForm::kUtf8) length = os::Utf8SequenceLength(text, i, &code_point);
+  if (form == TextForm::kUtf8) length = Utf8SequenceLength(text, i, &code_point);
   if (form == TextForm::kAnsi && os::IsLeadByte(static_cast<uint8_t>(text[i])) && i + 1 < text.size()) length = 2;
   return length == 0 ? 1 : length;
 }
@@ -79,7 +79,7 @@ std::string DisplayName(std::string_view name, TextForm form) {
     uint8_t byte = static_cast<uint8_t>(name[i]);
     if (form == TextForm::kUtf8) {
       uint32_t code_point = 0;
-      size_t length = os::Utf8SequenceLength(name, i, &code_point);
+      size_t length = Utf8SequenceLength(name, i, &code_point);
       if (length == 0 || IsControl(code_point)) {
         // An invalid lead byte or a control character: escape one byte
         // and resynchronise on the next.

@@ -4,7 +4,7 @@
 // one write: no escape sequences, so a Windows console shows it the same
 // way. A whole name (-l) may be wider than the terminal; then only the
 // last row of the line is redrawn, but the blanking never wraps.
-#include "progress.h"
+#include "commands/progress.h"
 
 
 #include "os/os.h"

@@ -15,8 +15,8 @@
 #include <cstdint>
 #include <string>
 
-#include "command_line.h"
-#include "names.h"
+#include "commands/command_line.h"
+#include "commands/names.h"
 #include "os/os.h"
 
 namespace lzh::commands {

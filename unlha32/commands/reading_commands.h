@@ -3,9 +3,9 @@
 // returns the worst result it met; every problem is a line in the report.
 #pragma once
 
-#include "command_line.h"
-#include "report.h"
-#include "result.h"
+#include "commands/command_line.h"
+#include "commands/report.h"
+#include "commands/result.h"
 
 namespace lzh::commands {
 

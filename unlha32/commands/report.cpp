@@ -1,7 +1,7 @@
 // Report writer. Once a piece does not fit, everything after it is
 // dropped (a report with a hole in the middle would mislead); Finish()
 // then backs up to a line boundary that leaves room for the cut notice.
-#include "report.h"
+#include "commands/report.h"
 
 #include <cstring>
 

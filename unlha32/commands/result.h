@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-#include "codec/status.h"
+#include "base/status.h"
 
 namespace lzh::commands {
 

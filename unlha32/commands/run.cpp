@@ -2,14 +2,14 @@
 // change an archive only through a temporary file renamed over it. Every
 // command works on, and its report names, the archive the argument stands
 // for (ArchivePathFor), so `a backup` writes backup.lzh and says so.
-#include "run.h"
+#include "commands/run.h"
 
-#include "archive_reading.h"
-#include "command_line.h"
-#include "names.h"
+#include "commands/archive_reading.h"
+#include "commands/command_line.h"
+#include "commands/names.h"
 #include "os/os.h"
-#include "reading_commands.h"
-#include "writing_commands.h"
+#include "commands/reading_commands.h"
+#include "commands/writing_commands.h"
 
 namespace lzh::commands {
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 #include <string_view>
 
-#include "report.h"
-#include "result.h"
+#include "commands/report.h"
+#include "commands/result.h"
 
 namespace lzh::commands {
 

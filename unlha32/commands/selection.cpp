@@ -2,9 +2,9 @@
 // sequence or a double-byte character is one unit for '?', and no part of
 // one ever compares as a letter or a separator. Case folding touches
 // ASCII letters only.
-#include "selection.h"
+#include "commands/selection.h"
 
-#include "names.h"
+#include "commands/names.h"
 
 namespace lzh::commands {
 namespace {

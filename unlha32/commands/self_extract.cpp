@@ -11,12 +11,12 @@
 // never overwritten: the name may well belong to something of the user's.
 #include <string>
 
-#include "archive_reading.h"
-#include "archive_rewrite.h"
-#include "names.h"
+#include "commands/archive_reading.h"
+#include "commands/archive_rewrite.h"
+#include "commands/names.h"
 #include "os/os.h"
 #include "sfx/stub.h"
-#include "writing_commands.h"
+#include "commands/writing_commands.h"
 
 namespace lzh::commands {
 namespace {

@@ -4,9 +4,9 @@
 // Blanks alone mean nothing but a name: POSIX takes it as it is, and
 // Windows, which would trim it away, gets it mapped like every other name
 // it cannot hold (os::MapToLegalName), reported as "written as".
-#include "target_path.h"
+#include "commands/target_path.h"
 
-#include "selection.h"
+#include "commands/selection.h"
 
 namespace lzh::commands {
 namespace {

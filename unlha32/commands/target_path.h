@@ -14,7 +14,7 @@
 #include <string_view>
 #include <vector>
 
-#include "codec/status.h"
+#include "base/status.h"
 #include "os/os.h"
 
 namespace lzh::commands {

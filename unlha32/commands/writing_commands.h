@@ -5,9 +5,9 @@
 // ArchiveUpdate.
 #pragma once
 
-#include "command_line.h"
-#include "report.h"
-#include "result.h"
+#include "commands/command_line.h"
+#include "commands/report.h"
+#include "commands/result.h"
 
 namespace lzh::commands {
 

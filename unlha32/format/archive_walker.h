@@ -21,7 +21,7 @@
 #include <span>
 #include <vector>
 
-#include "codec/status.h"
+#include "base/status.h"
 #include "format/member_header.h"
 #include "format/reader.h"
 

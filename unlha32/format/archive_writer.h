@@ -19,7 +19,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "codec/status.h"
+#include "base/status.h"
 #include "format/member_header.h"
 #include "format/member_input.h"
 #include "format/output.h"

@@ -7,16 +7,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/byte_order.h"
 #include "codec/crc16.h"
 #include "format/dos_time.h"
 #include "format/names.h"
 
 namespace lzh {
 namespace {
-
-uint16_t Le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t Le32(const uint8_t* p) { return Le16(p) | (static_cast<uint32_t>(Le16(p + 2)) << 16); }
-uint64_t Le64(const uint8_t* p) { return Le32(p) | (static_cast<uint64_t>(Le32(p + 4)) << 32); }
 
 // The error for a header that needs `need` bytes when `have` are there.
 Status Need(size_t need, std::span<const uint8_t> bytes) {
@@ -51,7 +48,7 @@ void ApplyExtension(uint8_t type, const uint8_t* data, size_t size, size_t posit
       if (size >= 2) {
         ext->has_crc = true;
         ext->crc_position = position + 1;
-        ext->header_crc = Le16(data);
+        ext->header_crc = LoadLe16(data);
       }
       break;
     case 0x01: h->stored_name.assign(Text(data, size)); break;
@@ -66,16 +63,16 @@ void ApplyExtension(uint8_t type, const uint8_t* data, size_t size, size_t posit
     case 0x41:
       if (size >= 24) {
         h->has_windows_times = true;
-        h->creation_time = Le64(data);
-        h->write_time = Le64(data + 8);
-        h->access_time = Le64(data + 16);
+        h->creation_time = LoadLe64(data);
+        h->write_time = LoadLe64(data + 8);
+        h->access_time = LoadLe64(data + 16);
       }
       break;
     case 0x42:
       if (size >= 16) {
         ext->has_sizes = true;
-        ext->packed_size = Le64(data);
-        ext->original_size = Le64(data + 8);
+        ext->packed_size = LoadLe64(data);
+        ext->original_size = LoadLe64(data + 8);
       }
       break;
     case 0x44:
@@ -89,20 +86,20 @@ void ApplyExtension(uint8_t type, const uint8_t* data, size_t size, size_t posit
     case 0x46:
       if (size >= 4) {
         h->has_code_page = true;
-        h->code_page = Le32(data);
+        h->code_page = LoadLe32(data);
       }
       break;
     case 0x50:
       if (size >= 2) {
         h->has_unix_mode = true;
-        h->unix_mode = Le16(data);
+        h->unix_mode = LoadLe16(data);
       }
       break;
     case 0x51:
       if (size >= 4) {
         h->has_unix_ids = true;
-        h->gid = Le16(data);
-        h->uid = Le16(data + 2);
+        h->gid = LoadLe16(data);
+        h->uid = LoadLe16(data + 2);
       }
       break;
     case 0x52: h->group.assign(Text(data, size)); break;
@@ -110,7 +107,7 @@ void ApplyExtension(uint8_t type, const uint8_t* data, size_t size, size_t posit
     case 0x54:
       if (size >= 4) {
         ext->has_mtime = true;
-        ext->mtime = Le32(data);
+        ext->mtime = LoadLe32(data);
       }
       break;
     default: break;
@@ -130,7 +127,7 @@ Status ParseExtensions(std::span<const uint8_t> bytes, size_t position, uint64_t
     const uint8_t* p = bytes.data() + position;
     size_t end = position + static_cast<size_t>(size);
     ApplyExtension(p[0], p + 1, static_cast<size_t>(size) - 1 - width, position, h, ext);
-    size = width == 2 ? Le16(bytes.data() + end - 2) : Le32(bytes.data() + end - 4);
+    size = width == 2 ? LoadLe16(bytes.data() + end - 2) : LoadLe32(bytes.data() + end - 4);
     position = end;
   }
   *chain_end = position;
@@ -171,9 +168,9 @@ Status ParseLevel01(std::span<const uint8_t> bytes, HeaderChecks checks, MemberH
   LZH_TRY(Need(base, bytes));
   if (checks == HeaderChecks::kAll) LZH_TRY(CheckChecksum(bytes, base));
   TakeBaseName(bytes.data() + 22, name_size, h);
-  h->crc = Le16(bytes.data() + 22 + name_size);
+  h->crc = LoadLe16(bytes.data() + 22 + name_size);
   h->has_dos_time = true;
-  h->dos_time = Le32(bytes.data() + 15);
+  h->dos_time = LoadLe32(bytes.data() + 15);
 
   if (h->level == 0) {
     const uint8_t* extension = bytes.data() + 24 + name_size;
@@ -181,24 +178,24 @@ Status ParseLevel01(std::span<const uint8_t> bytes, HeaderChecks checks, MemberH
     if (extension_size >= 1) h->os_id = extension[0];
     if (extension_size >= 12 && extension[0] == 'U') {
       ext->has_mtime = true;
-      ext->mtime = Le32(extension + 2);
+      ext->mtime = LoadLe32(extension + 2);
       h->has_unix_mode = true;
-      h->unix_mode = Le16(extension + 6);
+      h->unix_mode = LoadLe16(extension + 6);
       h->has_unix_ids = true;
-      h->uid = Le16(extension + 8);
-      h->gid = Le16(extension + 10);
+      h->uid = LoadLe16(extension + 8);
+      h->gid = LoadLe16(extension + 10);
     } else if (extension_size >= 16 && extension[0] == 'K') {
       ext->has_mtime = true;
-      ext->mtime = Le32(extension + 2);
+      ext->mtime = LoadLe32(extension + 2);
     }
     *length = base;
     return Status::Ok();
   }
 
   h->os_id = bytes[24 + name_size];
-  uint64_t skip_size = Le32(bytes.data() + 7);
+  uint64_t skip_size = LoadLe32(bytes.data() + 7);
   size_t chain_end = 0;
-  LZH_TRY(ParseExtensions(bytes, base, Le16(bytes.data() + base - 2), 2, base + skip_size, h,
+  LZH_TRY(ParseExtensions(bytes, base, LoadLe16(bytes.data() + base - 2), 2, base + skip_size, h,
                           ext, &chain_end));
   h->packed_size = skip_size - (chain_end - base);
   *length = chain_end;
@@ -212,14 +209,14 @@ Status ParseLevel23(std::span<const uint8_t> bytes, MemberHeader* h, Extensions*
   bool level3 = h->level == 3;
   size_t fixed = level3 ? 32 : 26;
   LZH_TRY(Need(fixed, bytes));
-  uint64_t total = level3 ? Le32(bytes.data() + 24) : Le16(bytes.data());
+  uint64_t total = level3 ? LoadLe32(bytes.data() + 24) : LoadLe16(bytes.data());
   LZH_REQUIRE(total >= fixed, kCorrupt, "bad header size");
   LZH_REQUIRE(total <= kMaxHeaderBytes, kCorrupt, "header too large");
-  h->crc = Le16(bytes.data() + 21);
+  h->crc = LoadLe16(bytes.data() + 21);
   h->os_id = bytes[23];
-  h->mtime = Le32(bytes.data() + 15);
+  h->mtime = LoadLe32(bytes.data() + 15);
   h->mtime_valid = true;
-  uint64_t first = level3 ? Le32(bytes.data() + 28) : Le16(bytes.data() + 24);
+  uint64_t first = level3 ? LoadLe32(bytes.data() + 28) : LoadLe16(bytes.data() + 24);
   size_t chain_end = 0;
   LZH_TRY(ParseExtensions(bytes, fixed, first, level3 ? 4 : 2, UINT64_MAX, h, ext, &chain_end));
   *length = std::max(static_cast<size_t>(total), chain_end);
@@ -253,8 +250,8 @@ Status ParseHeader(std::span<const uint8_t> bytes, uint64_t header_offset, Membe
   LZH_REQUIRE(ParseMethodId(bytes.data() + 2, &h->method) || checks == HeaderChecks::kLayout, kCorrupt,
               "bad method id");
   std::memcpy(h->method_id.data(), bytes.data() + 2, 5);
-  h->packed_size = Le32(bytes.data() + 7);
-  h->original_size = Le32(bytes.data() + 11);
+  h->packed_size = LoadLe32(bytes.data() + 7);
+  h->original_size = LoadLe32(bytes.data() + 11);
   h->attribute = bytes[19];
   h->level = bytes[20];
   LZH_REQUIRE(h->level <= 3, kCorrupt, "unknown header level");

@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <span>
 
-#include "codec/status.h"
+#include "base/status.h"
 #include "format/member_header.h"
 
 namespace lzh {

@@ -9,29 +9,14 @@
 #include <string>
 #include <string_view>
 
+#include "base/byte_order.h"
 #include "codec/crc16.h"
 #include "format/dos_time.h"
 
 namespace lzh {
 namespace {
 
-void Put16(std::vector<uint8_t>* out, uint32_t v) {
-  out->push_back(static_cast<uint8_t>(v));
-  out->push_back(static_cast<uint8_t>(v >> 8));
-}
-void Put32(std::vector<uint8_t>* out, uint32_t v) {
-  Put16(out, v & 0xFFFF);
-  Put16(out, v >> 16);
-}
-void Put64(std::vector<uint8_t>* out, uint64_t v) {
-  Put32(out, static_cast<uint32_t>(v));
-  Put32(out, static_cast<uint32_t>(v >> 32));
-}
 void PutText(std::vector<uint8_t>* out, std::string_view text) { out->insert(out->end(), text.begin(), text.end()); }
-void Set16(std::vector<uint8_t>* out, size_t at, uint32_t v) {
-  (*out)[at] = static_cast<uint8_t>(v);
-  (*out)[at + 1] = static_cast<uint8_t>(v >> 8);
-}
 
 struct Extension {
   uint8_t type;
@@ -85,28 +70,28 @@ void AddCommonExtensions(const MemberHeader& h, uint32_t unix_time, std::vector<
   if (!h.comment.empty()) list->push_back(TextExtension(0x3F, h.comment));
   if (h.attribute & kDosOnlyAttributes) {
     Extension attribute{0x40, {}};
-    Put16(&attribute.data, WrittenAttribute(h));
+    AppendLe16(&attribute.data, WrittenAttribute(h));
     list->push_back(attribute);
   }
   if (h.has_code_page) {
     Extension page{0x46, {}};
-    Put32(&page.data, h.code_page);
+    AppendLe32(&page.data, h.code_page);
     list->push_back(page);
   }
   if (!h.has_unix_mode) return;
   Extension mode{0x50, {}};
-  Put16(&mode.data, h.unix_mode);
+  AppendLe16(&mode.data, h.unix_mode);
   list->push_back(mode);
   if (h.has_unix_ids) {
     Extension ids{0x51, {}};
-    Put16(&ids.data, h.gid);
-    Put16(&ids.data, h.uid);
+    AppendLe16(&ids.data, h.gid);
+    AppendLe16(&ids.data, h.uid);
     list->push_back(ids);
   }
   if (!h.group.empty()) list->push_back(TextExtension(0x52, h.group));
   if (!h.user.empty()) list->push_back(TextExtension(0x53, h.user));
   Extension mtime{0x54, {}};
-  Put32(&mtime.data, unix_time);
+  AppendLe32(&mtime.data, unix_time);
   list->push_back(mtime);
 }
 
@@ -117,11 +102,11 @@ bool AppendChain(const std::vector<Extension>& list, size_t first_size_at, std::
   for (const Extension& e : list) {
     size_t size = e.data.size() + 3;
     if (size > 0xFFFF) return false;
-    Set16(out, size_field, static_cast<uint32_t>(size));
+    StoreLe16(out, size_field, static_cast<uint32_t>(size));
     out->push_back(e.type);
     out->insert(out->end(), e.data.begin(), e.data.end());
     size_field = out->size();
-    Put16(out, 0);
+    AppendLe16(out, 0);
   }
   return true;
 }
@@ -129,8 +114,8 @@ bool AppendChain(const std::vector<Extension>& list, size_t first_size_at, std::
 // Offsets 2-14 of every level: method, first size field, original size.
 void PutMethodAndSizes(const MemberHeader& h, uint64_t first_size, std::vector<uint8_t>* out) {
   PutText(out, MethodIdText(h.method));
-  Put32(out, static_cast<uint32_t>(first_size));
-  Put32(out, static_cast<uint32_t>(h.original_size));
+  AppendLe32(out, static_cast<uint32_t>(first_size));
+  AppendLe32(out, static_cast<uint32_t>(h.original_size));
 }
 
 Status BuildLevel0(const MemberHeader& h, std::vector<uint8_t>* out) {
@@ -142,19 +127,19 @@ Status BuildLevel0(const MemberHeader& h, std::vector<uint8_t>* out) {
   out->push_back(static_cast<uint8_t>(header_size));
   out->push_back(0);  // checksum
   PutMethodAndSizes(h, h.packed_size, out);
-  Put32(out, UnixToDosTime(mtime));
+  AppendLe32(out, UnixToDosTime(mtime));
   out->push_back(WrittenAttribute(h));
   out->push_back(0);
   out->push_back(static_cast<uint8_t>(name.size()));
   PutText(out, name);
-  Put16(out, h.crc);
+  AppendLe16(out, h.crc);
   if (unix_extension) {
     out->push_back('U');
     out->push_back(0);  // extension version
-    Put32(out, static_cast<uint32_t>(mtime));
-    Put16(out, h.unix_mode);
-    Put16(out, h.uid);
-    Put16(out, h.gid);
+    AppendLe32(out, static_cast<uint32_t>(mtime));
+    AppendLe16(out, h.unix_mode);
+    AppendLe16(out, h.uid);
+    AppendLe16(out, h.gid);
   }
   return Status::Ok();
 }
@@ -179,14 +164,14 @@ Status BuildLevel1(const MemberHeader& h, std::vector<uint8_t>* out) {
   out->push_back(static_cast<uint8_t>(25 + name_size));
   out->push_back(0);  // checksum
   PutMethodAndSizes(h, skip_size, out);
-  Put32(out, UnixToDosTime(mtime));
+  AppendLe32(out, UnixToDosTime(mtime));
   out->push_back(kAttributeArchive);
   out->push_back(1);
   out->push_back(static_cast<uint8_t>(name_size));
   if (name_in_base) PutText(out, name);
-  Put16(out, h.crc);
+  AppendLe16(out, h.crc);
   out->push_back(h.os_id);
-  Put16(out, 0);
+  AppendLe16(out, 0);
   LZH_REQUIRE(AppendChain(list, out->size() - 2, out), kTooLarge, "name too long for a header");
   return Status::Ok();
 }
@@ -200,8 +185,8 @@ Status BuildLevel2(const MemberHeader& h, bool wide_sizes, std::vector<uint8_t>*
   if (!directory.empty()) list.push_back(TextExtension(0x02, directory));
   if (wide_sizes) {
     Extension sizes{0x42, {}};
-    Put64(&sizes.data, h.packed_size);
-    Put64(&sizes.data, h.original_size);
+    AppendLe64(&sizes.data, h.packed_size);
+    AppendLe64(&sizes.data, h.original_size);
     list.push_back(sizes);
   }
   const uint32_t mtime = static_cast<uint32_t>(StorableTime(h.mtime, 2, true));
@@ -217,18 +202,18 @@ Status BuildLevel2(const MemberHeader& h, bool wide_sizes, std::vector<uint8_t>*
   }
   LZH_REQUIRE(total <= 0xFFFF, kTooLarge, "header too large");
 
-  Put16(out, static_cast<uint32_t>(total));
+  AppendLe16(out, static_cast<uint32_t>(total));
   PutMethodAndSizes(h, h.packed_size, out);
-  Put32(out, mtime);
+  AppendLe32(out, mtime);
   // 0x20 even for directories (-lhd- says what they are): one common
   // reader refuses a level-2 header with any other attribute.
   out->push_back(kAttributeArchive);
   out->push_back(2);
-  Put16(out, h.crc);
+  AppendLe16(out, h.crc);
   out->push_back(h.os_id);
-  Put16(out, 0);
+  AppendLe16(out, 0);
   LZH_REQUIRE(AppendChain(list, 24, out), kTooLarge, "header too large");
-  Set16(out, 27, Crc16(0, out->data(), out->size()));  // 0x00's CRC field, still zero
+  StoreLe16(out, 27, Crc16(0, out->data(), out->size()));  // 0x00's CRC field, still zero
   return Status::Ok();
 }
 

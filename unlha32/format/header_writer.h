@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "codec/status.h"
+#include "base/status.h"
 #include "format/member_header.h"
 
 namespace lzh {

@@ -2,8 +2,8 @@
 // and checked against the header's CRC.
 #pragma once
 
-#include "codec/status.h"
-#include "codec/stream.h"
+#include "base/status.h"
+#include "base/stream.h"
 #include "format/member_header.h"
 #include "format/reader.h"
 

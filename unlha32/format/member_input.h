@@ -11,8 +11,8 @@
 #include <span>
 #include <string>
 
-#include "codec/status.h"
-#include "codec/stream.h"
+#include "base/status.h"
+#include "base/stream.h"
 
 namespace lzh {
 

@@ -14,7 +14,8 @@
 
 #include <cstdint>
 
-#include "os/utf8.h"
+#include "base/byte_order.h"
+#include "base/utf8.h"
 
 namespace lzh {
 namespace {
@@ -41,7 +42,7 @@ uint32_t CodePageOf(const MemberHeader& h, std::string_view joined) {
   // A level-0 header without an OS extension comes from MS-DOS archivers.
   bool dos_or_windows = h.os_id == 'M' || h.os_id == 'w' || h.os_id == 'W' || (h.level == 0 && h.os_id == 0);
   if (dos_or_windows) return kShiftJisCodePage;
-  return os::IsValidUtf8(joined) ? kUtf8CodePage : 0;
+  return IsValidUtf8(joined) ? kUtf8CodePage : 0;
 }
 
 NameEncoding EncodingOf(uint32_t code_page) {
@@ -57,8 +58,7 @@ NameEncoding EncodingOf(uint32_t code_page) {
 void AppendUtf16AsUtf8(std::string_view utf16le, char separator, std::string* out) {
   size_t units = utf16le.size() / 2;
   auto unit = [&](size_t i) {
-    return static_cast<uint16_t>(static_cast<uint8_t>(utf16le[2 * i]) |
-                                 (static_cast<uint8_t>(utf16le[2 * i + 1]) << 8));
+    return LoadLe16(reinterpret_cast<const uint8_t*>(utf16le.data()) + 2 * i);
   };
   for (size_t i = 0; i < units; ++i) {
     uint16_t u = unit(i);
@@ -66,12 +66,12 @@ void AppendUtf16AsUtf8(std::string_view utf16le, char separator, std::string* ou
       out->push_back(separator);
     } else if (u >= 0xD800 && u <= 0xDBFF && i + 1 < units && unit(i + 1) >= 0xDC00 &&
                unit(i + 1) <= 0xDFFF) {
-      os::AppendUtf8(0x10000 + ((u - 0xD800u) << 10) + (unit(i + 1) - 0xDC00u), out);
+      AppendUtf8(0x10000 + ((u - 0xD800u) << 10) + (unit(i + 1) - 0xDC00u), out);
       ++i;
     } else if (u >= 0xD800 && u <= 0xDFFF) {
-      os::AppendUtf8(0xFFFD, out);
+      AppendUtf8(0xFFFD, out);
     } else {
-      os::AppendUtf8(u, out);
+      AppendUtf8(u, out);
     }
   }
 }

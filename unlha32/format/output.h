@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "codec/status.h"
-#include "codec/stream.h"
+#include "base/status.h"
+#include "base/stream.h"
 
 namespace lzh {
 

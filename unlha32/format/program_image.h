@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-#include "codec/status.h"
+#include "base/status.h"
 #include "format/reader.h"
 
 namespace lzh {

@@ -13,8 +13,8 @@
 #include <string>
 #include <utility>
 
-#include "codec/status.h"
-#include "codec/stream.h"
+#include "base/status.h"
+#include "base/stream.h"
 #include "os/os.h"
 
 namespace lzh {

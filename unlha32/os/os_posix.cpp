@@ -26,7 +26,7 @@
 #include <thread>
 #include <utility>
 
-#include "os.h"
+#include "os/os.h"
 
 namespace lzh::os {
 namespace {

@@ -20,8 +20,8 @@
 #include <string_view>
 #include <utility>
 
-#include "os.h"
-#include "os/utf8.h"
+#include "os/os.h"
+#include "base/utf8.h"
 
 namespace lzh::os {
 namespace {

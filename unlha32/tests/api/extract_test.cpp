@@ -8,7 +8,7 @@
 
 #include <regex>
 
-#include "api_fixture.h"
+#include "tests/api/api_fixture.h"
 
 namespace lzh::test {
 namespace {

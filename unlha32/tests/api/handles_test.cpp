@@ -13,7 +13,7 @@
 #include <sstream>
 #include <thread>
 
-#include "api_fixture.h"
+#include "tests/api/api_fixture.h"
 #include "tests/sample_manifest.h"
 
 namespace lzh::test {

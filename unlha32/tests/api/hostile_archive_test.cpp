@@ -6,7 +6,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 
-#include "api_fixture.h"
+#include "tests/api/api_fixture.h"
 
 namespace lzh::test {
 namespace {

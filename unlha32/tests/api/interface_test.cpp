@@ -1,7 +1,7 @@
 // The exported functions' contracts as a front end relies on them:
 // archive recognition, member counts, result codes, and reports that fit
 // the buffer a front end sizes for them.
-#include "api_fixture.h"
+#include "tests/api/api_fixture.h"
 
 namespace lzh::test {
 namespace {

@@ -5,7 +5,7 @@
 // copies) must see the same members in both.
 #include <algorithm>
 
-#include "api_fixture.h"
+#include "tests/api/api_fixture.h"
 
 namespace lzh::test {
 namespace {

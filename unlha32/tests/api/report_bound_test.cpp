@@ -4,7 +4,7 @@
 // the worst a report meets: names that escape to four times their bytes and
 // appear three times in one member's lines, refused and rewritten paths,
 // damaged, unsupported and cut members, links, NUL-filled contents.
-#include "api_fixture.h"
+#include "tests/api/api_fixture.h"
 
 namespace lzh::test {
 namespace {

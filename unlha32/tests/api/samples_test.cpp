@@ -1,7 +1,7 @@
 // Archives made by other archivers on other systems, when the sample
 // folder is present (it is never copied into the project): every member
 // tests clean, and extraction reproduces each file's size and CRC.
-#include "api_fixture.h"
+#include "tests/api/api_fixture.h"
 #include "tests/sample_manifest.h"
 
 namespace lzh::test {

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "codec_test_support.h"
+#include "tests/codec/codec_test_support.h"
 
 namespace lzh::test {
 namespace {

@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "codec/adaptive_huffman_tree.h"
-#include "codec_test_support.h"
+#include "tests/codec/codec_test_support.h"
 
 namespace lzh::test {
 namespace {

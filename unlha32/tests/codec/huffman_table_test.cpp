@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "codec/huffman_decoder.h"
-#include "codec_test_support.h"
+#include "tests/codec/codec_test_support.h"
 
 namespace lzh::test {
 namespace {

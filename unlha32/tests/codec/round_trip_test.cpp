@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "codec/crc16.h"
-#include "codec_test_support.h"
+#include "tests/codec/codec_test_support.h"
 
 namespace lzh::test {
 namespace {

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <thread>
 
-#include "fault_fixture.h"
+#include "tests/faults/fault_fixture.h"
 
 namespace lzh::test {
 namespace {

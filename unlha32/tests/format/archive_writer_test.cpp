@@ -9,8 +9,8 @@
 #include "format/archive_writer.h"
 #include "format/header_writer.h"
 #include "format/member_data.h"
-#include "memory_sink.h"
-#include "test_data.h"
+#include "tests/format/memory_sink.h"
+#include "tests/format/test_data.h"
 
 namespace lzh {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "header_bytes.h"
+#include "tests/format/header_bytes.h"
 #include "format/header_parser.h"
 #include "format/header_writer.h"
 

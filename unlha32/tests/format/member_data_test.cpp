@@ -5,9 +5,9 @@
 #include "format/archive_walker.h"
 #include "format/archive_writer.h"
 #include "format/member_data.h"
-#include "header_bytes.h"
-#include "memory_sink.h"
-#include "test_data.h"
+#include "tests/format/header_bytes.h"
+#include "tests/format/memory_sink.h"
+#include "tests/format/test_data.h"
 
 namespace lzh {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <vector>
 
-#include "codec/stream.h"
+#include "base/stream.h"
 
 namespace lzh::test {
 

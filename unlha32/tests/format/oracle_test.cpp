@@ -11,7 +11,7 @@
 #include <iterator>
 
 #include "format/archive_writer.h"
-#include "test_data.h"
+#include "tests/format/test_data.h"
 
 namespace lzh {
 namespace {

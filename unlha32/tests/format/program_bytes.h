@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "header_bytes.h"
+#include "tests/format/header_bytes.h"
 
 namespace lzh::test {
 

@@ -9,8 +9,8 @@
 
 #include "format/archive_walker.h"
 #include "format/program_image.h"
-#include "program_bytes.h"
-#include "walk_all.h"
+#include "tests/format/program_bytes.h"
+#include "tests/format/walk_all.h"
 
 namespace lzh {
 namespace {

@@ -7,8 +7,8 @@
 #include "format/archive_walker.h"
 #include "format/member_data.h"
 #include "format/program_image.h"
-#include "memory_sink.h"
-#include "sha256.h"
+#include "tests/format/memory_sink.h"
+#include "tests/format/sha256.h"
 #include "tests/sample_manifest.h"
 
 namespace lzh {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "format/archive_walker.h"
-#include "header_bytes.h"
+#include "tests/format/header_bytes.h"
 
 namespace lzh::test {
 

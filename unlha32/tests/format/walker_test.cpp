@@ -5,8 +5,8 @@
 
 #include "format/archive_walker.h"
 #include "format/header_parser.h"
-#include "header_bytes.h"
-#include "walk_all.h"
+#include "tests/format/header_bytes.h"
+#include "tests/format/walk_all.h"
 
 namespace lzh {
 namespace {

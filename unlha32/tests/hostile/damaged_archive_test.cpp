@@ -7,7 +7,7 @@
 // which the fixture checks after every run).
 #include <sys/resource.h>
 
-#include "hostile_fixture.h"
+#include "tests/hostile/hostile_fixture.h"
 #include "tests/format/program_bytes.h"
 
 namespace lzh::test {

@@ -5,7 +5,7 @@
 // archive being read. Whatever the member, nothing outside out/ may change
 // (checked after every run by the fixture) and each refused member is
 // named in the report.
-#include "hostile_fixture.h"
+#include "tests/hostile/hostile_fixture.h"
 
 namespace lzh::test {
 namespace {

@@ -4,7 +4,7 @@
 // archive to itself, storing a path that climbs out).
 #include <ctime>
 
-#include "writing_fixture.h"
+#include "tests/writing/writing_fixture.h"
 
 namespace lzh::test {
 namespace {

@@ -3,7 +3,7 @@
 // original archive must stay byte-identical, no temporary file may stay
 // behind, no source may be deleted by a failed m, and a file that cannot
 // be read must cost only itself.
-#include "writing_fixture.h"
+#include "tests/writing/writing_fixture.h"
 
 #include <poll.h>
 #include <pty.h>

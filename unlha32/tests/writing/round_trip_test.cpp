@@ -6,7 +6,7 @@
 #include "format/archive_walker.h"
 #include "format/program_image.h"
 #include "sfx/stub.h"
-#include "writing_fixture.h"
+#include "tests/writing/writing_fixture.h"
 
 namespace lzh::test {
 namespace {

@@ -10,7 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "status.h"
+#include "base/status.h"
 
 namespace lzh {
 

@@ -1,8 +1,8 @@
 // UTF-8 by the book (RFC 3629): a lead byte announces the length, every
 // continuation byte is 10xxxxxx, and each code point has one form only.
-#include "os/utf8.h"
+#include "base/utf8.h"
 
-namespace lzh::os {
+namespace lzh {
 
 size_t Utf8SequenceLength(std::string_view text, size_t i, uint32_t* code_point) {
   uint8_t lead = static_cast<uint8_t>(text[i]);
@@ -61,4 +61,4 @@ void AppendUtf8(uint32_t code_point, std::string* out) {
   }
 }
 
-}  // namespace lzh::os
+}  // namespace lzh

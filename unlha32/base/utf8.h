@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-namespace lzh::os {
+namespace lzh {
 
 // The length of the valid UTF-8 sequence at `text[i]`, with its code point
 // in *code_point; 0 when there is none there. Overlong forms, surrogates
@@ -21,4 +21,4 @@ bool IsValidUtf8(std::string_view text);
 
 void AppendUtf8(uint32_t code_point, std::string* out);
 
-}  // namespace lzh::os
+}  // namespace lzh
