@@ -9,18 +9,6 @@
 
 namespace {
 
-// The exported names, in the order in which they are looked up.
-const char* const kEntryPointNames[kEntryPointCount] = {
-    "UnlhaCheckArchive",       "Unlha",                   "UnlhaGetVersion",         "UnlhaGetRunning",
-    "UnlhaConfigDialog",       "UnlhaGetFileCount",       "UnlhaQueryFunctionList",  "UnlhaOpenArchive",
-    "UnlhaCloseArchive",       "UnlhaFindFirst",          "UnlhaFindNext",           "UnlhaGetArcFileName",
-    "UnlhaGetArcFileSize",     "UnlhaGetArcOriginalSize", "UnlhaGetArcCompressedSize", "UnlhaGetArcRatio",
-    "UnlhaGetArcDate",         "UnlhaGetArcTime",         "UnlhaGetArcOSType",       "UnlhaGetFileName",
-    "UnlhaGetOriginalSize",    "UnlhaGetCompressedSize",  "UnlhaGetMethod",          "UnlhaGetRatio",
-    "UnlhaGetDate",            "UnlhaGetTime",            "UnlhaGetCRC",             "UnlhaGetAttribute",
-    "UnlhaGetOSType",          "UnlhaSetOwnerWindow",     "UnlhaClearOwnerWindow",
-};
-
 constexpr std::uint64_t kLargestReport = std::numeric_limits<std::uint32_t>::max();
 
 std::uint64_t SaturatingAdd(std::uint64_t a, std::uint64_t b) {
@@ -42,7 +30,7 @@ ArchiverSlots ArchiverApi{};
 
 int BindArchiver(LoadedLibrary* library) {
   ArchiverApi.library = library;
-  for (int i = 0; i < kEntryPointCount; ++i) ArchiverApi.slots[i] = LookUpEntryPoint(library, kEntryPointNames[i]);
+  for (int i = 0; i < kEntryPointCount; ++i) ArchiverApi.slots[i] = LookUpEntryPoint(library, kEntryPointNames[i].data());
   bool usable = ArchiverApi.checkArchive() && ArchiverApi.unlha() && ArchiverApi.getFileCount();
   return usable ? 1 : 0;
 }

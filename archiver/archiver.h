@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "platform/platform.h"
 #include "unlha32/include/unlha32.h"
@@ -22,17 +23,43 @@ using GetFileNameEntry = int(TAVO_WINAPI*)(UnlhaArchive* archive, char* buffer, 
 
 constexpr int kEntryPointCount = 31;
 
+// The exported names, in the order in which they are looked up.
+inline constexpr std::string_view kEntryPointNames[kEntryPointCount] = {
+    "UnlhaCheckArchive",       "Unlha",                   "UnlhaGetVersion",         "UnlhaGetRunning",
+    "UnlhaConfigDialog",       "UnlhaGetFileCount",       "UnlhaQueryFunctionList",  "UnlhaOpenArchive",
+    "UnlhaCloseArchive",       "UnlhaFindFirst",          "UnlhaFindNext",           "UnlhaGetArcFileName",
+    "UnlhaGetArcFileSize",     "UnlhaGetArcOriginalSize", "UnlhaGetArcCompressedSize", "UnlhaGetArcRatio",
+    "UnlhaGetArcDate",         "UnlhaGetArcTime",         "UnlhaGetArcOSType",       "UnlhaGetFileName",
+    "UnlhaGetOriginalSize",    "UnlhaGetCompressedSize",  "UnlhaGetMethod",          "UnlhaGetRatio",
+    "UnlhaGetDate",            "UnlhaGetTime",            "UnlhaGetCRC",             "UnlhaGetAttribute",
+    "UnlhaGetOSType",          "UnlhaSetOwnerWindow",     "UnlhaClearOwnerWindow",
+};
+
+// The slot that holds the entry point of this name; evaluated by the
+// compiler, so that a name missing from the table does not build.
+consteval int SlotOf(std::string_view name) {
+  for (int i = 0; i < kEntryPointCount; ++i)
+    if (kEntryPointNames[i] == name) return i;
+  throw "not an entry point of the library";
+}
+
 struct ArchiverSlots {
   LoadedLibrary* library;
   void* slots[kEntryPointCount];  // nullptr where the library lacks the name
-  CheckArchiveEntry checkArchive() const { return reinterpret_cast<CheckArchiveEntry>(slots[0]); }
-  UnlhaEntry unlha() const { return reinterpret_cast<UnlhaEntry>(slots[1]); }
-  GetFileCountEntry getFileCount() const { return reinterpret_cast<GetFileCountEntry>(slots[5]); }
-  OpenArchiveEntry openArchive() const { return reinterpret_cast<OpenArchiveEntry>(slots[7]); }
-  CloseArchiveEntry closeArchive() const { return reinterpret_cast<CloseArchiveEntry>(slots[8]); }
-  FindFirstMemberEntry findFirst() const { return reinterpret_cast<FindFirstMemberEntry>(slots[9]); }
-  FindNextMemberEntry findNext() const { return reinterpret_cast<FindNextMemberEntry>(slots[10]); }
-  GetFileNameEntry getFileName() const { return reinterpret_cast<GetFileNameEntry>(slots[19]); }
+  CheckArchiveEntry checkArchive() const { return Entry<CheckArchiveEntry, SlotOf("UnlhaCheckArchive")>(); }
+  UnlhaEntry unlha() const { return Entry<UnlhaEntry, SlotOf("Unlha")>(); }
+  GetFileCountEntry getFileCount() const { return Entry<GetFileCountEntry, SlotOf("UnlhaGetFileCount")>(); }
+  OpenArchiveEntry openArchive() const { return Entry<OpenArchiveEntry, SlotOf("UnlhaOpenArchive")>(); }
+  CloseArchiveEntry closeArchive() const { return Entry<CloseArchiveEntry, SlotOf("UnlhaCloseArchive")>(); }
+  FindFirstMemberEntry findFirst() const { return Entry<FindFirstMemberEntry, SlotOf("UnlhaFindFirst")>(); }
+  FindNextMemberEntry findNext() const { return Entry<FindNextMemberEntry, SlotOf("UnlhaFindNext")>(); }
+  GetFileNameEntry getFileName() const { return Entry<GetFileNameEntry, SlotOf("UnlhaGetFileName")>(); }
+
+ private:
+  template <typename Function, int slot>
+  Function Entry() const {
+    return reinterpret_cast<Function>(slots[slot]);
+  }
 };
 
 extern ArchiverSlots ArchiverApi;
