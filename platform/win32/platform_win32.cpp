@@ -21,7 +21,7 @@ int _dowildcard = 0;
 const char kPathSeparator = '\\';
 const bool kDriveLetters = true;
 
-bool IsAnsiLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != 0; }
+bool IsAnsiLeadByte(unsigned char value) { return IsDBCSLeadByte(value) != 0; }
 
 bool QueryVersionWord(std::uint32_t* version) {
   *version = GetVersion();

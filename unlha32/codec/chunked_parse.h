@@ -144,16 +144,16 @@ class Chunk final : public os::ThreadPool::Task {
     input.assign(history.end() - static_cast<std::ptrdiff_t>(primed), history.end());
     size_t filled = primed;
     input.resize(primed + kChunkBytes);
-    Status status;
+    Status read;
     while (filled < input.size()) {
       size_t got = 0;
-      status = in.Read(input.data() + filled, input.size() - filled, &got);
-      if (!status.ok() || got == 0) break;
+      read = in.Read(input.data() + filled, input.size() - filled, &got);
+      if (!read.ok() || got == 0) break;
       filled += got;
     }
     input.resize(filled);
     *got_any = filled > primed;
-    return status;
+    return read;
   }
 
   bool full() const { return input.size() - primed == kChunkBytes; }

@@ -39,11 +39,11 @@ Result DeleteMembers(const CommandLine& line, Report& report) {
     result = Worse(result, Result::kSkipped);
   }
   auto summary = [&](uint64_t deleted, const std::string& fate) {
-    std::string line = std::to_string(deleted) + " member" + (deleted == 1 ? "" : "s") + " deleted";
+    std::string text = std::to_string(deleted) + " member" + (deleted == 1 ? "" : "s") + " deleted";
     if (!unmatched.empty())
-      line += ", " + std::to_string(unmatched.size()) + " name" + (unmatched.size() == 1 ? "" : "s") +
+      text += ", " + std::to_string(unmatched.size()) + " name" + (unmatched.size() == 1 ? "" : "s") +
               " matched nothing";
-    report.Line(line + "; " + fate);
+    report.Line(text + "; " + fate);
   };
   if (deleting == 0) {
     summary(0, rewrite.shown_name() + " is unchanged.");

@@ -53,7 +53,9 @@ void ProgressLine::Draw() {
 }
 
 std::string ProgressLine::Blank() const {
-  return "\r" + std::string(drawn_bytes_ < kLineLimit ? drawn_bytes_ : kLineLimit, ' ') + "\r";
+  std::string blank(2 + (drawn_bytes_ < kLineLimit ? drawn_bytes_ : kLineLimit), ' ');
+  blank.front() = blank.back() = '\r';
+  return blank;
 }
 
 void ProgressLine::Clear() {
