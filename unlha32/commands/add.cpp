@@ -43,7 +43,7 @@
 #include "commands/file_collector.h"
 #include "format/header_writer.h"
 #include "format/member_data.h"
-#include "commands/names.h"
+#include "commands/shared/member_names.h"
 #include "os/os.h"
 #include "commands/progress.h"
 #include "commands/writing_commands.h"

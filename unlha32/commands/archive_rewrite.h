@@ -22,7 +22,7 @@
 #include "commands/archive_update.h"
 #include "commands/command_line.h"
 #include "format/archive_writer.h"
-#include "commands/names.h"
+#include "commands/shared/member_names.h"
 #include "commands/report.h"
 #include "commands/result.h"
 

@@ -7,7 +7,7 @@
 
 #include <cstring>
 
-#include "commands/names.h"
+#include "commands/shared/member_names.h"
 
 namespace lzh::commands {
 namespace {

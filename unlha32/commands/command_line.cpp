@@ -9,7 +9,7 @@
 #include <cctype>
 #include <cstdint>
 
-#include "commands/names.h"
+#include "commands/shared/member_names.h"
 #include "os/os.h"
 
 namespace lzh::commands {

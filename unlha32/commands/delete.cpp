@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "commands/archive_rewrite.h"
-#include "commands/names.h"
+#include "commands/shared/member_names.h"
 #include "commands/selection.h"
 #include "commands/writing_commands.h"
 

@@ -34,7 +34,7 @@
 #include "commands/archive_reading.h"
 #include "codec/method.h"
 #include "format/member_data.h"
-#include "commands/names.h"
+#include "commands/shared/member_names.h"
 #include "os/os.h"
 #include "commands/progress.h"
 #include "commands/reading_commands.h"

@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "commands/command_line.h"
-#include "commands/names.h"
+#include "commands/shared/member_names.h"
 #include "os/os.h"
 #include "commands/report.h"
 #include "commands/result.h"

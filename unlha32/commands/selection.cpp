@@ -4,7 +4,7 @@
 // ASCII letters only.
 #include "commands/selection.h"
 
-#include "commands/names.h"
+#include "commands/shared/member_names.h"
 
 namespace lzh::commands {
 namespace {
