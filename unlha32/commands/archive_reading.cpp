@@ -5,7 +5,7 @@
 
 #include <climits>
 
-#include "commands/archive_update.h"
+#include "commands/shared/paths.h"
 #include "format/archive_walker.h"
 #include "os/os.h"
 

@@ -11,8 +11,8 @@
 
 #include <algorithm>
 
-#include "commands/archive_update.h"
 #include "commands/selection.h"
+#include "commands/shared/paths.h"
 
 namespace lzh::commands {
 namespace {

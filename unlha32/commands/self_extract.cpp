@@ -14,6 +14,7 @@
 #include "commands/archive_reading.h"
 #include "commands/archive_rewrite.h"
 #include "commands/shared/member_names.h"
+#include "commands/shared/paths.h"
 #include "os/os.h"
 #include "sfx/stub.h"
 #include "commands/writing_commands.h"
