@@ -45,7 +45,7 @@
 #include "format/member_data.h"
 #include "commands/shared/member_names.h"
 #include "os/os.h"
-#include "commands/progress.h"
+#include "commands/shared/progress.h"
 #include "commands/writing_commands.h"
 
 namespace lzh::commands {
@@ -145,7 +145,7 @@ class Adding {
         shortfalls_(report),
         form_(CurrentTextForm()),
         level_(line.switches.compression == CompressionChoice::kLh1Compatible ? 0 : line.switches.header_level),
-        progress_(line.switches, "Adding") {}
+        progress_(!line.switches.no_progress, line.switches.long_progress_names, "Adding") {}
 
   Result Run();
 
@@ -171,14 +171,13 @@ class Adding {
   enum class Outcome : uint8_t { kWritten, kSourceFailed, kOutputFailed };
 
   void Change(const char* word, const std::string& path, const std::string& note = {}) {
-    std::string line = std::string(word) + std::string(9 - std::string_view(word).size(), ' ') +
-                       DisplayName(path, form_);
+    std::string line = StatusLine(word, DisplayName(path, form_));
     changes_.push_back(note.empty() ? line : line + ": " + note);
   }
   // A file m stored but does not delete.
   void Kept(const std::string& path, const std::string& why, Result result) {
     ++kept_;
-    report_.Line("kept     " + DisplayName(path, form_) + ": " + why);
+    report_.Line(StatusLine("kept", DisplayName(path, form_)) + ": " + why);
     result_ = Worse(result_, result);
   }
   // The file's time as this run's headers keep it.
@@ -340,7 +339,7 @@ Adding::Outcome Adding::AddSource(ArchiveWriter& writer, const SourceFile& sourc
 
 void Adding::Recorded(const SourceFile& source, const MemberHeader& header, bool unchanged_while_read) {
   if (!unchanged_while_read)
-    report_.Line("warning  " + DisplayName(source.disk_path, form_) + ": changed while being read");
+    report_.Line(StatusLine("warning", DisplayName(source.disk_path, form_)) + ": changed while being read");
   rewrite_.NoteMemberTime(header);
   written_.push_back(Written{&source, header, unchanged_while_read});
 }
@@ -557,7 +556,7 @@ void Adding::MoveSource(const Written& written, const MemberHeader* member, Rand
     Kept(source.disk_path, std::string("cannot be deleted (") + status.message() + ")", Result::kIoError);
     return;
   }
-  report_.Line("moved    " + DisplayName(source.disk_path, form_));
+  report_.Line(StatusLine("moved", DisplayName(source.disk_path, form_)));
 }
 
 }  // namespace

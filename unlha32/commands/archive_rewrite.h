@@ -18,13 +18,13 @@
 #include <optional>
 #include <string>
 
-#include "commands/archive_reading.h"
+#include "commands/shared/archive_reading.h"
 #include "commands/archive_update.h"
 #include "commands/command_line.h"
 #include "format/archive_writer.h"
 #include "commands/shared/member_names.h"
 #include "commands/report.h"
-#include "commands/result.h"
+#include "commands/shared/result.h"
 
 namespace lzh::commands {
 

@@ -9,6 +9,7 @@
 #include "commands/archive_rewrite.h"
 #include "commands/shared/member_names.h"
 #include "commands/selection.h"
+#include "commands/shared/progress.h"
 #include "commands/writing_commands.h"
 
 namespace lzh::commands {
@@ -58,7 +59,7 @@ Result DeleteMembers(const CommandLine& line, Report& report) {
     std::string path = LocalNames(member, form).path;
     if (selection.Selects(path)) {
       ++deleted;
-      report.Line("deleted  " + DisplayName(path, form));
+      report.Line(StatusLine("deleted", DisplayName(path, form)));
       return;
     }
     status = writer.CopyMember(*rewrite.old().reader, member);

@@ -19,7 +19,7 @@
 #include "commands/shared/member_names.h"
 #include "os/os.h"
 #include "commands/report.h"
-#include "commands/result.h"
+#include "commands/shared/result.h"
 
 namespace lzh::commands {
 

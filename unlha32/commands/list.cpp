@@ -5,7 +5,7 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "commands/archive_reading.h"
+#include "commands/shared/archive_reading.h"
 #include "commands/member_text.h"
 #include "commands/shared/member_names.h"
 #include "os/os.h"

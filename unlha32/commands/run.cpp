@@ -4,7 +4,7 @@
 // for (ArchivePathFor), so `a backup` writes backup.lzh and says so.
 #include "commands/run.h"
 
-#include "commands/archive_reading.h"
+#include "commands/shared/archive_reading.h"
 #include "commands/command_line.h"
 #include "commands/shared/member_names.h"
 #include "os/os.h"

@@ -11,7 +11,7 @@
 // never overwritten: the name may well belong to something of the user's.
 #include <string>
 
-#include "commands/archive_reading.h"
+#include "commands/shared/archive_reading.h"
 #include "commands/archive_rewrite.h"
 #include "commands/shared/member_names.h"
 #include "commands/shared/paths.h"
