@@ -39,7 +39,7 @@
 #include <string>
 #include <vector>
 
-#include "commands/archive_rewrite.h"
+#include "commands/change/archive_rewrite.h"
 #include "commands/file_collector.h"
 #include "format/header_writer.h"
 #include "format/member_data.h"
@@ -141,7 +141,8 @@ class Adding {
       : line_(line),
         switches_(line.switches),
         report_(report),
-        rewrite_(line, report),
+        change_report_(report),
+        rewrite_(ChangeOptionsOf(line.switches), change_report_),
         shortfalls_(report),
         form_(CurrentTextForm()),
         level_(line.switches.compression == CompressionChoice::kLh1Compatible ? 0 : line.switches.header_level),
@@ -213,6 +214,7 @@ class Adding {
   const CommandLine& line_;
   const Switches& switches_;
   Report& report_;
+  ReportOfChange change_report_;
   ArchiveRewrite rewrite_;
   Shortfalls shortfalls_;
   const TextForm form_;

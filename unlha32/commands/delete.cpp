@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "commands/archive_rewrite.h"
+#include "commands/change/archive_rewrite.h"
 #include "commands/shared/member_names.h"
 #include "commands/selection.h"
 #include "commands/shared/progress.h"
@@ -20,7 +20,8 @@ Result DeleteMembers(const CommandLine& line, Report& report) {
     report.Line("Name the members to delete (d deletes nothing without names).");
     return Result::kBadCommand;
   }
-  ArchiveRewrite rewrite(line, report);
+  ReportOfChange change_report(report);
+  ArchiveRewrite rewrite(ChangeOptionsOf(line.switches), change_report);
   Result result = rewrite.Begin(line.archive, true);
   if (result != Result::kOk) return result;
   if (!rewrite.exists()) {

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "commands/shared/archive_reading.h"
-#include "commands/archive_rewrite.h"
+#include "commands/change/archive_rewrite.h"
 #include "commands/shared/member_names.h"
 #include "commands/shared/paths.h"
 #include "os/os.h"
@@ -68,7 +68,8 @@ Result MakeSelfExtracting(const CommandLine& line, Report& report) {
     }
   }
   std::string program = ProgramPath(line);
-  ArchiveRewrite rewrite(line, report);
+  ReportOfChange change_report(report);
+  ArchiveRewrite rewrite(ChangeOptionsOf(line.switches), change_report);
   Result result = rewrite.Begin(program, false);
   if (result != Result::kOk) return result;
   if (rewrite.exists() && !IsSoundSelfExtractingArchive(program)) {

@@ -3,7 +3,7 @@
 // holds the archive's lock can tell a file left by a dead process (removed)
 // from one that a live writer of a same-named archive elsewhere still uses
 // (kept).
-#include "commands/archive_update.h"
+#include "commands/change/archive_update.h"
 
 #include <cstring>
 
