@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "commands/change/parallel_packer.h"
 #include "commands/command_line.h"
 #include "commands/shared/member_names.h"
 #include "os/os.h"
@@ -22,12 +23,6 @@
 #include "commands/shared/result.h"
 
 namespace lzh::commands {
-
-struct SourceFile {
-  std::string disk_path;                  // as the system takes it
-  std::vector<std::string> stored_path;   // components, never empty
-  os::FileDetails details;                // type kFile, kSymlink or kDirectory
-};
 
 // The files and names a writing command could not handle as asked. Each
 // is named in the report under the word its count goes by, and the result
