@@ -10,29 +10,44 @@
 #include "platform/platform.h"
 #include "unlha32/include/unlha32.h"
 
-using CheckArchiveEntry = int(TAVO_WINAPI*)(const char* path, int mode);
-using UnlhaEntry = int(TAVO_WINAPI*)(void* ownerWindow, const char* commandLine, char* report,
-                                     std::uint32_t reportSize);
-using GetFileCountEntry = int(TAVO_WINAPI*)(const char* path);
-using OpenArchiveEntry = UnlhaArchive*(TAVO_WINAPI*)(void* ownerWindow, const char* path, std::uint32_t mode);
-using CloseArchiveEntry = int(TAVO_WINAPI*)(UnlhaArchive* archive);
-using FindFirstMemberEntry = int(TAVO_WINAPI*)(UnlhaArchive* archive, const char* pattern, UnlhaMemberInfo* info);
-using FindNextMemberEntry = int(TAVO_WINAPI*)(UnlhaArchive* archive, UnlhaMemberInfo* info);
-using GetFileNameEntry = int(TAVO_WINAPI*)(UnlhaArchive* archive, char* buffer, int size);
-
-constexpr int kEntryPointCount = 31;
-
+// The library's entry points, one named slot each, typed as its header
+// declares them; null where the library lacks the name. Reached by name,
+// never by a position in a list, so that a slot cannot be read as another.
+// The front end calls checkArchive, unlha and getFileCount, and the member
+// walk (openArchive to getFileName); the rest are bound and kept only.
 struct ArchiverSlots {
   LoadedLibrary* library;
-  void* slots[kEntryPointCount];  // nullptr where the library lacks the name
-  CheckArchiveEntry checkArchive() const { return reinterpret_cast<CheckArchiveEntry>(slots[0]); }
-  UnlhaEntry unlha() const { return reinterpret_cast<UnlhaEntry>(slots[1]); }
-  GetFileCountEntry getFileCount() const { return reinterpret_cast<GetFileCountEntry>(slots[5]); }
-  OpenArchiveEntry openArchive() const { return reinterpret_cast<OpenArchiveEntry>(slots[7]); }
-  CloseArchiveEntry closeArchive() const { return reinterpret_cast<CloseArchiveEntry>(slots[8]); }
-  FindFirstMemberEntry findFirst() const { return reinterpret_cast<FindFirstMemberEntry>(slots[9]); }
-  FindNextMemberEntry findNext() const { return reinterpret_cast<FindNextMemberEntry>(slots[10]); }
-  GetFileNameEntry getFileName() const { return reinterpret_cast<GetFileNameEntry>(slots[19]); }
+  decltype(&UnlhaCheckArchive) checkArchive;
+  decltype(&Unlha) unlha;
+  decltype(&UnlhaGetVersion) getVersion;
+  decltype(&UnlhaGetRunning) getRunning;
+  decltype(&UnlhaConfigDialog) configDialog;
+  decltype(&UnlhaGetFileCount) getFileCount;
+  decltype(&UnlhaQueryFunctionList) queryFunctionList;
+  decltype(&UnlhaOpenArchive) openArchive;
+  decltype(&UnlhaCloseArchive) closeArchive;
+  decltype(&UnlhaFindFirst) findFirst;
+  decltype(&UnlhaFindNext) findNext;
+  decltype(&UnlhaGetArcFileName) getArcFileName;
+  decltype(&UnlhaGetArcFileSize) getArcFileSize;
+  decltype(&UnlhaGetArcOriginalSize) getArcOriginalSize;
+  decltype(&UnlhaGetArcCompressedSize) getArcCompressedSize;
+  decltype(&UnlhaGetArcRatio) getArcRatio;
+  decltype(&UnlhaGetArcDate) getArcDate;
+  decltype(&UnlhaGetArcTime) getArcTime;
+  decltype(&UnlhaGetArcOSType) getArcOSType;
+  decltype(&UnlhaGetFileName) getFileName;
+  decltype(&UnlhaGetOriginalSize) getOriginalSize;
+  decltype(&UnlhaGetCompressedSize) getCompressedSize;
+  decltype(&UnlhaGetMethod) getMethod;
+  decltype(&UnlhaGetRatio) getRatio;
+  decltype(&UnlhaGetDate) getDate;
+  decltype(&UnlhaGetTime) getTime;
+  decltype(&UnlhaGetCRC) getCRC;
+  decltype(&UnlhaGetAttribute) getAttribute;
+  decltype(&UnlhaGetOSType) getOSType;
+  decltype(&UnlhaSetOwnerWindow) setOwnerWindow;
+  decltype(&UnlhaClearOwnerWindow) clearOwnerWindow;
 };
 
 extern ArchiverSlots ArchiverApi;
