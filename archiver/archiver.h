@@ -6,60 +6,48 @@
 #pragma once
 
 #include <cstdint>
-#include <string_view>
 
 #include "platform/platform.h"
 #include "unlha32/include/unlha32.h"
 
-using CheckArchiveEntry = int(TAVO_WINAPI*)(const char* path, int mode);
-using UnlhaEntry = int(TAVO_WINAPI*)(void* ownerWindow, const char* commandLine, char* report,
-                                     std::uint32_t reportSize);
-using GetFileCountEntry = int(TAVO_WINAPI*)(const char* path);
-using OpenArchiveEntry = UnlhaArchive*(TAVO_WINAPI*)(void* ownerWindow, const char* path, std::uint32_t mode);
-using CloseArchiveEntry = int(TAVO_WINAPI*)(UnlhaArchive* archive);
-using FindFirstMemberEntry = int(TAVO_WINAPI*)(UnlhaArchive* archive, const char* pattern, UnlhaMemberInfo* info);
-using FindNextMemberEntry = int(TAVO_WINAPI*)(UnlhaArchive* archive, UnlhaMemberInfo* info);
-using GetFileNameEntry = int(TAVO_WINAPI*)(UnlhaArchive* archive, char* buffer, int size);
-
-constexpr int kEntryPointCount = 31;
-
-// The exported names, in the order in which they are looked up.
-inline constexpr std::string_view kEntryPointNames[kEntryPointCount] = {
-    "UnlhaCheckArchive",       "Unlha",                   "UnlhaGetVersion",         "UnlhaGetRunning",
-    "UnlhaConfigDialog",       "UnlhaGetFileCount",       "UnlhaQueryFunctionList",  "UnlhaOpenArchive",
-    "UnlhaCloseArchive",       "UnlhaFindFirst",          "UnlhaFindNext",           "UnlhaGetArcFileName",
-    "UnlhaGetArcFileSize",     "UnlhaGetArcOriginalSize", "UnlhaGetArcCompressedSize", "UnlhaGetArcRatio",
-    "UnlhaGetArcDate",         "UnlhaGetArcTime",         "UnlhaGetArcOSType",       "UnlhaGetFileName",
-    "UnlhaGetOriginalSize",    "UnlhaGetCompressedSize",  "UnlhaGetMethod",          "UnlhaGetRatio",
-    "UnlhaGetDate",            "UnlhaGetTime",            "UnlhaGetCRC",             "UnlhaGetAttribute",
-    "UnlhaGetOSType",          "UnlhaSetOwnerWindow",     "UnlhaClearOwnerWindow",
-};
-
-// The slot that holds the entry point of this name; evaluated by the
-// compiler, so that a name missing from the table does not build.
-consteval int SlotOf(std::string_view name) {
-  for (int i = 0; i < kEntryPointCount; ++i)
-    if (kEntryPointNames[i] == name) return i;
-  throw "not an entry point of the library";
-}
-
+// The library's entry points, one named slot each, typed as its header
+// declares them; null where the library lacks the name. Reached by name,
+// never by a position in a list, so that a slot cannot be read as another.
+// The front end calls checkArchive, unlha and getFileCount, and the member
+// walk (openArchive to getFileName); the rest are bound and kept only.
 struct ArchiverSlots {
   LoadedLibrary* library;
-  void* slots[kEntryPointCount];  // nullptr where the library lacks the name
-  CheckArchiveEntry checkArchive() const { return Entry<CheckArchiveEntry, SlotOf("UnlhaCheckArchive")>(); }
-  UnlhaEntry unlha() const { return Entry<UnlhaEntry, SlotOf("Unlha")>(); }
-  GetFileCountEntry getFileCount() const { return Entry<GetFileCountEntry, SlotOf("UnlhaGetFileCount")>(); }
-  OpenArchiveEntry openArchive() const { return Entry<OpenArchiveEntry, SlotOf("UnlhaOpenArchive")>(); }
-  CloseArchiveEntry closeArchive() const { return Entry<CloseArchiveEntry, SlotOf("UnlhaCloseArchive")>(); }
-  FindFirstMemberEntry findFirst() const { return Entry<FindFirstMemberEntry, SlotOf("UnlhaFindFirst")>(); }
-  FindNextMemberEntry findNext() const { return Entry<FindNextMemberEntry, SlotOf("UnlhaFindNext")>(); }
-  GetFileNameEntry getFileName() const { return Entry<GetFileNameEntry, SlotOf("UnlhaGetFileName")>(); }
-
- private:
-  template <typename Function, int slot>
-  Function Entry() const {
-    return reinterpret_cast<Function>(slots[slot]);
-  }
+  decltype(&UnlhaCheckArchive) checkArchive;
+  decltype(&Unlha) unlha;
+  decltype(&UnlhaGetVersion) getVersion;
+  decltype(&UnlhaGetRunning) getRunning;
+  decltype(&UnlhaConfigDialog) configDialog;
+  decltype(&UnlhaGetFileCount) getFileCount;
+  decltype(&UnlhaQueryFunctionList) queryFunctionList;
+  decltype(&UnlhaOpenArchive) openArchive;
+  decltype(&UnlhaCloseArchive) closeArchive;
+  decltype(&UnlhaFindFirst) findFirst;
+  decltype(&UnlhaFindNext) findNext;
+  decltype(&UnlhaGetArcFileName) getArcFileName;
+  decltype(&UnlhaGetArcFileSize) getArcFileSize;
+  decltype(&UnlhaGetArcOriginalSize) getArcOriginalSize;
+  decltype(&UnlhaGetArcCompressedSize) getArcCompressedSize;
+  decltype(&UnlhaGetArcRatio) getArcRatio;
+  decltype(&UnlhaGetArcDate) getArcDate;
+  decltype(&UnlhaGetArcTime) getArcTime;
+  decltype(&UnlhaGetArcOSType) getArcOSType;
+  decltype(&UnlhaGetFileName) getFileName;
+  decltype(&UnlhaGetOriginalSize) getOriginalSize;
+  decltype(&UnlhaGetCompressedSize) getCompressedSize;
+  decltype(&UnlhaGetMethod) getMethod;
+  decltype(&UnlhaGetRatio) getRatio;
+  decltype(&UnlhaGetDate) getDate;
+  decltype(&UnlhaGetTime) getTime;
+  decltype(&UnlhaGetCRC) getCRC;
+  decltype(&UnlhaGetAttribute) getAttribute;
+  decltype(&UnlhaGetOSType) getOSType;
+  decltype(&UnlhaSetOwnerWindow) setOwnerWindow;
+  decltype(&UnlhaClearOwnerWindow) clearOwnerWindow;
 };
 
 extern ArchiverSlots ArchiverApi;

@@ -96,7 +96,7 @@ class RouteBuffer {
 // Runs the library once and prints its report; its result as an exit status.
 int RunAndPrint(const char* commandLine, char* report, std::uint32_t size) {
   report[0] = '\0';
-  int result = ArchiverApi.unlha()(nullptr, commandLine, report, size);
+  int result = ArchiverApi.unlha(nullptr, commandLine, report, size);
   PrintReport(report, size);
   return result >= 0 && result <= 255 ? result : UNLHA_INTERNAL;
 }

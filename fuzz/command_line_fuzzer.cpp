@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "commands/command_line.h"
+#include "commands/shared/paths.h"
 #include "fuzz_check.h"
 
 using namespace lzh::commands;

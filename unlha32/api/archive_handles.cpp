@@ -19,10 +19,10 @@
 #include <memory>
 #include <string>
 
-#include "commands/archive_reading.h"
+#include "commands/shared/archive_reading.h"
 #include "commands/member_text.h"
 #include "commands/member_walk.h"
-#include "commands/result.h"
+#include "commands/shared/result.h"
 #include "format/dos_time.h"
 #include "include/unlha32.h"
 #include "os/mutex.h"

@@ -9,9 +9,9 @@
 #include <atomic>
 #include <new>
 
-#include "commands/archive_reading.h"
+#include "commands/shared/archive_reading.h"
 #include "commands/report.h"
-#include "commands/result.h"
+#include "commands/shared/result.h"
 #include "commands/run.h"
 #include "os/os.h"
 

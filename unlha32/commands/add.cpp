@@ -19,19 +19,12 @@
 // cannot keep is stored as the nearest one it can, and the line of that
 // member says so.
 //
-// Both cores compress. Files up to a few MiB are compressed apart from the
-// archive, into memory, by two threads taking the files of a batch in
-// turn; the batch is then written in the user's order, so the archive is
-// the same as one written by a single thread. Larger files are compressed
-// straight into the archive, while the worker packs the batch after them.
-// A batch holds a bounded number of bytes, so memory stays bounded
-// whatever the files.
+// Both cores compress, through the ParallelPacker; the archive is the same
+// as one written by a single thread.
 //
 // m deletes a source only after the new archive is in place, and only when
 // its member decodes with the right CRC from the archive on disk and the
 // file still has the size and time it had when it was read.
-#include <algorithm>
-#include <atomic>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -39,44 +32,18 @@
 #include <string>
 #include <vector>
 
-#include "commands/archive_rewrite.h"
+#include "commands/change/archive_rewrite.h"
+#include "commands/change/parallel_packer.h"
 #include "commands/file_collector.h"
 #include "format/header_writer.h"
 #include "format/member_data.h"
-#include "commands/names.h"
+#include "commands/shared/member_names.h"
 #include "os/os.h"
-#include "commands/progress.h"
+#include "commands/shared/progress.h"
 #include "commands/writing_commands.h"
 
 namespace lzh::commands {
 namespace {
-
-// Files up to this size are compressed into memory, in parallel.
-constexpr uint64_t kInMemoryLimit = 4 << 20;
-// The original bytes one batch of such files may hold.
-constexpr uint64_t kBatchLimit = 8 << 20;
-
-// A file being stored; `progress`, when given, is shown how far it is read.
-class SourceInput final : public MemberInput {
- public:
-  explicit SourceInput(ProgressLine* progress) : progress_(progress) {}
-  Status Open(const std::string& path) { return os::File::OpenRead(path, &file_); }
-  Status Read(uint8_t* buffer, size_t capacity, size_t* got) override {
-    LZH_TRY(file_.Read(buffer, capacity, got));
-    read_ += *got;
-    if (progress_) progress_->Update(read_);
-    return Status::Ok();
-  }
-  Status Rewind() override {
-    read_ = 0;
-    return file_.Seek(0);
-  }
-
- private:
-  os::File file_;
-  ProgressLine* progress_;
-  uint64_t read_ = 0;
-};
 
 class DiscardSink final : public ByteSink {
  public:
@@ -97,12 +64,6 @@ std::string MatchKey(std::string path, bool case_sensitive) {
     for (char& c : path)
       if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
   return path;
-}
-
-std::string JoinStored(const std::vector<std::string>& components) {
-  std::string joined;
-  for (const std::string& component : components) joined += (joined.empty() ? "" : "/") + component;
-  return joined;
 }
 
 Method MethodFor(const Switches& s) {
@@ -135,17 +96,18 @@ std::string ShownTime(int64_t unix_time) {
   return text;
 }
 
-class Adding {
+class Adding final : public PackerClient {
  public:
   Adding(const CommandLine& line, Report& report)
       : line_(line),
         switches_(line.switches),
         report_(report),
-        rewrite_(line, report),
+        change_report_(report),
+        rewrite_(ChangeOptionsOf(line.switches), change_report_),
         shortfalls_(report),
         form_(CurrentTextForm()),
         level_(line.switches.compression == CompressionChoice::kLh1Compatible ? 0 : line.switches.header_level),
-        progress_(line.switches, "Adding") {}
+        progress_(!line.switches.no_progress, line.switches.long_progress_names, "Adding") {}
 
   Result Run();
 
@@ -155,30 +117,15 @@ class Adding {
     MemberHeader header;   // as written: offsets in the new archive, CRC
     bool unchanged_while_read;
   };
-  // One step of the new archive: an old member copied (source null), a
-  // file replacing an old member, or a file appended (no old_member).
-  struct Step {
-    const SourceFile* source;
-    std::optional<MemberHeader> old_member;
-  };
-  // A file compressed into memory, as a member at offset 0.
-  struct Packed {
-    MemberHeader header;
-    MemoryOutput bytes;
-    Status status;
-    bool unchanged_while_read = false;
-  };
-  enum class Outcome : uint8_t { kWritten, kSourceFailed, kOutputFailed };
 
   void Change(const char* word, const std::string& path, const std::string& note = {}) {
-    std::string line = std::string(word) + std::string(9 - std::string_view(word).size(), ' ') +
-                       DisplayName(path, form_);
+    std::string line = StatusLine(word, DisplayName(path, form_));
     changes_.push_back(note.empty() ? line : line + ": " + note);
   }
   // A file m stored but does not delete.
   void Kept(const std::string& path, const std::string& why, Result result) {
     ++kept_;
-    report_.Line("kept     " + DisplayName(path, form_) + ": " + why);
+    report_.Line(StatusLine("kept", DisplayName(path, form_)) + ": " + why);
     result_ = Worse(result_, result);
   }
   // The file's time as this run's headers keep it.
@@ -193,27 +140,18 @@ class Adding {
   }
   Status Plan(const std::vector<SourceFile>& sources);
   // Fails for a name the header cannot store.
-  Status NewHeader(const SourceFile& source, MemberHeader* header) const;
-  // `progress` is given only on the caller's thread, which owns the line.
-  Status Pack(ArchiveWriter& writer, const SourceFile& source, MemberHeader* header, bool* unchanged_while_read,
-              ProgressLine* progress);
-  Outcome AddSource(ArchiveWriter& writer, const SourceFile& source, Status* failure);
-  void Recorded(const SourceFile& source, const MemberHeader& header, bool unchanged_while_read);
-  Status AddBatch(ArchiveWriter& writer, const Step* large_file, const Step* steps, size_t count);
-  Status Settle(ArchiveWriter& writer, const Step& step, Outcome outcome, const Status& failure);
-  Status Take(ArchiveWriter& writer, Step step);
-  Status WritePending(ArchiveWriter& writer);
-  Status WriteStep(ArchiveWriter& writer, const Step& step);
-  static bool InMemory(const Step& step) {
-    return step.source && step.source->details.type == os::EntryType::kFile &&
-           step.source->details.size <= kInMemoryLimit;
-  }
+  Status NewHeader(const SourceFile& source, MemberHeader* header) const override;
+  void Recorded(const SourceFile& source, const MemberHeader& header, bool unchanged_while_read) override;
+  Status Settle(ArchiveWriter& writer, const PackStep& step, PackOutcome outcome, const Status& failure) override;
+  // An old member copied, or a directory or link entry.
+  Status WriteAlone(ArchiveWriter& writer, const PackStep& step) override;
   void MoveSources();
   void MoveSource(const Written& written, const MemberHeader* member, RandomAccessReader& archive);
 
   const CommandLine& line_;
   const Switches& switches_;
   Report& report_;
+  ReportOfChange change_report_;
   ArchiveRewrite rewrite_;
   Shortfalls shortfalls_;
   const TextForm form_;
@@ -225,10 +163,6 @@ class Adding {
   // that are appended.
   std::map<uint64_t, const SourceFile*> replacing_;
   std::vector<const SourceFile*> appended_;
-  // Steps wait here until what follows them is known (see Take).
-  std::optional<Step> large_file_;
-  std::vector<Step> batch_;
-  uint64_t batch_bytes_ = 0;
   std::vector<Written> written_;
   size_t up_to_date_ = 0, kept_ = 0;
 };
@@ -301,56 +235,19 @@ Status Adding::NewHeader(const SourceFile& source, MemberHeader* new_header) con
   return Status::Ok();
 }
 
-// Safe on the worker thread: it touches only its arguments and the file.
-Status Adding::Pack(ArchiveWriter& writer, const SourceFile& source, MemberHeader* header,
-                    bool* unchanged_while_read, ProgressLine* progress) {
-  if (progress) progress->Begin(JoinStored(source.stored_path), source.details.size);
-  SourceInput input(progress);
-  LZH_TRY(input.Open(source.disk_path));
-  LZH_TRY(writer.AddMember(header, input));
-  const os::FileDetails& details = source.details;
-  os::FileDetails after;
-  *unchanged_while_read = os::Describe(source.disk_path, &after).ok() && after.type == details.type &&
-                          after.size == details.size && after.mtime == details.mtime &&
-                          header->original_size == details.size;
-  return Status::Ok();
-}
-
-Adding::Outcome Adding::AddSource(ArchiveWriter& writer, const SourceFile& source, Status* failure) {
-  const os::FileDetails& details = source.details;
-  MemberHeader header;
-  bool unchanged = true;
-  *failure = NewHeader(source, &header);
-  if (!failure->ok()) return Outcome::kSourceFailed;
-  if (details.type != os::EntryType::kFile) {
-    header.method = Method::kLhd;
-    header.original_size = 0;
-    header.is_directory = details.type == os::EntryType::kDirectory;
-    header.is_symlink = details.type == os::EntryType::kSymlink;
-    header.link_target = details.link_target;
-    header.header_offset = rewrite_.output().Position();
-    *failure = writer.AddEntry(header);
-  } else {
-    *failure = Pack(writer, source, &header, &unchanged, &progress_);
-  }
-  if (!failure->ok()) return rewrite_.output().output_failed() ? Outcome::kOutputFailed : Outcome::kSourceFailed;
-  Recorded(source, header, unchanged);
-  return Outcome::kWritten;
-}
-
 void Adding::Recorded(const SourceFile& source, const MemberHeader& header, bool unchanged_while_read) {
   if (!unchanged_while_read)
-    report_.Line("warning  " + DisplayName(source.disk_path, form_) + ": changed while being read");
+    report_.Line(StatusLine("warning", DisplayName(source.disk_path, form_)) + ": changed while being read");
   rewrite_.NoteMemberTime(header);
   written_.push_back(Written{&source, header, unchanged_while_read});
 }
 
 // Sets the step's lines; returns a failure only when the whole change must
 // be given up.
-Status Adding::Settle(ArchiveWriter& writer, const Step& step, Outcome outcome, const Status& failure) {
+Status Adding::Settle(ArchiveWriter& writer, const PackStep& step, PackOutcome outcome, const Status& failure) {
   const os::FileDetails& details = step.source->details;
   switch (outcome) {
-    case Outcome::kWritten: {
+    case PackOutcome::kWritten: {
       int64_t stored = StoredTime(details);
       Change(step.old_member ? "replaced" : "added", JoinStored(step.source->stored_path),
              stored == details.mtime ? std::string()
@@ -358,8 +255,8 @@ Status Adding::Settle(ArchiveWriter& writer, const Step& step, Outcome outcome, 
                                            ShownTime(stored));
       return Status::Ok();
     }
-    case Outcome::kOutputFailed: return failure;
-    case Outcome::kSourceFailed: break;
+    case PackOutcome::kOutputFailed: return failure;
+    case PackOutcome::kSourceFailed: break;
   }
   std::string why = std::string(failure.message());
   if (step.old_member) why += "; the member in the archive is kept";
@@ -369,97 +266,30 @@ Status Adding::Settle(ArchiveWriter& writer, const Step& step, Outcome outcome, 
   return writer.CopyMember(*rewrite_.old().reader, *step.old_member);
 }
 
-// Files up to kInMemoryLimit are gathered into a batch of at most
-// kBatchLimit bytes (one file more when it is the first); a larger file
-// waits for the batch that follows it, to be compressed beside it.
-// Anything else ends the batch and is written alone.
-Status Adding::Take(ArchiveWriter& writer, Step step) {
-  if (InMemory(step)) {
-    uint64_t size = step.source->details.size;
-    if (!batch_.empty() && batch_bytes_ + size > kBatchLimit) LZH_TRY(WritePending(writer));
-    batch_bytes_ += size;
-    batch_.push_back(std::move(step));
-    return Status::Ok();
-  }
-  LZH_TRY(WritePending(writer));
-  if (step.source && step.source->details.type == os::EntryType::kFile) {
-    large_file_ = std::move(step);
-    return Status::Ok();
-  }
-  return WriteStep(writer, step);
-}
-
-Status Adding::WritePending(ArchiveWriter& writer) {
-  Status status;
-  if (!batch_.empty())
-    status = AddBatch(writer, large_file_ ? &*large_file_ : nullptr, batch_.data(), batch_.size());
-  else if (large_file_)
-    status = WriteStep(writer, *large_file_);
-  large_file_.reset();
-  batch_.clear();
-  batch_bytes_ = 0;
-  return status;
-}
-
-Status Adding::WriteStep(ArchiveWriter& writer, const Step& step) {
+Status Adding::WriteAlone(ArchiveWriter& writer, const PackStep& step) {
   if (!step.source) {
     Status status = writer.CopyMember(*rewrite_.old().reader, *step.old_member);
     rewrite_.NoteMemberTime(*step.old_member);
     return status;
   }
-  Status failure;
-  Outcome outcome = AddSource(writer, *step.source, &failure);
+  const os::FileDetails& details = step.source->details;
+  MemberHeader header;
+  Status failure = NewHeader(*step.source, &header);
+  PackOutcome outcome = PackOutcome::kSourceFailed;
+  if (failure.ok()) {
+    header.method = Method::kLhd;
+    header.original_size = 0;
+    header.is_directory = details.type == os::EntryType::kDirectory;
+    header.is_symlink = details.type == os::EntryType::kSymlink;
+    header.link_target = details.link_target;
+    header.header_offset = rewrite_.output().Position();
+    failure = writer.AddEntry(header);
+    outcome = failure.ok()                       ? PackOutcome::kWritten
+              : rewrite_.output().output_failed() ? PackOutcome::kOutputFailed
+                                                  : PackOutcome::kSourceFailed;
+  }
+  if (outcome == PackOutcome::kWritten) Recorded(*step.source, header, true);
   return Settle(writer, step, outcome, failure);
-}
-
-// `large_file`, when given, comes first in the archive: the caller's thread
-// compresses it straight into the archive while the worker packs the batch.
-Status Adding::AddBatch(ArchiveWriter& writer, const Step* large_file, const Step* steps, size_t count) {
-  std::vector<Packed> packed(count);
-  for (size_t i = 0; i < count; ++i) packed[i].status = NewHeader(*steps[i].source, &packed[i].header);
-  // Largest first, so that the two threads finish the batch together.
-  std::vector<size_t> by_size(count);
-  for (size_t i = 0; i < count; ++i) by_size[i] = i;
-  std::stable_sort(by_size.begin(), by_size.end(), [steps](size_t a, size_t b) {
-    return steps[a].source->details.size > steps[b].source->details.size;
-  });
-  std::atomic<size_t> next{0};
-  auto pack_the_rest = [&](ProgressLine* progress) {
-    for (size_t taken; (taken = next++) < count;) {
-      size_t i = by_size[taken];
-      if (!packed[i].status.ok()) continue;
-      ArchiveWriter member_writer(packed[i].bytes, level_);
-      packed[i].status =
-          Pack(member_writer, *steps[i].source, &packed[i].header, &packed[i].unchanged_while_read, progress);
-    }
-  };
-  Outcome large_outcome = Outcome::kWritten;
-  Status large_failure;
-  {
-    os::Worker worker;
-    if (count > 1 || large_file) worker.Start([&] { pack_the_rest(nullptr); });
-    if (large_file) large_outcome = AddSource(writer, *large_file->source, &large_failure);
-    pack_the_rest(&progress_);
-    worker.Join();
-  }
-  if (large_file) LZH_TRY(Settle(writer, *large_file, large_outcome, large_failure));
-  ArchiveUpdate& output = rewrite_.output();
-  for (size_t i = 0; i < count; ++i) {
-    Packed& member = packed[i];
-    Outcome outcome = Outcome::kSourceFailed;
-    Status failure = member.status;
-    if (failure.ok()) {
-      uint64_t offset = output.Position();
-      failure = output.Write(member.bytes.bytes().data(), member.bytes.bytes().size());
-      outcome = failure.ok() ? Outcome::kWritten : Outcome::kOutputFailed;
-      member.header.header_offset += offset;
-      member.header.data_offset += offset;
-      if (failure.ok()) Recorded(*steps[i].source, member.header, member.unchanged_while_read);
-    }
-    member.bytes = MemoryOutput();  // the batch's memory goes as it is written
-    LZH_TRY(Settle(writer, steps[i], outcome, failure));
-  }
-  return Status::Ok();
 }
 
 Result Adding::Run() {
@@ -483,16 +313,17 @@ Result Adding::Run() {
   if (replacing_.empty() && appended_.empty()) return Unchanged();
 
   ArchiveWriter writer(output, level_);
+  ParallelPacker packer(output, writer, level_, progress_, *this);
   status = rewrite_.CopyPrefix();
   if (!status.ok()) return Worse(shortfalls_.result(), rewrite_.Abandon(status));
   Status walked = rewrite_.WalkOld([&](MemberHeader& member) {
     if (!status.ok()) return;
     auto replacing = replacing_.find(member.header_offset);
-    status = Take(writer, Step{replacing == replacing_.end() ? nullptr : replacing->second, std::move(member)});
+    status = packer.Take(PackStep{replacing == replacing_.end() ? nullptr : replacing->second, std::move(member)});
   });
   if (status.ok()) status = walked;
-  for (size_t i = 0; i < appended_.size() && status.ok(); ++i) status = Take(writer, Step{appended_[i], {}});
-  if (status.ok()) status = WritePending(writer);
+  for (size_t i = 0; i < appended_.size() && status.ok(); ++i) status = packer.Take(PackStep{appended_[i], {}});
+  if (status.ok()) status = packer.WritePending();
   if (!status.ok()) return Worse(shortfalls_.result(), rewrite_.Abandon(status));
   if (written_.empty()) return Unchanged();
   Result committed = rewrite_.Commit(&writer);
@@ -557,7 +388,7 @@ void Adding::MoveSource(const Written& written, const MemberHeader* member, Rand
     Kept(source.disk_path, std::string("cannot be deleted (") + status.message() + ")", Result::kIoError);
     return;
   }
-  report_.Line("moved    " + DisplayName(source.disk_path, form_));
+  report_.Line(StatusLine("moved", DisplayName(source.disk_path, form_)));
 }
 
 }  // namespace

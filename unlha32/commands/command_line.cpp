@@ -9,7 +9,8 @@
 #include <cctype>
 #include <cstdint>
 
-#include "commands/names.h"
+#include "commands/shared/member_names.h"
+#include "commands/shared/paths.h"
 #include "os/os.h"
 
 namespace lzh::commands {
@@ -198,16 +199,6 @@ bool Tokenize(std::string_view line, std::vector<std::string>* tokens, std::stri
     }
     tokens->push_back(std::move(token));
   }
-}
-
-bool EndsWithSeparator(std::string_view text) {
-  const TextForm form = CurrentTextForm();
-  bool last_is_separator = false;
-  for (size_t i = 0, length; i < text.size(); i += length) {
-    length = CharacterLength(text, i, form);
-    last_is_separator = length == 1 && (text[i] == '\\' || text[i] == '/');
-  }
-  return last_is_separator;
 }
 
 bool ParseCommandLine(std::string_view line, CommandLine* parsed, std::string* error) {

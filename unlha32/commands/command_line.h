@@ -63,10 +63,6 @@ struct CommandLine {
 // with it. Returns false with `*error` set when a quote is left open.
 bool Tokenize(std::string_view line, std::vector<std::string>* tokens, std::string* error);
 
-// True when the text ends with '\' or '/' (a whole character: a
-// double-byte character whose second byte is 0x5C is no separator).
-bool EndsWithSeparator(std::string_view text);
-
 // Parses `line`. On failure returns false with a one-line explanation in
 // `*error`. @list files are read here, relative to the current directory.
 bool ParseCommandLine(std::string_view line, CommandLine* parsed, std::string* error);

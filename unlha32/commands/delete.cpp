@@ -6,9 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "commands/archive_rewrite.h"
-#include "commands/names.h"
+#include "commands/change/archive_rewrite.h"
+#include "commands/shared/member_names.h"
 #include "commands/selection.h"
+#include "commands/shared/progress.h"
 #include "commands/writing_commands.h"
 
 namespace lzh::commands {
@@ -19,7 +20,8 @@ Result DeleteMembers(const CommandLine& line, Report& report) {
     report.Line("Name the members to delete (d deletes nothing without names).");
     return Result::kBadCommand;
   }
-  ArchiveRewrite rewrite(line, report);
+  ReportOfChange change_report(report);
+  ArchiveRewrite rewrite(ChangeOptionsOf(line.switches), change_report);
   Result result = rewrite.Begin(line.archive, true);
   if (result != Result::kOk) return result;
   if (!rewrite.exists()) {
@@ -58,7 +60,7 @@ Result DeleteMembers(const CommandLine& line, Report& report) {
     std::string path = LocalNames(member, form).path;
     if (selection.Selects(path)) {
       ++deleted;
-      report.Line("deleted  " + DisplayName(path, form));
+      report.Line(StatusLine("deleted", DisplayName(path, form)));
       return;
     }
     status = writer.CopyMember(*rewrite.old().reader, member);

@@ -31,12 +31,12 @@
 #include <utility>
 #include <vector>
 
-#include "commands/archive_reading.h"
+#include "commands/shared/archive_reading.h"
 #include "codec/method.h"
 #include "format/member_data.h"
-#include "commands/names.h"
+#include "commands/shared/member_names.h"
 #include "os/os.h"
-#include "commands/progress.h"
+#include "commands/shared/progress.h"
 #include "commands/reading_commands.h"
 #include "commands/selection.h"
 #include "commands/target_path.h"
@@ -165,7 +165,8 @@ class Extraction {
         archive_(archive),
         form_(CurrentTextForm()),
         with_directories_(line.switches.directory_names.value_or(line.command == Command::kExtractPaths)),
-        progress_(line.switches, line.command == Command::kTest ? "Testing" : "Extracting"),
+        progress_(!line.switches.no_progress, line.switches.long_progress_names,
+                  line.command == Command::kTest ? "Testing" : "Extracting"),
         umask_(os::ProcessUmask()) {}
 
   Result Run();
@@ -184,16 +185,14 @@ class Extraction {
     uint8_t attributes;
   };
 
-  // One line per member: a status word in a column of nine, the name,
-  // and what happened. Plain "ok" lines are fitted to the line limit; a
-  // problem is shown whole.
+  // One status line per member, and what happened. Plain "ok" lines are
+  // fitted to the line limit; a problem is shown whole.
   void Note(std::string_view word, const std::string& name, const std::string& message = {}) {
-    std::string line(word);
-    line.resize(9, ' ');
+    std::string line = StatusLine(word, name);
     if (message.empty()) {
-      report_.Line(FitName(line + name, kLineLimit, form_));
+      report_.Line(FitName(line, kLineLimit, form_));
     } else {
-      report_.Line(line + name + ": " + message);
+      report_.Line(line + ": " + message);
     }
   }
   Result Failed(const Selected& member, Status status) {

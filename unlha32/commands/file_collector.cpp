@@ -11,8 +11,9 @@
 
 #include <algorithm>
 
-#include "commands/archive_update.h"
 #include "commands/selection.h"
+#include "commands/shared/progress.h"
+#include "commands/shared/paths.h"
 
 namespace lzh::commands {
 namespace {
@@ -56,13 +57,13 @@ bool IsAbsolute(std::string_view path) {
 
 void Shortfalls::Skip(const std::string& path, const std::string& why) {
   ++skipped_;
-  report_.Line("skipped  " + DisplayName(path, form_) + ": " + why);
+  report_.Line(StatusLine("skipped", DisplayName(path, form_)) + ": " + why);
   result_ = Worse(result_, Result::kSkipped);
 }
 
 void Shortfalls::Fail(const std::string& path, const std::string& why, Result result) {
   ++failed_;
-  report_.Line("FAILED   " + DisplayName(path, form_) + ": " + why);
+  report_.Line(StatusLine("FAILED", DisplayName(path, form_)) + ": " + why);
   result_ = Worse(result_, result);
 }
 
@@ -112,7 +113,7 @@ bool Collector::Add(const std::string& disk_path, std::vector<std::string> store
   if (details.type == os::EntryType::kDirectory && (!switches_.directory_entries || !with_directories_)) return false;
   if (stored.empty()) return false;
   if (const char* reason = exclude_(details)) {
-    report_.Line("ignored  " + DisplayName(disk_path, form_) + ": " + reason);
+    report_.Line(StatusLine("ignored", DisplayName(disk_path, form_)) + ": " + reason);
     return false;
   }
   if (!with_directories_) stored.erase(stored.begin(), stored.end() - 1);

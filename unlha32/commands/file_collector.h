@@ -15,19 +15,14 @@
 #include <string>
 #include <vector>
 
+#include "commands/change/parallel_packer.h"
 #include "commands/command_line.h"
-#include "commands/names.h"
+#include "commands/shared/member_names.h"
 #include "os/os.h"
 #include "commands/report.h"
-#include "commands/result.h"
+#include "commands/shared/result.h"
 
 namespace lzh::commands {
-
-struct SourceFile {
-  std::string disk_path;                  // as the system takes it
-  std::vector<std::string> stored_path;   // components, never empty
-  os::FileDetails details;                // type kFile, kSymlink or kDirectory
-};
 
 // The files and names a writing command could not handle as asked. Each
 // is named in the report under the word its count goes by, and the result

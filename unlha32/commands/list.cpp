@@ -5,9 +5,9 @@
 #include <cstdarg>
 #include <cstdio>
 
-#include "commands/archive_reading.h"
+#include "commands/shared/archive_reading.h"
 #include "commands/member_text.h"
-#include "commands/names.h"
+#include "commands/shared/member_names.h"
 #include "os/os.h"
 #include "commands/reading_commands.h"
 #include "commands/selection.h"

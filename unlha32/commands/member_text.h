@@ -10,7 +10,7 @@
 #include <string_view>
 
 #include "format/member_header.h"
-#include "commands/names.h"
+#include "commands/shared/member_names.h"
 
 namespace lzh::commands {
 

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "commands/archive_reading.h"
+#include "commands/shared/archive_reading.h"
 #include "commands/member_text.h"
 
 namespace lzh::commands {

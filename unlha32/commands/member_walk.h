@@ -22,7 +22,7 @@
 #include <string_view>
 
 #include "format/archive_walker.h"
-#include "commands/names.h"
+#include "commands/shared/member_names.h"
 #include "os/os.h"
 #include "commands/selection.h"
 

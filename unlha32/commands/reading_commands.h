@@ -5,7 +5,7 @@
 
 #include "commands/command_line.h"
 #include "commands/report.h"
-#include "commands/result.h"
+#include "commands/shared/result.h"
 
 namespace lzh::commands {
 

@@ -4,9 +4,9 @@
 // for (ArchivePathFor), so `a backup` writes backup.lzh and says so.
 #include "commands/run.h"
 
-#include "commands/archive_reading.h"
+#include "commands/shared/archive_reading.h"
 #include "commands/command_line.h"
-#include "commands/names.h"
+#include "commands/shared/member_names.h"
 #include "os/os.h"
 #include "commands/reading_commands.h"
 #include "commands/writing_commands.h"

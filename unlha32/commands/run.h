@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "commands/report.h"
-#include "commands/result.h"
+#include "commands/shared/result.h"
 
 namespace lzh::commands {
 

@@ -4,7 +4,8 @@
 // ASCII letters only.
 #include "commands/selection.h"
 
-#include "commands/names.h"
+#include "commands/shared/member_names.h"
+#include "commands/shared/paths.h"
 
 namespace lzh::commands {
 namespace {
@@ -56,23 +57,6 @@ bool MatchFrom(std::string_view pattern, std::string_view name, bool case_sensit
 
 bool WildcardMatch(std::string_view pattern, std::string_view name, bool case_sensitive) {
   return MatchFrom(pattern, name, case_sensitive);
-}
-
-std::vector<std::string> SplitPath(std::string_view path) {
-  std::vector<std::string> components;
-  std::string current;
-  for (size_t i = 0; i < path.size();) {
-    size_t length = CharLength(path, i);
-    if (length == 1 && (path[i] == '\\' || path[i] == '/')) {
-      if (!current.empty()) components.push_back(std::move(current));
-      current.clear();
-    } else {
-      current.append(path.substr(i, length));
-    }
-    i += length;
-  }
-  if (!current.empty()) components.push_back(std::move(current));
-  return components;
 }
 
 MemberSelection::MemberSelection(const std::vector<std::string>& patterns, bool strict_paths,

@@ -39,8 +39,4 @@ class MemberSelection {
   bool case_sensitive_;
 };
 
-// Splits at '\' and '/' by whole characters; empty components are
-// dropped.
-std::vector<std::string> SplitPath(std::string_view path);
-
 }  // namespace lzh::commands

@@ -11,9 +11,10 @@
 // never overwritten: the name may well belong to something of the user's.
 #include <string>
 
-#include "commands/archive_reading.h"
-#include "commands/archive_rewrite.h"
-#include "commands/names.h"
+#include "commands/shared/archive_reading.h"
+#include "commands/change/archive_rewrite.h"
+#include "commands/shared/member_names.h"
+#include "commands/shared/paths.h"
 #include "os/os.h"
 #include "sfx/stub.h"
 #include "commands/writing_commands.h"
@@ -67,7 +68,8 @@ Result MakeSelfExtracting(const CommandLine& line, Report& report) {
     }
   }
   std::string program = ProgramPath(line);
-  ArchiveRewrite rewrite(line, report);
+  ReportOfChange change_report(report);
+  ArchiveRewrite rewrite(ChangeOptionsOf(line.switches), change_report);
   Result result = rewrite.Begin(program, false);
   if (result != Result::kOk) return result;
   if (rewrite.exists() && !IsSoundSelfExtractingArchive(program)) {

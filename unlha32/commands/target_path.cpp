@@ -6,7 +6,7 @@
 // it cannot hold (os::MapToLegalName), reported as "written as".
 #include "commands/target_path.h"
 
-#include "commands/selection.h"
+#include "commands/shared/paths.h"
 
 namespace lzh::commands {
 namespace {

@@ -3,7 +3,7 @@
 // can reach a terminal as a control sequence.
 #include <gtest/gtest.h>
 
-#include "commands/names.h"
+#include "commands/shared/member_names.h"
 
 namespace lzh::commands {
 namespace {

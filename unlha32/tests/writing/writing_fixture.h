@@ -20,7 +20,7 @@
 #include <thread>
 
 #include "api/api_fixture.h"
-#include "commands/archive_reading.h"
+#include "commands/shared/archive_reading.h"
 
 namespace lzh::test {
 

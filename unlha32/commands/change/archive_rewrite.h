@@ -11,26 +11,48 @@
 // The old archive is walked, never held: once in Begin to refuse it when
 // damaged, then by the command as often as it needs, each walk handing
 // over one member at a time while the new archive is written.
+//
+// It knows nothing of command lines or of the report buffer: it takes the
+// two switches it heeds as ChangeOptions and says what it refuses through
+// ChangeReport, so that it sits below the commands that use it.
 #pragma once
 
 #include <cstdint>
 #include <functional>
-#include <optional>
 #include <string>
+#include <utility>
 
-#include "commands/archive_reading.h"
-#include "commands/archive_update.h"
-#include "commands/command_line.h"
+#include "commands/change/archive_update.h"
+#include "commands/shared/archive_reading.h"
+#include "commands/shared/member_names.h"
+#include "commands/shared/result.h"
 #include "format/archive_writer.h"
-#include "commands/names.h"
-#include "commands/report.h"
-#include "commands/result.h"
 
 namespace lzh::commands {
 
+// The switches a change heeds.
+struct ChangeOptions {
+  std::string work_directory;        // -w: the new archive is written there first; empty: beside the archive
+  bool archive_time_newest = false;  // -t: the archive takes the time of its newest member
+};
+
+// The command's report, as far as a change speaks into it.
+class ChangeReport {
+ public:
+  virtual void Line(const std::string& text) = 0;
+  // Hold marks where the report stands; TakeBack removes every line added
+  // since (nothing when nothing was held).
+  virtual void Hold() = 0;
+  virtual void TakeBack() = 0;
+
+ protected:
+  ~ChangeReport() = default;
+};
+
 class ArchiveRewrite {
  public:
-  ArchiveRewrite(const CommandLine& line, Report& report) : line_(line), report_(report), form_(CurrentTextForm()) {}
+  ArchiveRewrite(ChangeOptions options, ChangeReport& report)
+      : options_(std::move(options)), report_(report), form_(CurrentTextForm()) {}
 
   // Locks and reads `target` (the archive, or the program `s` makes).
   // `read_existing` false: whatever exists is to be replaced whole (it is
@@ -63,17 +85,16 @@ class ArchiveRewrite {
   // The lines reported from here on tell of changes: Abandon (and a
   // failed Commit) takes them back, so that a report never claims a change
   // that was given up.
-  void HoldChanges() { held_changes_ = report_.Mark(); }
+  void HoldChanges() { report_.Hold(); }
 
  private:
-  const CommandLine& line_;
-  Report& report_;
+  const ChangeOptions options_;
+  ChangeReport& report_;
   const TextForm form_;
   std::string shown_;
   ArchiveUpdate update_;
   ArchiveContents old_;
   bool exists_ = false;
-  std::optional<Report::Position> held_changes_;
   int64_t newest_ = INT64_MIN;
 };
 

@@ -3,11 +3,12 @@
 // holds the archive's lock can tell a file left by a dead process (removed)
 // from one that a live writer of a same-named archive elsewhere still uses
 // (kept).
-#include "commands/archive_update.h"
+#include "commands/change/archive_update.h"
 
 #include <cstring>
 
-#include "commands/names.h"
+#include "commands/shared/member_names.h"
+#include "commands/shared/paths.h"
 
 namespace lzh::commands {
 namespace {
@@ -50,28 +51,6 @@ int RemoveStaleTemporaries(const std::string& directory, const std::string& arch
 }
 
 }  // namespace
-
-void SplitDirectoryAndName(const std::string& path, std::string* directory, std::string* name) {
-  const TextForm form = CurrentTextForm();
-  size_t after_separator = 0;
-  for (size_t i = 0, length; i < path.size(); i += length) {
-    length = CharacterLength(path, i, form);
-    if (length == 1 && (path[i] == '/' || path[i] == '\\')) after_separator = i + 1;
-  }
-  *directory = path.substr(0, after_separator);
-  *name = path.substr(after_separator);
-}
-
-std::string JoinPath(const std::string& directory, const std::string& name) {
-  if (directory.empty() || directory == ".") return name;
-  char last = directory.back();
-  if (last == '/' || last == '\\') return directory + name;
-#ifdef _WIN32
-  return directory + "\\" + name;
-#else
-  return directory + "/" + name;
-#endif
-}
 
 ArchiveUpdate::~ArchiveUpdate() {
   if (!committed_ && !temporary_path_.empty()) {

@@ -34,10 +34,6 @@ TextForm CallerTextForm();
 // stray byte). A separator or a wildcard is only ever a whole character.
 size_t CharacterLength(std::string_view text, size_t i, TextForm form);
 
-// The code page a member's name components are in, as the format layer
-// resolved it (932, 65001, a header's own code page, or 0 for unknown).
-uint32_t NameCodePage(const MemberHeader& header);
-
 // A member's names in the local form: the path with '/' between
 // components, its last component, and a link's target.
 struct LocalMemberNames {

@@ -1,7 +1,11 @@
-// The progress line of the commands that move member data (t, e, x while
-// reading; a, u, m, f while adding): one line on the terminal, redrawn in
-// place, with the name at hand, the bytes done of its size and the
-// percent.
+// How the commands that move member data (t, e, x while reading; a, u, m,
+// f while adding; d) tell of each member: a status line in the report per
+// member or file, and a progress line on the terminal while one is at
+// work. One facility for both directions, so that every report lines its
+// names up in the same column.
+//
+// The progress line: one line on the terminal, redrawn in place, with the
+// name at hand, the bytes done of its size and the percent.
 //
 // It exists only for a person watching: nothing is written unless stderr
 // is a terminal (a pipe or a file gets nothing) and -n is off. Redrawing
@@ -15,16 +19,22 @@
 #include <cstdint>
 #include <string>
 
-#include "commands/command_line.h"
-#include "commands/names.h"
+#include "commands/shared/member_names.h"
 #include "os/os.h"
 
 namespace lzh::commands {
 
+// A status line: a status word ("added", "FAILED", "kept") in a column of
+// this width, then the name as shown.
+inline constexpr size_t kStatusWordWidth = 9;
+std::string StatusLine(std::string_view word, std::string_view shown_name);
+
 class ProgressLine {
  public:
   // `verb` names the work ("Extracting"); it must outlive the object.
-  ProgressLine(const Switches& switches, const char* verb);
+  // `wanted` false (-n) draws nothing; `whole_names` (-l) never shortens
+  // a name to fit the line.
+  ProgressLine(bool wanted, bool whole_names, const char* verb);
   ~ProgressLine() { Clear(); }
   ProgressLine(const ProgressLine&) = delete;
   ProgressLine& operator=(const ProgressLine&) = delete;

@@ -1,11 +1,11 @@
 // Archive reading for the commands: every path the user gives goes
 // through NativePath, and only regular files are offered to the walker
 // (a directory or a device is simply not an archive).
-#include "commands/archive_reading.h"
+#include "commands/shared/archive_reading.h"
 
 #include <climits>
 
-#include "commands/archive_update.h"
+#include "commands/shared/paths.h"
 #include "format/archive_walker.h"
 #include "os/os.h"
 

@@ -4,8 +4,7 @@
 // one write: no escape sequences, so a Windows console shows it the same
 // way. A whole name (-l) may be wider than the terminal; then only the
 // last row of the line is redrawn, but the blanking never wraps.
-#include "commands/progress.h"
-
+#include "commands/shared/progress.h"
 
 #include "os/os.h"
 
@@ -23,9 +22,15 @@ unsigned Percent(uint64_t done, uint64_t size) {
 
 }  // namespace
 
-ProgressLine::ProgressLine(const Switches& switches, const char* verb)
-    : shown_(!switches.no_progress && os::StderrIsTerminal()),
-      whole_names_(switches.long_progress_names),
+std::string StatusLine(std::string_view word, std::string_view shown_name) {
+  std::string line(word);
+  line.resize(kStatusWordWidth, ' ');
+  return line.append(shown_name);
+}
+
+ProgressLine::ProgressLine(bool wanted, bool whole_names, const char* verb)
+    : shown_(wanted && os::StderrIsTerminal()),
+      whole_names_(whole_names),
       verb_(verb),
       form_(CurrentTextForm()) {}
 

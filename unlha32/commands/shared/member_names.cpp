@@ -2,10 +2,10 @@
 // whole sequences so that a valid multibyte character passes unchanged
 // while a stray byte (which a terminal might take for C1 CSI, 0x9B) is
 // shown as an escape.
-#include "commands/names.h"
+#include "commands/shared/member_names.h"
 
-#include "os/os.h"
 #include "base/utf8.h"
+#include "os/os.h"
 
 namespace lzh::commands {
 namespace {
@@ -21,6 +21,18 @@ void AppendEscape(std::string* out, uint8_t byte) {
 }
 
 bool IsControl(uint32_t c) { return c < 0x20 || c == 0x7F || (c >= 0x80 && c <= 0x9F); }
+
+// The code page the name components of a member are in, as the format
+// layer resolved it (932, 65001, a header's own code page, or 0 for
+// unknown); not the header's own code-page field alone.
+uint32_t CodePageOfNames(const MemberHeader& header) {
+  switch (header.name_encoding) {
+    case NameEncoding::kShiftJis: return kShiftJisCodePage;
+    case NameEncoding::kUtf8: return kUtf8CodePage;
+    case NameEncoding::kUnknown: break;
+  }
+  return header.has_code_page ? header.code_page : 0;
+}
 
 }  // namespace
 
@@ -39,17 +51,8 @@ size_t CharacterLength(std::string_view text, size_t i, TextForm form) {
   return length == 0 ? 1 : length;
 }
 
-uint32_t NameCodePage(const MemberHeader& header) {
-  switch (header.name_encoding) {
-    case NameEncoding::kShiftJis: return kShiftJisCodePage;
-    case NameEncoding::kUtf8: return kUtf8CodePage;
-    case NameEncoding::kUnknown: break;
-  }
-  return header.has_code_page ? header.code_page : 0;
-}
-
 LocalMemberNames LocalNames(const MemberHeader& header, TextForm form) {
-  uint32_t code_page = NameCodePage(header);
+  uint32_t code_page = CodePageOfNames(header);
   LocalMemberNames names;
   for (const std::string& component : header.path) {
     if (!names.path.empty()) names.path += '/';

@@ -1,6 +1,6 @@
 // The frame of every archive change: Begin under the lock, the command's
 // own members in between, Commit or Abandon at the end.
-#include "commands/archive_rewrite.h"
+#include "commands/change/archive_rewrite.h"
 
 #include <algorithm>
 #include <vector>
@@ -13,7 +13,7 @@ Result ArchiveRewrite::Begin(const std::string& target, bool read_existing) {
   shown_ = DisplayName(target, form_);
   // Said by name, before the lock is taken: "no such file" would not tell
   // that it is the -w directory that is missing.
-  if (const std::string& work = line_.switches.work_directory; !work.empty()) {
+  if (const std::string& work = options_.work_directory; !work.empty()) {
     os::EntryInfo info;
     Status status = os::InspectTarget(os::NativePath(work), &info);
     if (status.ok() && info.type != os::EntryType::kDirectory) {
@@ -23,7 +23,7 @@ Result ArchiveRewrite::Begin(const std::string& target, bool read_existing) {
     }
   }
   int stale = 0;
-  Status status = update_.Begin(target, line_.switches.work_directory, &stale);
+  Status status = update_.Begin(target, options_.work_directory, &stale);
   if (!status.ok()) {
     report_.Line("Cannot change " + shown_ + ": " + status.message());
     return Result::kIoError;
@@ -87,7 +87,7 @@ Status ArchiveRewrite::CopyPrefix() {
 
 Result ArchiveRewrite::Commit(ArchiveWriter* writer) {
   Status status = writer ? writer->Finish() : Status::Ok();
-  if (status.ok() && line_.switches.archive_time_newest && newest_ != INT64_MIN) update_.SetArchiveTime(newest_);
+  if (status.ok() && options_.archive_time_newest && newest_ != INT64_MIN) update_.SetArchiveTime(newest_);
   old_.reader.reset();  // an open reader would keep Windows from replacing the file
   if (status.ok()) status = update_.Commit();
   if (!status.ok()) return Abandon(status);
@@ -95,7 +95,7 @@ Result ArchiveRewrite::Commit(ArchiveWriter* writer) {
 }
 
 Result ArchiveRewrite::Abandon(Status why) {
-  if (held_changes_) report_.Rewind(*held_changes_);
+  report_.TakeBack();
   report_.Line("Cannot write " + shown_ + ": " + why.message() + ". Nothing was changed" +
                (exists_ ? "; the archive is as it was." : "."));
   return Worse(ResultFor(why.fault()), Result::kIoError);

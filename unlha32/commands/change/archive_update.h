@@ -100,11 +100,4 @@ class ArchiveUpdate final : public SeekableOutput {
   bool committed_ = false;
 };
 
-// The directory part of a path ("" when there is none) and its last
-// component, split at the last '\' or '/' by whole characters.
-void SplitDirectoryAndName(const std::string& path, std::string* directory, std::string* name);
-
-// Joins a directory and a name with the platform's separator.
-std::string JoinPath(const std::string& directory, const std::string& name);
-
 }  // namespace lzh::commands
