@@ -1,8 +1,7 @@
-// Shared ground of the end-to-end tests of tavo with the real library: a
-// sandbox holding the library, archives put into it (written by the
-// library's own writer or built byte by byte), the output seen as lines
-// whatever the platform's line end, and names as tavo shows them in the
-// run's code page.
+// Shared ground of the end-to-end tests of tavo with the real library:
+// archives put into a sandbox (written by the library's own writer or built
+// byte by byte), the output seen as lines whatever the platform's line end,
+// and names as tavo shows them in the run's code page.
 #pragma once
 
 #include <iconv.h>
@@ -112,7 +111,6 @@ inline std::vector<lzh::test::Member> Tree() {
       Member{{"docs", "manual.TXT"}, Text("manual.TXT", 20000), Method::kLh5, 1300000200, 0644},
       Member{{"docs", "deep", "notes.txt"}, Text("notes.txt", 3000), Method::kLh6, 1300000300, 0644},
       Member{{"src", "main.c"}, Text("main.c", 8000), Method::kLh7, 1300000400, 0644},
-      Member{{"src", "old.c"}, Text("old.c", 2000), Method::kLh1, 1300000500, 0644},
   };
 }
 
