@@ -1,19 +1,16 @@
-// Names and real-world archives through tavo, mostly for the Windows build
-// under Wine, where no other suite runs the library: member names decoded
-// from what they are and written as the system's own names (UTF-16 under
-// Wine, shown as UTF-8 on the Linux side), in both code pages; names Windows
-// cannot hold mapped; the bundled sample, which must still match the files
-// it was made from; and the foreign sample archives when the shared folder
-// is there (never copied into the project).
+// Names through tavo, mostly for the Windows build under Wine, where no
+// other suite runs the library: member names decoded from what they are
+// and written as the system's own names (UTF-16 under Wine, shown as UTF-8
+// on the Linux side), in both code pages; names Windows cannot hold mapped;
+// and the bundled sample, which must still match the files it was made
+// from. The foreign sample archives are the library suite's.
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "library_e2e.h"
-#include "tests/sample_manifest.h"
 
 namespace e2e {
 namespace {
@@ -117,34 +114,6 @@ TEST_F(Names, BundledSampleTestsCleanAndExtractsToTheFilesItWasMadeFrom) {
   EXPECT_TRUE(HasLine(box, Run({"t", "sample.lzh"}).output, "3 members tested, 0 skipped, 0 failed"));
   Run({"x", "sample.lzh", "out/"});
   EXPECT_EQ(FilesBelow(Path("out")), FilesBelow((samples / "files").string()));
-}
-
-// t checks every CRC; each member must then be extracted under its name
-// (cp932_names.lzh's Shift_JIS ones too) at its size. Windows cannot create
-// a symbolic link member (it is skipped, not failed).
-TEST_F(Names, ForeignSamplesTestCleanAndExtractUnderTheirNames) {
-  fs::path folder = lzh::test::SamplesDir();
-  if (!fs::exists(folder / "MANIFEST.tsv")) GTEST_SKIP() << "no sample archives at " << folder;
-  std::set<std::string> archives;
-  for (const auto& entry : fs::directory_iterator(folder))
-    if (entry.path().filename() != "MANIFEST.tsv" && entry.path().filename() != "README.md")
-      archives.insert(entry.path().filename().string());
-  ASSERT_FALSE(archives.empty());
-  for (const std::string& archive : archives) {
-    fs::copy_file(folder / archive, Path(archive));
-    std::vector<std::string> lines = Lines(box, Run({"t", archive}).output);
-    ASSERT_FALSE(lines.empty()) << archive;
-    EXPECT_NE(lines.back().find(" tested, 0 skipped, 0 failed"), std::string::npos) << archive;
-    Outcome extract = box.Run({"x", archive, "out\\" + archive + "\\"}, NamesLocale());
-    EXPECT_NE(extract.output.find(target.UnderWine() ? " skipped, 0 failed" : ", 0 skipped, 0 failed"), std::string::npos)
-        << archive << "\n" << extract.output;
-  }
-  for (const lzh::test::ManifestRow& member : lzh::test::ReadManifest()) {
-    if (member.method == "-lhd-") continue;  // directories and links, covered above
-    std::string name = member.member;
-    if (member.archive == "cp932_names.lzh") name = Converted(name, "UTF-8", "CP932");
-    EXPECT_EQ(box.Read("out/" + member.archive + "/" + name).size(), member.size) << member.archive << " " << name;
-  }
 }
 
 }  // namespace

@@ -161,20 +161,5 @@ TEST_F(Reading, DotDotPathsAreRefusedByName) {
   }
 }
 
-// A DOS or Windows program with an archive appended, an MZ image or a .COM
-// program (whose first bytes are code, never a damaged header): the
-// bare-archive route must take it for an archive.
-TEST_F(Reading, SelfExtractingProgramIsAnArchiveOnEveryRoute) {
-  lzh::test::Bytes archive = WriteArchive(Tree());
-  for (const char* start : {"MZ", "\xEB\x3C"}) {
-    lzh::test::Bytes program = ToBytes(start);
-    program.resize(6000, 0x90);
-    program.insert(program.end(), archive.begin(), archive.end());
-    box.File("setup.exe", std::string(program.begin(), program.end()));
-    EXPECT_NE(Run({"setup.exe"}).output.find("manual.TXT"), std::string::npos) << start;
-    EXPECT_TRUE(HasLine(box, Run({"t", "setup.exe"}).output, "4 members tested, 0 skipped, 0 failed")) << start;
-  }
-}
-
 }  // namespace
 }  // namespace e2e
