@@ -33,30 +33,22 @@ using Names = TavoTest;
 TEST_F(Names, DecodedFromWhatTheyAreAndExtractedNameByName) {
   struct Row {
     std::vector<std::string> components;  // UTF-8
-    RawMember stored;                      // its name and directory are filled in below
+    uint8_t os;
+    std::optional<uint32_t> code_page;
+    const char* stored_in;  // the character set the name is stored in
   };
-  auto windows = [](uint8_t os, std::optional<uint32_t> code_page = {}) {
-    RawMember m;
-    m.os_id = os;
-    m.code_page = code_page;
-    return m;
-  };
-  std::vector<Row> rows = {
-      {{"一覧表", "中身.txt"}, windows('M')},
-      {{"表.txt"}, windows('W', 932)},
-      {{"café", "한국어", "😀.txt"}, windows('U', 65001)},  // Linux, saying so
-      {{"Привет.txt"}, windows('U', 1251)},
+  const Row rows[] = {
+      {{"一覧表", "中身.txt"}, 'M', {}, "CP932"},
+      {{"表.txt"}, 'W', 932, "CP932"},
+      {{"café", "한국어", "😀.txt"}, 'U', 65001, "UTF-8"},  // Linux, saying so
+      {{"Привет.txt"}, 'U', 1251, "CP1251"},
   };
   std::vector<RawMember> members;
-  for (Row& row : rows) {
-    RawMember& m = row.stored;
-    auto stored = [&](const std::string& utf8) {
-      if (m.code_page == 1251u) return Converted(utf8, "CP1251", "UTF-8");
-      return m.os_id == 'U' ? utf8 : ShiftJis(utf8);
-    };
-    for (size_t i = 0; i + 1 < row.components.size(); ++i) m.directory += stored(row.components[i]) + '\xff';
-    m.name = stored(row.components.back());
-    m.data = ToBytes(row.components.back());
+  for (const Row& row : rows) {
+    RawMember m{Converted(row.components.back(), row.stored_in, "UTF-8"), "", ToBytes(row.components.back()), "-lh0-",
+                row.os, row.code_page};
+    for (size_t i = 0; i + 1 < row.components.size(); ++i)
+      m.directory += Converted(row.components[i], row.stored_in, "UTF-8") + '\xff';
     members.push_back(m);
   }
   PutArchive(box, "names.lzh", RawArchive(members));
