@@ -19,173 +19,112 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
-std::string Report(const Sandbox& box, const std::string& line) {
-  return "double report" + box.Eol() + "line: " + line + box.Eol();
-}
-
-// The calls of the bare-archive route for one archive.
-Calls BareRun(const std::string& path, int members) {
-  return {"CheckArchive|" + path + "|0", "GetFileCount|" + path,
-          "Unlha|" + std::to_string((members + 5) * 80) + "|none|" + path};
-}
-
 Calls Sorted(Calls calls) {
   std::sort(calls.begin(), calls.end());
   return calls;
 }
 
-TEST(BareArchiveRoute, ArchivePathIsTheWholeCommandLine) {
-  Sandbox box;
-  box.Archive("a.lzh", 12);
-  Outcome result = box.Run({"a.lzh"});
-  EXPECT_EQ(box.Calls(), BareRun("a.lzh", 12));
-  EXPECT_EQ(result.output, Report(box, "a.lzh"));
-  EXPECT_EQ(result.status, 0);
+// The calls of the bare-archive route and of the wildcard route for one
+// archive: a check, a count, then the run with (members + 5) * 80 bytes.
+Calls Found(const std::string& path, int members, const std::string& line) {
+  return {"CheckArchive|" + path + "|0", "GetFileCount|" + path,
+          "Unlha|" + std::to_string((members + 5) * 80) + "|none|" + line};
+}
+Calls operator+(Calls a, const Calls& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
 }
 
-TEST(BareArchiveRoute, PathWithBlankIsHandedOverUnquoted) {
-  Sandbox box;
-  box.Archive("my a.lzh", 0);
-  box.Run({"my a.lzh"});
-  EXPECT_EQ(box.Calls(), BareRun("my a.lzh", 0));
-}
-
-TEST(BareArchiveRoute, PatternRunsEveryMatchingArchiveWithItsDirectory) {
-  Sandbox box;
-  box.Archive("sub/a.lzh", 1);
-  box.Archive("sub/b.lzh", 2);
-  box.File("sub/c.txt");
-  box.Run({"sub/*.lzh"});
-  Calls expected = BareRun("sub/a.lzh", 1);
-  Calls second = BareRun("sub/b.lzh", 2);
-  expected.insert(expected.end(), second.begin(), second.end());
-  EXPECT_EQ(Sorted(box.Calls()), Sorted(expected));
-}
-
-// The per-archive routes pass over every entry the library refuses (a stray
-// file, the directories . and .. and others) and run every archive, in
-// whatever order the platform's search returns them.
-TEST(PerArchiveRoutes, EntriesThatAreNoArchivesArePassedOver) {
-  for (const auto& arguments : {std::vector<std::string>{"*"}, std::vector<std::string>{"e", "*"}}) {
+// Archives as the double sees them (a name with its member count) and plain
+// files; each case runs in a fresh sandbox. The calls about archives must be
+// these, in any order (the checks of other entries, . and .. among them,
+// differ by platform); the output the double's report of every run; the
+// status 0.
+TEST(Routes, EachRouteHandsTheLibraryItsLineAndReportSize) {
+  struct Case {
+    std::vector<std::pair<std::string, int>> archives;
+    std::vector<std::string> files;
+    std::vector<std::string> arguments;
+    Environment environment;
+    Calls calls;
+  };
+  const std::string longLha = "-" + std::string(3000, 'w');
+  const Case cases[] = {
+      // Bare archive: its path is the whole line, unquoted; a pattern runs
+      // every archive with its directory, passing over what is no archive.
+      {{{"a.lzh", 12}}, {}, {"a.lzh"}, {}, Found("a.lzh", 12, "a.lzh")},
+      {{{"my a.lzh", 0}}, {}, {"my a.lzh"}, {}, Found("my a.lzh", 0, "my a.lzh")},
+      {{{"sub/a.lzh", 1}, {"sub/b.lzh", 2}}, {"sub/c.txt"}, {"sub/*.lzh"}, {},
+       Found("sub/a.lzh", 1, "sub/a.lzh") + Found("sub/b.lzh", 2, "sub/b.lzh")},
+      {{{"a.lzh", 1}, {"d.lzh", 1}}, {"b.lzh", "sub/c.txt"}, {"*"}, {},
+       Found("a.lzh", 1, "a.lzh") + Found("d.lzh", 1, "d.lzh")},
+      {{{"a.lzh", 1}}, {}, {"a.lzh"}, {{"TAVO_DOUBLE_COUNT", "100000"}}, {"CheckArchive|a.lzh|0", "GetFileCount|a.lzh",
+                                                                          "Unlha|8000400|none|a.lzh"}},
+      // Wildcard: the user's command once per archive, the path quoted
+      // when it needs it, LHA after the command word.
+      {{{"a.lzh", 3}, {"b.lzh", 4}}, {}, {"e", "-r", "*.lzh", "out\\"}, {},
+       Found("a.lzh", 3, "e -r a.lzh out\\ ") + Found("b.lzh", 4, "e -r b.lzh out\\ ")},
+      {{{"a.lzh", 1}, {"d.lzh", 1}}, {"b.lzh", "sub/c.txt"}, {"e", "*"}, {},
+       Found("a.lzh", 1, "e a.lzh ") + Found("d.lzh", 1, "e d.lzh ")},
+      {{{"my a.lzh", 0}}, {}, {"x", "my*.lzh"}, {{"LHA", "-m1"}}, Found("my a.lzh", 0, "x -m1 \"my a.lzh\" ")},
+      {{{"a.lzh", 0}}, {}, {"list", "?.lzh"}, {}, Found("a.lzh", 0, "list a.lzh ")},
+      // Plain: 800 bytes, or 160 a file the file arguments name (the walk
+      // counts below the current directory; wildcards stay for the library).
+      {{{"a.lzh", 500}}, {}, {"l", "a.lzh"}, {}, {"Unlha|800|none|l a.lzh "}},
+      {{}, {"one.txt", "two.txt", "more.txt/three.txt", "sub/four.txt", "five.doc"},
+       {"a", "new.lzh", "*.txt", "five.doc", "-x"}, {}, {"Unlha|1440|none|a new.lzh *.txt five.doc -x "}},
+      {{}, {}, {"x", "-r", "my files.lzh", "docs\\"}, {{"LHA", "-m1"}}, {"Unlha|800|none|x -m1 -r \"my files.lzh\" docs\\ "}},
+      {{}, {}, {"l", "a.lzh"}, {{"LHA", ""}}, {"Unlha|800|none|l a.lzh "}},
+      {{}, {}, {"l", "a.lzh"}, {{"LHA", longLha}}, {"Unlha|800|none|l " + longLha + " a.lzh "}},
+      {{}, {}, {"-r", "x.lzh"}, {}, {"Unlha|800|none|-r x.lzh "}},
+      {{}, {}, {"l", "a.lzh", ""}, {}, {"Unlha|800|none|l a.lzh \"\" "}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.arguments[0] + " " + c.arguments.back());
     Sandbox box;
-    box.Archive("a.lzh", 1);
-    box.File("b.lzh", "not an archive");
-    box.File("sub/c.txt");
-    box.Archive("d.lzh", 1);
-    Outcome result = box.Run(arguments);
-    Calls runs;
+    for (const auto& [name, members] : c.archives) box.Archive(name, members);
+    for (const std::string& name : c.files) box.File(name);
+    Outcome result = box.Run(c.arguments, c.environment);
+    Calls calls;
     for (const std::string& call : box.Calls())
-      if (call.rfind("Unlha|", 0) == 0) runs.push_back(call);
-    std::string word = arguments.size() == 2 ? "e " : "";
-    std::string end = arguments.size() == 2 ? " " : "";
-    EXPECT_EQ(Sorted(runs), (Calls{"Unlha|480|none|" + word + "a.lzh" + end, "Unlha|480|none|" + word + "d.lzh" + end}));
+      if (call.rfind("CheckArchive|", 0) != 0 ||
+          std::any_of(c.archives.begin(), c.archives.end(), [&](const auto& a) { return call.find("|" + a.first + "|") != std::string::npos; }))
+        calls.push_back(call);
+    EXPECT_EQ(Sorted(calls), Sorted(c.calls));
+    Calls shown, expected;
+    for (std::size_t start = 0, end; (end = result.output.find(box.Eol(), start)) != std::string::npos;
+         start = end + box.Eol().size())
+      shown.push_back(result.output.substr(start, end - start));
+    for (const std::string& call : c.calls)
+      if (call.rfind("Unlha|", 0) == 0)  // the double's report, cut to fit its buffer
+        expected.insert(expected.end(), {"double report", ("line: " + call.substr(call.find("|none|") + 6))
+                                                              .substr(0, std::stoul(call.substr(6)) - 15)});
+    EXPECT_EQ(Sorted(shown), Sorted(expected));
     EXPECT_EQ(result.status, 0);
   }
 }
 
-TEST(BareArchiveRoute, ArchivePathOver255BytesIsRefusedNotTruncated) {
-  Sandbox box;
-  std::string directory(200, 'd');
-  box.Archive(directory + "/" + std::string(60, 'n') + ".lzh", 1);
-  Outcome result = box.Run({directory + "/*.lzh"});
-  EXPECT_EQ(result.output, "");
-  EXPECT_EQ(result.status, 5);
-  EXPECT_TRUE(box.Calls().empty());
-}
-
 // Linux has no drives: a name whose second byte is ':' is a name. Windows
-// keeps the drive of the pattern in front of each archive found.
-TEST(BareArchiveRoute, ColonIsADriveOnlyOnWindows) {
+// keeps the drive of the pattern in front of each archive found. A path
+// past 255 bytes is refused, not cut.
+TEST(Routes, DrivesAndOverlongPaths) {
   Sandbox box;
-  if (!target.UnderWine()) {
+  if (target.UnderWine()) {
+    box.Archive("a.lzh", 1);
+    box.Run({"e", "Z:" + box.work() + "/*.lzh"});
+    EXPECT_EQ(box.Calls().back(), "Unlha|480|none|e Z:" + box.work() + "/a.lzh ");
+  } else {
     box.Archive("a:b.lzh", 1);
     box.Run({"a:b.lzh"});
-    EXPECT_EQ(box.Calls(), BareRun("a:b.lzh", 1));
-    return;
+    EXPECT_EQ(box.Calls(), Found("a:b.lzh", 1, "a:b.lzh"));
   }
-  box.Archive("a.lzh", 1);
-  box.Run({"e", "Z:" + box.work() + "/*.lzh"});
-  EXPECT_EQ(box.Calls().back(), "Unlha|480|none|e Z:" + box.work() + "/a.lzh ");
-}
-
-TEST(WildcardRoute, RunsTheUserCommandOncePerArchive) {
-  Sandbox box;
-  box.Archive("a.lzh", 3);
-  box.Archive("b.lzh", 4);
-  Outcome result = box.Run({"e", "-r", "*.lzh", "out\\"});
-  EXPECT_EQ(Sorted(box.Calls()),
-            Sorted({"CheckArchive|a.lzh|0", "GetFileCount|a.lzh", "Unlha|640|none|e -r a.lzh out\\ ",
-                    "CheckArchive|b.lzh|0", "GetFileCount|b.lzh", "Unlha|720|none|e -r b.lzh out\\ "}));
-  EXPECT_EQ(result.output.size(), Report(box, "e -r a.lzh out\\ ").size() * 2);
-  EXPECT_EQ(result.status, 0);
-}
-
-TEST(WildcardRoute, SubstitutedPathWithBlankIsQuotedAndLhaFollowsTheWord) {
-  Sandbox box;
-  box.Archive("my a.lzh", 0);
-  box.Run({"x", "my*.lzh"}, {{"LHA", "-m1"}});
-  EXPECT_EQ(box.Calls(), (Calls{"CheckArchive|my a.lzh|0", "GetFileCount|my a.lzh", "Unlha|400|none|x -m1 \"my a.lzh\" "}));
-}
-
-TEST(WildcardRoute, AnyWordStartingWithABatchLetterIsAccepted) {
-  Sandbox box;
-  box.Archive("a.lzh", 0);
-  box.Run({"list", "?.lzh"});
-  EXPECT_EQ(box.Calls(), (Calls{"CheckArchive|a.lzh|0", "GetFileCount|a.lzh", "Unlha|400|none|list a.lzh "}));
-}
-
-TEST(PlainRoute, ListingWithoutFileArgumentsGets800Bytes) {
-  Sandbox box;
-  box.Archive("a.lzh", 500);
-  Outcome result = box.Run({"l", "a.lzh"});
-  EXPECT_EQ(box.Calls(), (Calls{"Unlha|800|none|l a.lzh "}));
-  EXPECT_EQ(result.output, Report(box, "l a.lzh "));
-}
-
-TEST(PlainRoute, ReportSizeCountsFilesNamedAfterTheArchive) {
-  Sandbox box;
-  box.File("one.txt");
-  box.File("two.txt");
-  box.File("more.txt/three.txt");
-  box.File("sub/four.txt");
-  box.File("five.doc");
-  box.Run({"a", "new.lzh", "*.txt", "five.doc", "-x"});
-  EXPECT_EQ(box.Calls(), (Calls{"Unlha|1440|none|a new.lzh *.txt five.doc -x "}));
-}
-
-TEST(PlainRoute, LhaSwitchesAndQuotedArchiveWithBlank) {
-  Sandbox box;
-  box.Run({"x", "-r", "my files.lzh", "docs\\"}, {{"LHA", "-m1"}});
-  EXPECT_EQ(box.Calls(), (Calls{"Unlha|800|none|x -m1 -r \"my files.lzh\" docs\\ "}));
-  box.Run({"l", "a.lzh"}, {{"LHA", ""}});
-  EXPECT_EQ(box.Calls().back(), "Unlha|800|none|l a.lzh ");
-}
-
-TEST(PlainRoute, LongLhaValueReachesTheLibraryWhole) {
-  Sandbox box;
-  std::string value = "-" + std::string(3000, 'w');
-  box.Run({"l", "a.lzh"}, {{"LHA", value}});
-  EXPECT_EQ(box.Calls(), (Calls{"Unlha|800|none|l " + value + " a.lzh "}));
-}
-
-TEST(PlainRoute, WildcardOnlyInFileArgumentsStaysForTheLibrary) {
-  Sandbox box;
-  box.File("x.c");
-  box.Run({"a", "s.lzh", "*.c"});
-  EXPECT_EQ(box.Calls(), (Calls{"Unlha|960|none|a s.lzh *.c "}));
-}
-
-TEST(PlainRoute, CommandWordBeginningWithDashIsStillTheWord) {
-  Sandbox box;
-  box.Run({"-r", "x.lzh"});
-  EXPECT_EQ(box.Calls(), (Calls{"Unlha|800|none|-r x.lzh "}));
-}
-
-// Dropped, it would hand its place to the next argument.
-TEST(PlainRoute, EmptyArgumentIsPassedOnQuoted) {
-  Sandbox box;
-  box.Run({"l", "a.lzh", ""});
-  EXPECT_EQ(box.Calls(), (Calls{"Unlha|800|none|l a.lzh \"\" "}));
+  Sandbox overlong;
+  std::string directory(200, 'd');
+  overlong.Archive(directory + "/" + std::string(60, 'n') + ".lzh", 1);
+  Outcome result = overlong.Run({directory + "/*.lzh"});
+  EXPECT_EQ(result.output, "");
+  EXPECT_EQ(result.status, 5);
+  EXPECT_TRUE(overlong.Calls().empty());
 }
 
 // The exit status: the most severe result of the library's runs (one
@@ -227,15 +166,17 @@ TEST(ExitStatus, MostSevereResultOrWhyNothingRan) {
 TEST(FaultyLibrary, ReportWithoutNulIsPrintedOnlyUpToTheBufferSize) {
   Sandbox box;
   box.Archive("a.lzh", 7);
-  Outcome bare = box.Run({"a.lzh"}, {{"TAVO_DOUBLE_NO_NUL", "1"}});
-  EXPECT_EQ(bare.output, std::string(960, 'X') + box.Eol());
+  EXPECT_EQ(box.Run({"a.lzh"}, {{"TAVO_DOUBLE_NO_NUL", "1"}}).output, std::string(960, 'X') + box.Eol());
   Outcome plain = box.Run({"l", "a.lzh"}, {{"TAVO_DOUBLE_NO_NUL", "1"}});
   EXPECT_EQ(plain.output, std::string(800, 'X') + box.Eol());
   EXPECT_EQ(plain.status, 0);
 }
 
+// 53687086 members ask for a buffer of 4 GiB whose pages are never touched,
+// so the run needs no more memory than any other (32-bit Windows cannot
+// have the block at all: a memory failure); one more would wrap the size.
 TEST(FaultyLibrary, NegativeOrAbsurdMemberCountIsAMemoryFailureNotAWrappedSize) {
-  for (const char* count : {"-1", "-5", "-2147483648", "2147483647", "53687087"}) {
+  for (const char* count : {"-1", "-2147483648", "2147483647", "53687087"}) {
     Sandbox box;
     box.Archive("a.lzh", 1);
     box.Archive("b.lzh", 1);
@@ -248,25 +189,12 @@ TEST(FaultyLibrary, NegativeOrAbsurdMemberCountIsAMemoryFailureNotAWrappedSize) 
     box.Run({"e", "*.lzh"}, {{"TAVO_DOUBLE_COUNT", count}});
     EXPECT_EQ(box.Calls().size(), 4u) << count;
   }
-}
-
-// A count just under the overflow limit asks for a buffer of 4 GiB. Its pages
-// are never touched, so the run needs no more memory than any other (32-bit
-// Windows cannot have the block at all: a memory failure).
-TEST(FaultyLibrary, HugeCountCostsNoMemoryTheReportDoesNotUse) {
   Sandbox box;
   box.Archive("a.lzh", 1);
   Outcome result = box.Run({"a.lzh"}, {{"TAVO_DOUBLE_COUNT", "53687086"}});
   EXPECT_EQ(result.status, target.UnderWine() ? 7 : 0);
-  EXPECT_EQ(result.output, target.UnderWine() ? "" : Report(box, "a.lzh"));
+  EXPECT_EQ(result.output.empty(), target.UnderWine());
   EXPECT_LT(result.peakKilobytes, 1024 * 1024);
-}
-
-TEST(FaultyLibrary, LargestCountThatFitsIsStillRun) {
-  Sandbox box;
-  box.Archive("a.lzh", 1);
-  box.Run({"a.lzh"}, {{"TAVO_DOUBLE_COUNT", "100000"}});
-  EXPECT_EQ(box.Calls().back(), "Unlha|8000400|none|a.lzh");
 }
 
 // Shift_JIS names: under Wine in a Japanese locale the program sees code page
@@ -279,15 +207,14 @@ TEST(ShiftJisNames, TrailByte5CIsNotTakenForASeparator) {
   }
   Sandbox box;
   box.Archive("表a.lzh", 2);
-  std::string expectedPath = target.UnderWine() ? "\x95\x5C" "a.lzh" : "表a.lzh";
+  std::string hyo = target.UnderWine() ? "\x95\x5C" : "表";
   Environment japanese = {{"LC_ALL", target.UnderWine() ? "ja_JP.UTF-8" : "C.UTF-8"}};
   box.Run({"表*.lzh"}, japanese);
-  EXPECT_EQ(box.Calls(), BareRun(expectedPath, 2));
+  EXPECT_EQ(box.Calls(), Found(hyo + "a.lzh", 2, hyo + "a.lzh"));
   box.Archive("表/b.lzh", 1);
   std::string separator = target.UnderWine() ? "\\" : "/";
   box.Run({"e", "表" + separator + "*.lzh"}, japanese);
-  std::string inDirectory = (target.UnderWine() ? "\x95\x5C" : "表") + separator + "b.lzh";
-  EXPECT_EQ(box.Calls().back(), "Unlha|480|none|e " + inDirectory + " ");
+  EXPECT_EQ(box.Calls().back(), "Unlha|480|none|e " + hyo + separator + "b.lzh ");
 }
 
 }  // namespace

@@ -28,5 +28,3 @@ void TempTree::File(const std::string& relative, const std::string& content) con
   std::filesystem::create_directories(path.parent_path());
   std::ofstream(path, std::ios::binary) << content;
 }
-
-void TempTree::Directory(const std::string& relative) const { std::filesystem::create_directories(root_ / relative); }

@@ -12,7 +12,6 @@ class TempTree {
   const std::filesystem::path& root() const { return root_; }
   // Creates a file (and its parent directories) below the root.
   void File(const std::string& relative, const std::string& content = "x") const;
-  void Directory(const std::string& relative) const;
 
  private:
   std::filesystem::path root_;
