@@ -1,6 +1,8 @@
 // Header parsing and writing: round trips through the writer, hand-made
 // headers for what our writer never produces (level 3, odd writers' habits,
 // every extended header), and damaged headers named after their fault.
+// Through the format layer: most of these fields (owners, comments,
+// Windows times, stored name forms) never reach the exported functions.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -111,33 +113,6 @@ TEST(HeaderRoundTrip, AttributesSurviveEachLevelBehindTheBaseByteReadersWant) {
   }
 }
 
-TEST(HeaderRoundTrip, DirectoriesAndSymlinksKeepTheirKind) {
-  for (int level = 0; level <= 2; ++level) {
-    SCOPED_TRACE(level);
-    MemberHeader dir = SampleMember();
-    dir.method = Method::kLhd;
-    dir.packed_size = dir.original_size = 0;
-    dir.unix_mode = 040755;
-    dir.is_directory = true;
-    dir.path = {"a", "b"};
-    MemberHeader d = Parsed(Built(dir, level));
-    EXPECT_TRUE(d.is_directory);
-    EXPECT_EQ(d.path, dir.path);
-
-    MemberHeader link = dir;
-    link.is_directory = false;
-    link.is_symlink = true;
-    link.unix_mode = 0120777;
-    link.path = {"a", "link"};
-    link.link_target = "../x/y";
-    MemberHeader l = Parsed(Built(link, level));
-    EXPECT_TRUE(l.is_symlink);
-    EXPECT_FALSE(l.symlink_damaged);
-    EXPECT_EQ(l.path, link.path);
-    EXPECT_EQ(l.link_target, "../x/y");
-  }
-}
-
 TEST(HeaderRoundTrip, SizesOf4GiBNeedLevel2) {
   MemberHeader h = SampleMember();
   h.packed_size = (uint64_t{5} << 30) + 7;
@@ -148,29 +123,6 @@ TEST(HeaderRoundTrip, SizesOf4GiBNeedLevel2) {
   Bytes bytes;
   EXPECT_EQ(BuildHeader(h, 0, false, &bytes).fault(), Fault::kTooLarge);
   EXPECT_EQ(BuildHeader(h, 1, false, &bytes).fault(), Fault::kTooLarge);
-}
-
-TEST(HeaderRoundTrip, PlaceholderHasTheFinalLength) {
-  MemberHeader h = SampleMember();
-  MemberHeader placeholder = h;
-  placeholder.packed_size = placeholder.original_size = 0;
-  placeholder.crc = 0;
-  for (int level = 0; level <= 2; ++level)
-    EXPECT_EQ(Built(h, level).size(), Built(placeholder, level).size());
-  EXPECT_EQ(Built(h, 2, true).size(), Built(placeholder, 2, true).size());
-  EXPECT_EQ(Parsed(Built(h, 2, true)).packed_size, h.packed_size);
-}
-
-TEST(HeaderRoundTrip, Level0RefusesNamesTooLongForIts257Bytes) {
-  MemberHeader h = SampleMember();
-  h.path = {std::string(221, 'n')};  // 22 + 221 + 12-byte 'U' extension = 255
-  Bytes bytes = Built(h, 0);
-  EXPECT_EQ(bytes.size(), 257u);
-  EXPECT_EQ(Parsed(bytes).path, h.path);
-  h.path = {std::string(222, 'n')};
-  EXPECT_EQ(BuildHeader(h, 0, false, &bytes).fault(), Fault::kTooLarge);
-  // Level 1 moves a long name to extended header 0x01, level 2 always has it there.
-  for (int level = 1; level <= 2; ++level) EXPECT_EQ(Parsed(Built(h, level)).path, h.path);
 }
 
 TEST(HeaderRoundTrip, Level2TotalSizeNeverEndsInAZeroByte) {
@@ -427,28 +379,6 @@ TEST(HeaderFaults, TruncatedAtEveryLength) {
   }
 }
 
-TEST(HeaderFaults, WrongChecksum) {
-  for (int level = 0; level <= 1; ++level) {
-    Bytes bytes = ValidHeadersOfEveryLevel()[level];
-    bytes[1] ^= 0x01;
-    MemberHeader h;
-    Status s = Parse(bytes, &h);
-    EXPECT_EQ(s.fault(), Fault::kCorrupt);
-    EXPECT_STREQ(s.message(), "header checksum mismatch");
-  }
-}
-
-TEST(HeaderFaults, WrongHeaderCrc) {
-  for (int level = 1; level <= 3; ++level) {
-    Bytes bytes = ValidHeadersOfEveryLevel()[level];
-    bytes[19] ^= 0x40;  // the attribute: covered by the CRC only (and the level-1 checksum)
-    if (level == 1) bytes[1] = test::Checksum(bytes, 2, static_cast<size_t>(bytes[0]) + 2);
-    MemberHeader h;
-    Status s = Parse(bytes, &h);
-    EXPECT_STREQ(s.message(), "header CRC mismatch") << level;
-  }
-}
-
 // A level-2 header whose first extended header announces `size`.
 Bytes Level2WithFirstExtensionSize(uint16_t size) {
   Bytes bytes = test::Level23(2, Fields{}, 0, 'U', {{0x01, "abc"}}, false);
@@ -463,14 +393,6 @@ TEST(HeaderFaults, ExtendedHeaderSizeZeroEndsTheChain) {
   EXPECT_TRUE(h.path.empty());
 }
 
-TEST(HeaderFaults, ExtendedHeaderSizeOneOrTwo) {
-  for (uint16_t size : {1, 2}) {
-    MemberHeader h;
-    Status s = Parse(Level2WithFirstExtensionSize(size), &h);
-    EXPECT_STREQ(s.message(), "bad extended header size") << size;
-  }
-}
-
 TEST(HeaderFaults, ExtendedHeaderRunsPastTheEndOfTheInput) {
   MemberHeader h;
   EXPECT_EQ(Parse(Level2WithFirstExtensionSize(0x7000), &h).fault(), Fault::kTruncated);
@@ -483,35 +405,20 @@ TEST(HeaderFaults, ExtendedHeaderRunsPastTheEndOfTheInput) {
   EXPECT_STREQ(Parse(big, &h).message(), "header too large");
 }
 
-TEST(HeaderFaults, Level1ExtendedHeaderRunsPastTheSkipSize) {
-  Fields f;
-  Bytes bytes = test::Level1(f, "n", 'U', {{0x02, "dir\xFF"}});
-  bytes[7] = 2;  // skip size smaller than the chain
-  bytes[1] = test::Checksum(bytes, 2, static_cast<size_t>(bytes[0]) + 2);
-  bytes.resize(bytes.size() + 64, 0);
-  MemberHeader h;
-  EXPECT_STREQ(Parse(bytes, &h).message(), "extended header runs past the header");
-}
-
-TEST(HeaderFaults, BaseHeaderSizeTooSmallForItsName) {
-  Bytes bytes = test::Level0(Fields{}, "abcdef");
-  bytes[21] = 200;  // name length beyond the header size
-  MemberHeader h;
-  EXPECT_STREQ(Parse(bytes, &h).message(), "bad header size");
-}
-
-TEST(HeaderFaults, NotAMethodId) {
-  Bytes bytes = test::Level0(Fields{}, "x");
-  bytes[2] = 'x';
-  MemberHeader h;
-  EXPECT_STREQ(Parse(bytes, &h).message(), "bad method id");
-}
-
-TEST(HeaderFaults, UnknownLevel) {
-  Bytes bytes = test::Level0(Fields{}, "x");
-  bytes[20] = 4;
-  MemberHeader h;
-  EXPECT_STREQ(Parse(bytes, &h).message(), "unknown header level");
+// One field of a valid level-0 header made wrong (the checksum set right).
+TEST(HeaderFaults, BadFieldsAreNamed) {
+  const struct {
+    size_t at;
+    uint8_t value;
+    const char* message;
+  } cases[] = {{21, 200, "bad header size"}, {2, 'x', "bad method id"}, {20, 4, "unknown header level"}};
+  for (const auto& c : cases) {
+    Bytes bytes = test::Level0(Fields{}, "abcdef");
+    bytes[c.at] = c.value;
+    bytes[1] = test::Checksum(bytes, 2, bytes.size());
+    MemberHeader h;
+    EXPECT_STREQ(Parse(bytes, &h).message(), c.message);
+  }
 }
 
 }  // namespace
