@@ -27,22 +27,6 @@ TEST_F(ArchiveRecognition, OnlyReadableArchivesAreArchives) {
   EXPECT_EQ(UnlhaCheckArchive(nullptr, 0), 0);
 }
 
-TEST_F(ArchiveRecognition, SelfExtractingFilesAreArchivesAndList) {
-  Bytes program = ToBytes("MZ");
-  program.resize(5000, 0x90);
-  Bytes archive = WriteArchive(ManyMembers(2));
-  program.insert(program.end(), archive.begin(), archive.end());
-  std::string sfx = Put("setup.exe", program);
-  EXPECT_NE(UnlhaCheckArchive(sfx.c_str(), 0), 0);
-  EXPECT_EQ(UnlhaGetFileCount(sfx.c_str()), 2);
-  Outcome run = RunUnlha("l " + sfx);
-  EXPECT_EQ(run.result, UNLHA_OK);
-  EXPECT_NE(run.report.find("self-extracting"), std::string::npos);
-  EXPECT_NE(run.report.find("member-1.txt"), std::string::npos);
-  ASSERT_EQ(RunUnlha("x " + sfx + " " + Out()).result, UNLHA_OK);
-  EXPECT_EQ(ReadFile(root_ / "out" / "dir1" / "member-1.txt"), ToBytes("contents of member 1\n"));
-}
-
 TEST_F(ArchiveRecognition, FileCountComesFromTheHeaders) {
   std::string archive = Put("a.lzh", WriteArchive(ManyMembers(57)));
   EXPECT_EQ(UnlhaGetFileCount(archive.c_str()), 57);
