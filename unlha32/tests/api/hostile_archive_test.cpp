@@ -62,12 +62,14 @@ TEST_F(HostileArchive, ALinkAlreadyOnDiskIsNeverWrittenThrough) {
 }
 
 TEST_F(HostileArchive, EscapeSequencesInNamesNeverReachTheReport) {
-  std::string archive = Put("esc.lzh", RawArchive({RawMember{"\x1b]0;owned\x07\x1b[2J.txt", "", ToBytes("x")}}));
+  std::string archive = Put("esc.lzh", RawArchive({RawMember{"\x1b]0;owned\x07\x1b[2J.txt", "", ToBytes("x")},
+                                                   RawMember{"cut\xe3\x81", "", ToBytes("y")}}));
   for (const char* command : {"l ", "v ", "t "}) {
     Outcome run = RunUnlha(command + archive);
     EXPECT_EQ(run.report.find('\x1b'), std::string::npos) << command;
     EXPECT_EQ(run.report.find('\x07'), std::string::npos) << command;
     EXPECT_NE(run.report.find("\\x1B]0;owned"), std::string::npos) << run.report;
+    EXPECT_NE(run.report.find("cut\\xE3\\x81"), std::string::npos) << run.report;  // a character cut short
   }
 }
 

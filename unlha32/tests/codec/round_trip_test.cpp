@@ -66,6 +66,17 @@ TEST_P(RoundTrip, SurvivesSourcesThatDeliverAFewBytesAtATime) {
   ExpectRoundTrip(GetParam(), RandomBytes(5000, 22), "random_in_1_byte_reads", 1);
 }
 
+// Large enough for blocks of every kind, ending in a copy as often as not.
+TEST_P(RoundTrip, RestoresALargeMixedMember) {
+  Bytes data;
+  for (uint32_t part = 0; data.size() < 4u << 20; ++part) {
+    Bytes piece = part % 3 == 0 ? Text(300000, part) : part % 3 == 1 ? BinaryLike(200000, part)
+                                                                     : RandomBytes(50000, part);
+    data.insert(data.end(), piece.begin(), piece.end());
+  }
+  ExpectRoundTrip(GetParam(), data, "large_mixed");
+}
+
 // Blocks end where the statistics change; the pieces after the last such
 // change, short or long, must still end the member cleanly.
 TEST_P(RoundTrip, RestoresMembersWhoseStatisticsChangeNearTheEnd) {

@@ -176,6 +176,11 @@ TEST_F(Commands, AFileThatIsNoArchiveIsNeverOverwritten) {
   EXPECT_EQ(ReadFile(root_ / "thesis.txt"), document);
   EXPECT_EQ(RunUnlha("d " + Archive("thesis.txt") + " a.txt").result, UNLHA_NOT_ARCHIVE);
   EXPECT_EQ(ReadFile(root_ / "thesis.txt"), document);
+  // Nor does freshening or deleting from an archive that is not there make one.
+  for (const char* command : {"f ", "d "}) {
+    EXPECT_EQ(RunUnlha(command + Archive("missing.lzh") + " " + Base() + " a.txt").result, UNLHA_NOT_ARCHIVE);
+    EXPECT_FALSE(fs::exists(Archive("missing.lzh"))) << command;
+  }
 }
 
 TEST_F(Commands, ADamagedArchiveIsNotRewritten) {

@@ -1,6 +1,6 @@
 // Whole trees through `a` and back through `x`: contents, paths, empty
 // files and directories, symbolic links, times and permissions must all
-// come back, at every header level. Then the self-extracting program that
+// come back, at every header level and with lh1. Then the self-extracting program that
 // `s` makes: where its archive lies, and which files it may replace (tavo
 // runs it in tests/e2e_library/writing_test.cpp).
 #include "format/archive_walker.h"
@@ -51,7 +51,7 @@ class RoundTrip : public WritingTest {
 };
 
 TEST_F(RoundTrip, TreeComesBackWhole) {
-  for (const char* level : {"-h0", "-h1", "-h2"}) {
+  for (const char* level : {"-h0", "-h1", "-h2", "-o"}) {  // -o: lh1, as old readers want it
     SCOPED_TRACE(level);
     fs::remove(Archive());
     fs::remove_all(root_ / "out");
