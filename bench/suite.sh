@@ -3,9 +3,10 @@
 # the tools users reach for, the whole programs against bsdtar and 7z on the
 # same archives, the scale figures and peak memory, one large file packed
 # on all cores and on one (UNLHA32_THREADS=1) beside gzip -9, and what a
-# member costs (many small members, a million empty ones). Every figure that is
-# compared is a ratio of two measurements taken side by side in this run on
-# the same files: absolute times on shared machines drift.
+# member costs (many small members, a million empty ones), and the library's
+# commands timed on their own. Every figure that is compared is a ratio of
+# two measurements taken side by side in this run on the same files:
+# absolute times on shared machines drift.
 #
 #   bench/suite.sh [--huge] [WORK_DIR]   (default /tmp/tavo-bench)
 #
@@ -228,6 +229,11 @@ printf '%-44s %8s s; find | wc -l %s s: %s x\n' "file-count walker, 100,000 file
   "${walker%% *}" "${find_count%% *}" "$(ratio "${walker%% *}" "${find_count%% *}")"
 target "file-count walker within 2 x find | wc -l" "${walker%% *} <= 2 * ${find_count%% *}" \
   "$(ratio "${walker%% *}" "${find_count%% *}") x"
+
+# --- The library's commands on their own -------------------------------------
+echo
+echo "== the library's commands through Unlha() (wall seconds, one run) =="
+"$scale" commands "$work/commands"
 
 # --- Both cores on one large file ----------------------------------------
 # 100 MB of binaries (the corpus's kind, more of it), packed by tavo a with

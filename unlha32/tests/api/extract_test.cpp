@@ -1,9 +1,9 @@
-// The reading commands end to end through Unlha(): what t, e, x and p
-// produce, which members they select, and how they treat files that are
-// already there.
+// The reading commands through Unlha() where tavo's runs cannot look
+// (tests/e2e_library/reading_test.cpp selects, prints and extracts there):
+// files already there kept, asked about or replaced, and what goes to a
+// terminal.
 #include <poll.h>
 #include <pty.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 
 #include <regex>
@@ -13,99 +13,7 @@
 namespace lzh::test {
 namespace {
 
-Bytes Pattern(size_t size, uint32_t seed) {
-  Bytes bytes(size);
-  for (size_t i = 0; i < size; ++i) {
-    seed = seed * 1103515245u + 12345u;
-    bytes[i] = static_cast<uint8_t>(i % 7 == 0 ? (seed >> 16) : 'a' + i % 13);
-  }
-  return bytes;
-}
-
-std::vector<Member> Tree() {
-  return {
-      Member{{"top.txt"}, ToBytes("top level\n"), Method::kLh0, 1300000000, 0640},
-      Member{{"docs"}, {}, Method::kLhd, 1300000100, 0750, true},
-      Member{{"docs", "manual.TXT"}, Pattern(70000, 1), Method::kLh5, 1300000200, 0644},
-      Member{{"docs", "deep", "notes.txt"}, Pattern(5000, 2), Method::kLh6, 1300000300, 0600},
-      Member{{"src", "main.c"}, Pattern(20000, 3), Method::kLh7, 1300000400, 0755},
-      Member{{"src", "old.c"}, Pattern(3000, 4), Method::kLh1, 1300000500, 0644},
-  };
-}
-
 using Extraction = ScratchTest;
-
-TEST_F(Extraction, XRestoresContentsPathsTimesAndModes) {
-  std::vector<Member> tree = Tree();
-  std::string archive = Put("tree.lzh", WriteArchive(tree));
-  Outcome run = RunUnlha("x " + archive + " " + Out());
-  ASSERT_EQ(run.result, UNLHA_OK) << run.report;
-  mode_t mask = umask(0);
-  umask(mask);
-  for (const Member& m : tree) {
-    fs::path path = root_ / "out";
-    for (const std::string& c : m.path) path /= c;
-    struct stat st;
-    ASSERT_EQ(stat(path.c_str(), &st), 0) << path;
-    EXPECT_EQ(st.st_mtime, m.mtime) << path;
-    EXPECT_EQ(st.st_mode & 0777, *m.unix_mode & ~mask) << path;
-    if (!m.directory) EXPECT_EQ(ReadFile(path), m.data) << path;
-  }
-  EXPECT_NE(run.report.find("5 members extracted, 0 skipped, 0 failed"), std::string::npos) << run.report;
-}
-
-TEST_F(Extraction, EDropsDirectoriesUnlessX) {
-  std::string archive = Put("tree.lzh", WriteArchive(Tree()));
-  ASSERT_EQ(RunUnlha("e " + archive + " " + Out() + " *.txt").result, UNLHA_OK);
-  EXPECT_EQ(OutEntries(), (std::vector<std::string>{"notes.txt", "top.txt"}));  // names match with case here
-  fs::remove_all(root_ / "out");
-  ASSERT_EQ(RunUnlha("e -x " + archive + " " + Out() + " notes.txt").result, UNLHA_OK);
-  EXPECT_EQ(OutEntries(), (std::vector<std::string>{"docs", "docs/deep", "docs/deep/notes.txt"}));
-  fs::remove_all(root_ / "out");
-  ASSERT_EQ(RunUnlha("x -x- " + archive + " " + Out() + " main.c").result, UNLHA_OK);
-  EXPECT_EQ(OutEntries(), (std::vector<std::string>{"main.c"}));
-}
-
-TEST_F(Extraction, SelectionByBaseNameWholePathCaseAndList) {
-  std::string archive = Put("tree.lzh", WriteArchive(Tree()));
-  EXPECT_EQ(RunUnlha("x -i- " + archive + " " + Out() + " MANUAL.txt").result, UNLHA_OK);
-  EXPECT_TRUE(fs::exists(root_ / "out" / "docs" / "manual.TXT"));
-  Outcome strict = RunUnlha("x -p " + archive + " " + Out() + " main.c");
-  EXPECT_EQ(strict.result, UNLHA_SKIPPED);
-  EXPECT_NE(strict.report.find("No member matches main.c"), std::string::npos);
-  EXPECT_EQ(RunUnlha("x -p " + archive + " " + Out() + " src\\main.c").result, UNLHA_OK);
-  EXPECT_EQ(RunUnlha("x " + archive + " " + Out() + " MANUAL.txt").result, UNLHA_SKIPPED);
-  fs::remove_all(root_ / "out");
-  WriteFile(root_ / "names.lst", ToBytes("old.c\r\ntop.txt\n"));
-  ASSERT_EQ(RunUnlha("x " + archive + " " + Out() + " @" + (root_ / "names.lst").string()).result, UNLHA_OK);
-  EXPECT_EQ(OutEntries(), (std::vector<std::string>{"src", "src/old.c", "top.txt"}));
-}
-
-TEST_F(Extraction, BaseDirectoryIsCreatedAndRelativeToNothingElse) {
-  std::string archive = Put("tree.lzh", WriteArchive(Tree()));
-  std::string base = (root_ / "new" / "deeper").string() + "\\";
-  ASSERT_EQ(RunUnlha("x " + archive + " " + base + " top.txt").result, UNLHA_OK);
-  EXPECT_TRUE(fs::exists(root_ / "new" / "deeper" / "top.txt"));
-}
-
-TEST_F(Extraction, TestReportsEveryMemberAndASummary) {
-  std::string archive = Put("tree.lzh", WriteArchive(Tree()));
-  Outcome run = RunUnlha("t " + archive);
-  EXPECT_EQ(run.result, UNLHA_OK);
-  EXPECT_NE(run.report.find("ok       src/old.c"), std::string::npos) << run.report;
-  EXPECT_NE(run.report.find("5 members tested, 0 skipped, 0 failed"), std::string::npos);
-  EXPECT_TRUE(OutEntries().empty());
-}
-
-TEST_F(Extraction, PrintPutsContentsIntoTheReport) {
-  std::string archive = Put("p.lzh", WriteArchive({Member{{"a.txt"}, ToBytes("alpha\nbeta\n")},
-                                                    Member{{"b.bin"}, Bytes{'x', 0, 'y'}, Method::kLh0}}));
-  Outcome one = RunUnlha("p " + archive + " a.txt");
-  EXPECT_EQ(one.result, UNLHA_OK);
-  EXPECT_EQ(one.report, "alpha\nbeta");
-  Outcome both = RunUnlha("p " + archive);
-  EXPECT_EQ(both.report, "::::::: a.txt\nalpha\nbeta\n::::::: b.bin\nx\\x00y");
-}
 
 // Existing files: kept when as new or newer, replaced with -m when older,
 // asked about on a terminal, and skipped with a note when there is none.

@@ -108,41 +108,6 @@ TEST_F(ReportBound, NamesThatMatchNothingFitTheCommandLinePart) {
   EXPECT_EQ(outcome.report.find("(report cut"), std::string::npos);
 }
 
-TEST_F(ReportBound, WalkDescribesMembersAsTheReportsShowThem) {
-  RawMember link = Named("doc|target/file", "");
-  link.method = "-lhd-";
-  link.unix_mode = 0120777;
-  RawMember text{"read\x1bme.txt", std::string("docs") + kFF, ToBytes(std::string(1000, 'a')), "-lh0-", 'U', {}, 0100644};
-  std::string archive = Put("a.lzh", RawArchive({text, link, Named("\xc3\xa9t\xc3\xa9")}));
-  UnlhaArchive* handle = UnlhaOpenArchive(nullptr, archive.c_str(), 0);
-  ASSERT_NE(handle, nullptr);
-  UnlhaMemberInfo info;
-  ASSERT_EQ(UnlhaFindFirst(handle, "*.txt", &info), 0);
-  EXPECT_STREQ(info.name, "docs/read\\x1Bme.txt");
-  EXPECT_EQ(info.original_size, 1000u);
-  EXPECT_EQ(info.compressed_size, 1000u);
-  EXPECT_EQ(info.ratio, 1000u);
-  EXPECT_EQ(info.os_type, uint32_t('U'));
-  EXPECT_EQ(info.crc, Crc16(0, text.data.data(), text.data.size()));
-  EXPECT_STREQ(info.attributes, "-rw-r--r--");
-  EXPECT_STREQ(info.method, "-lh0-");
-  EXPECT_EQ(info.dos_date >> 9, 2011u - 1980u);
-  EXPECT_EQ(info.flags, 0u);
-  EXPECT_EQ(UnlhaFindNext(handle, &info), -1);  // the pattern selects one member
-  ASSERT_EQ(UnlhaFindFirst(handle, nullptr, &info), 0);
-  ASSERT_EQ(UnlhaFindNext(handle, &info), 0);
-  EXPECT_STREQ(info.name, "doc -> target/file");
-  EXPECT_EQ(info.flags, uint32_t(UNLHA_MEMBER_SYMLINK));
-  ASSERT_EQ(UnlhaFindNext(handle, &info), 0);
-  // A name cut on a character boundary, with its whole length returned.
-  char buffer[5];
-  EXPECT_EQ(UnlhaGetFileName(handle, buffer, 5), 5);
-  EXPECT_STREQ(buffer, "\xc3\xa9t");
-  EXPECT_EQ(UnlhaFindNext(handle, &info), -1);
-  EXPECT_EQ(UnlhaGetFileName(handle, buffer, 5), -1);  // no current member
-  EXPECT_EQ(UnlhaCloseArchive(handle), UNLHA_OK);
-}
-
 TEST_F(ReportBound, LongNamesAreCutInTheRecordAndWholeThroughGetFileName) {
   std::string name = std::string(510, 'n') + "\xe6\xbc\xa2";  // a three-byte character across byte 512
   std::string archive = Put("long.lzh", RawArchive({Named(name)}));

@@ -1,6 +1,8 @@
 // Header parsing and writing: round trips through the writer, hand-made
 // headers for what our writer never produces (level 3, odd writers' habits,
 // every extended header), and damaged headers named after their fault.
+// Through the format layer: most of these fields (owners, comments,
+// Windows times, stored name forms) never reach the exported functions.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -111,33 +113,6 @@ TEST(HeaderRoundTrip, AttributesSurviveEachLevelBehindTheBaseByteReadersWant) {
   }
 }
 
-TEST(HeaderRoundTrip, DirectoriesAndSymlinksKeepTheirKind) {
-  for (int level = 0; level <= 2; ++level) {
-    SCOPED_TRACE(level);
-    MemberHeader dir = SampleMember();
-    dir.method = Method::kLhd;
-    dir.packed_size = dir.original_size = 0;
-    dir.unix_mode = 040755;
-    dir.is_directory = true;
-    dir.path = {"a", "b"};
-    MemberHeader d = Parsed(Built(dir, level));
-    EXPECT_TRUE(d.is_directory);
-    EXPECT_EQ(d.path, dir.path);
-
-    MemberHeader link = dir;
-    link.is_directory = false;
-    link.is_symlink = true;
-    link.unix_mode = 0120777;
-    link.path = {"a", "link"};
-    link.link_target = "../x/y";
-    MemberHeader l = Parsed(Built(link, level));
-    EXPECT_TRUE(l.is_symlink);
-    EXPECT_FALSE(l.symlink_damaged);
-    EXPECT_EQ(l.path, link.path);
-    EXPECT_EQ(l.link_target, "../x/y");
-  }
-}
-
 TEST(HeaderRoundTrip, SizesOf4GiBNeedLevel2) {
   MemberHeader h = SampleMember();
   h.packed_size = (uint64_t{5} << 30) + 7;
@@ -148,29 +123,6 @@ TEST(HeaderRoundTrip, SizesOf4GiBNeedLevel2) {
   Bytes bytes;
   EXPECT_EQ(BuildHeader(h, 0, false, &bytes).fault(), Fault::kTooLarge);
   EXPECT_EQ(BuildHeader(h, 1, false, &bytes).fault(), Fault::kTooLarge);
-}
-
-TEST(HeaderRoundTrip, PlaceholderHasTheFinalLength) {
-  MemberHeader h = SampleMember();
-  MemberHeader placeholder = h;
-  placeholder.packed_size = placeholder.original_size = 0;
-  placeholder.crc = 0;
-  for (int level = 0; level <= 2; ++level)
-    EXPECT_EQ(Built(h, level).size(), Built(placeholder, level).size());
-  EXPECT_EQ(Built(h, 2, true).size(), Built(placeholder, 2, true).size());
-  EXPECT_EQ(Parsed(Built(h, 2, true)).packed_size, h.packed_size);
-}
-
-TEST(HeaderRoundTrip, Level0RefusesNamesTooLongForIts257Bytes) {
-  MemberHeader h = SampleMember();
-  h.path = {std::string(221, 'n')};  // 22 + 221 + 12-byte 'U' extension = 255
-  Bytes bytes = Built(h, 0);
-  EXPECT_EQ(bytes.size(), 257u);
-  EXPECT_EQ(Parsed(bytes).path, h.path);
-  h.path = {std::string(222, 'n')};
-  EXPECT_EQ(BuildHeader(h, 0, false, &bytes).fault(), Fault::kTooLarge);
-  // Level 1 moves a long name to extended header 0x01, level 2 always has it there.
-  for (int level = 1; level <= 2; ++level) EXPECT_EQ(Parsed(Built(h, level)).path, h.path);
 }
 
 TEST(HeaderRoundTrip, Level2TotalSizeNeverEndsInAZeroByte) {
@@ -253,11 +205,6 @@ TEST(HeaderVectors, Level1WithHeaderCrcAndUnixTime) {
   EXPECT_EQ(h.data_offset, bytes.size());
 }
 
-TEST(HeaderVectors, Level1WholePathInTheBaseName) {
-  MemberHeader h = Parsed(test::Level1(Fields{}, "a\\b/c.txt", 'M', {}));
-  EXPECT_EQ(h.path, (std::vector<std::string>{"a", "b", "c.txt"}));
-}
-
 TEST(HeaderVectors, Level2WithoutHeaderCrcIsAccepted) {
   MemberHeader h = Parsed(test::Level23(2, Fields{}, 5, 'a', {{0x01, "atari.prg"}}, false));
   EXPECT_FALSE(h.has_header_crc);
@@ -311,86 +258,52 @@ TEST(HeaderVectors, AmigaCommentAfterANulInALevel0Name) {
   EXPECT_EQ(h.comment, "Read me first");
 }
 
-TEST(HeaderVectors, DirectoryMembers) {
-  Fields f;
-  f.method = "-lhd-";
-  MemberHeader h0 = Parsed(test::Level0(f, "docs\\old\\"));
-  EXPECT_TRUE(h0.is_directory);
-  EXPECT_EQ(h0.path, (std::vector<std::string>{"docs", "old"}));
-  MemberHeader h1 = Parsed(test::Level1(f, "", 'H', {{0x02, "subdir\xFFsubdir2\xFF"}}));
-  EXPECT_TRUE(h1.is_directory);
-  EXPECT_EQ(h1.path, (std::vector<std::string>{"subdir", "subdir2"}));
-  MemberHeader empty = Parsed(test::Level0(f, ""));
-  EXPECT_TRUE(empty.is_directory);
-  EXPECT_TRUE(empty.path.empty());
-}
-
-TEST(HeaderVectors, SymlinkWithThePipeInsideTheDirectory) {
-  Fields f;
-  f.method = "-lhd-";
-  MemberHeader h = Parsed(test::Level1(f, "b", 'U', {{0x02, "dir\xFFlink|..\xFF" "a\xFF"}, test::Ext16(0x50, 0120777)}));
-  EXPECT_TRUE(h.is_symlink);
-  EXPECT_FALSE(h.is_directory);
-  EXPECT_EQ(h.path, (std::vector<std::string>{"dir", "link"}));
-  EXPECT_EQ(h.link_target, "../a/b");
-}
-
-TEST(HeaderVectors, SymlinkWithoutAPipeIsDamaged) {
-  Fields f;
-  f.method = "-lhd-";
-  MemberHeader h = Parsed(test::Level23(2, f, 0, 'U', {{0x01, "nolink"}, test::Ext16(0x50, 0120777)}));
-  EXPECT_TRUE(h.is_symlink);
-  EXPECT_TRUE(h.symlink_damaged);
-}
-
-TEST(HeaderVectors, ShiftJisSecondByte5CIsNoSeparator) {
-  // 0x95 0x5C is one character; the 0x5C that follows it is a separator.
-  std::string name = "\x95\x5C\\\x95\x5C.txt";
-  MemberHeader dos = Parsed(test::Level0(Fields{}, name));
-  EXPECT_EQ(dos.name_encoding, NameEncoding::kShiftJis);
-  EXPECT_EQ(dos.path, (std::vector<std::string>{"\x95\x5C", "\x95\x5C.txt"}));
-  MemberHeader cp932 = Parsed(test::Level23(2, Fields{}, 0, 'U', {{0x01, name}, test::Ext32(0x46, 932)}));
-  EXPECT_EQ(cp932.path, dos.path);
-  MemberHeader windows = Parsed(test::Level1(Fields{}, name, 'W', {}));
-  EXPECT_EQ(windows.path, dos.path);
-  // A Unix name without a code page is no Shift_JIS: every 0x5C splits.
-  MemberHeader unix_name = Parsed(test::Level1(Fields{}, name, 'U', {}));
-  EXPECT_EQ(unix_name.name_encoding, NameEncoding::kUnknown);
-  EXPECT_EQ(unix_name.path, (std::vector<std::string>{"\x95", "\x95", ".txt"}));
-  // ... unless it is valid UTF-8, as Unix names are today.
-  MemberHeader utf8 = Parsed(test::Level1(Fields{}, "\xE8\xA1\xA8\\x.txt", 'U', {}));
-  EXPECT_EQ(utf8.name_encoding, NameEncoding::kUtf8);
-  EXPECT_EQ(utf8.path, (std::vector<std::string>{"\xE8\xA1\xA8", "x.txt"}));
-  // Other double-byte code pages have 0x5C second bytes too (GBK 0x81 0x5C).
-  MemberHeader gbk = Parsed(test::Level1(Fields{}, "\x81\x5C\\x", 'W', {test::Ext32(0x46, 936)}));
-  EXPECT_EQ(gbk.path, (std::vector<std::string>{"\x81\x5C", "x"}));
-}
-
-TEST(HeaderVectors, ShiftJisSecondBytePipeDoesNotSplitALink) {
-  Fields f;
-  f.method = "-lhd-";
-  // 0x83 0x7C is one character whose second byte is '|'.
-  MemberHeader h = Parsed(test::Level1(f, "\x83\x7C|t", 'M', {test::Ext16(0x50, 0120777)}));
-  EXPECT_EQ(h.path, std::vector<std::string>{"\x83\x7C"});
-  EXPECT_EQ(h.link_target, "t");
-}
-
-TEST(HeaderVectors, Utf16NamesWinOverTheirByteForms) {
-  std::vector<Ext> exts = {
-      {0x01, "_.txt"},
-      {0x02, "__\xFF"},
-      {0x44, test::Utf16({0x00E9, '.', 't', 'x', 't'})},
-      {0x45, test::Utf16({0x65E5, 0xD83D, 0xDE00, 0xFFFF, 'b', 0xFFFF})},
+// How a name's bytes split into a path, by level, system and code page:
+// '\' and '/' and 0xFF separate, but not as the second byte of a Shift_JIS
+// (or GBK) character, nor in a Unix name of valid UTF-8; UTF-16 forms win
+// over the byte forms; a link's target follows its '|'.
+TEST(HeaderVectors, NamesSplitIntoThePathTheirSystemMeant) {
+  using Path = std::vector<std::string>;
+  Fields dir;
+  dir.method = "-lhd-";
+  const Ext link = test::Ext16(0x50, 0120777);
+  const std::string sjis = "\x95\x5C\\\x95\x5C.txt";  // 0x95 0x5C is one character
+  const struct {
+    const char* what;
+    Bytes bytes;
+    Path path;
+    std::string link_target;
+  } cases[] = {
+      {"level-1 whole path", test::Level1(Fields{}, "a\\b/c.txt", 'M', {}), {"a", "b", "c.txt"}},
+      {"level-0 directory", test::Level0(dir, "docs\\old\\"), {"docs", "old"}},
+      {"level-1 directory", test::Level1(dir, "", 'H', {{0x02, "subdir\xFFsubdir2\xFF"}}), {"subdir", "subdir2"}},
+      {"empty directory", test::Level0(dir, ""), {}},
+      {"pipe inside the directory", test::Level1(dir, "b", 'U', {{0x02, "dir\xFFlink|..\xFF" "a\xFF"}, link}),
+       {"dir", "link"}, "../a/b"},
+      {"level-0 Shift_JIS", test::Level0(Fields{}, sjis), {"\x95\x5C", "\x95\x5C.txt"}},
+      {"code page 932", test::Level23(2, Fields{}, 0, 'U', {{0x01, sjis}, test::Ext32(0x46, 932)}),
+       {"\x95\x5C", "\x95\x5C.txt"}},
+      {"Windows", test::Level1(Fields{}, sjis, 'W', {}), {"\x95\x5C", "\x95\x5C.txt"}},
+      {"Unix without a code page", test::Level1(Fields{}, sjis, 'U', {}), {"\x95", "\x95", ".txt"}},
+      {"Unix UTF-8", test::Level1(Fields{}, "\xE8\xA1\xA8\\x.txt", 'U', {}), {"\xE8\xA1\xA8", "x.txt"}},
+      {"GBK", test::Level1(Fields{}, "\x81\x5C\\x", 'W', {test::Ext32(0x46, 936)}), {"\x81\x5C", "x"}},
+      {"Shift_JIS second byte '|'", test::Level1(dir, "\x83\x7C|t", 'M', {link}), {"\x83\x7C"}, "t"},
+      {"UTF-16 forms", test::Level23(2, Fields{}, 0, 'W', {{0x01, "_.txt"}, {0x02, "__\xFF"},
+                                                           {0x44, test::Utf16({0x00E9, '.', 't', 'x', 't'})},
+                                                           {0x45, test::Utf16({0x65E5, 0xD83D, 0xDE00, 0xFFFF, 'b', 0xFFFF})}}),
+       {"\xE6\x97\xA5\xF0\x9F\x98\x80", "b", "\xC3\xA9.txt"}},
+      {"unpaired surrogate", test::Level23(2, Fields{}, 0, 'W', {{0x44, test::Utf16({0xD800, 'a'})}}),
+       {"\xEF\xBF\xBD" "a"}},
   };
-  MemberHeader h = Parsed(test::Level23(2, Fields{}, 0, 'W', exts));
-  EXPECT_EQ(h.name_encoding, NameEncoding::kUtf8);
-  EXPECT_EQ(h.path, (std::vector<std::string>{"\xE6\x97\xA5\xF0\x9F\x98\x80", "b", "\xC3\xA9.txt"}));
-  EXPECT_EQ(h.stored_name, "_.txt");
-}
+  for (const auto& c : cases) {
+    MemberHeader h = Parsed(c.bytes);
+    EXPECT_EQ(h.path, c.path) << c.what;
+    EXPECT_EQ(h.link_target, c.link_target) << c.what;
+    EXPECT_EQ(h.is_directory, c.bytes[4] == 'h' && c.bytes[5] == 'd' && c.link_target.empty()) << c.what;
+  }
+  MemberHeader damaged = Parsed(test::Level23(2, dir, 0, 'U', {{0x01, "nolink"}, link}));  // no '|'
 
-TEST(HeaderVectors, UnpairedSurrogateBecomesReplacementCharacter) {
-  MemberHeader h = Parsed(test::Level23(2, Fields{}, 0, 'W', {{0x44, test::Utf16({0xD800, 'a'})}}));
-  EXPECT_EQ(h.path, std::vector<std::string>{"\xEF\xBF\xBD" "a"});
+  EXPECT_TRUE(damaged.is_symlink && damaged.symlink_damaged);
 }
 
 TEST(HeaderVectors, RareMethodsAreListedByName) {
@@ -427,28 +340,6 @@ TEST(HeaderFaults, TruncatedAtEveryLength) {
   }
 }
 
-TEST(HeaderFaults, WrongChecksum) {
-  for (int level = 0; level <= 1; ++level) {
-    Bytes bytes = ValidHeadersOfEveryLevel()[level];
-    bytes[1] ^= 0x01;
-    MemberHeader h;
-    Status s = Parse(bytes, &h);
-    EXPECT_EQ(s.fault(), Fault::kCorrupt);
-    EXPECT_STREQ(s.message(), "header checksum mismatch");
-  }
-}
-
-TEST(HeaderFaults, WrongHeaderCrc) {
-  for (int level = 1; level <= 3; ++level) {
-    Bytes bytes = ValidHeadersOfEveryLevel()[level];
-    bytes[19] ^= 0x40;  // the attribute: covered by the CRC only (and the level-1 checksum)
-    if (level == 1) bytes[1] = test::Checksum(bytes, 2, static_cast<size_t>(bytes[0]) + 2);
-    MemberHeader h;
-    Status s = Parse(bytes, &h);
-    EXPECT_STREQ(s.message(), "header CRC mismatch") << level;
-  }
-}
-
 // A level-2 header whose first extended header announces `size`.
 Bytes Level2WithFirstExtensionSize(uint16_t size) {
   Bytes bytes = test::Level23(2, Fields{}, 0, 'U', {{0x01, "abc"}}, false);
@@ -463,14 +354,6 @@ TEST(HeaderFaults, ExtendedHeaderSizeZeroEndsTheChain) {
   EXPECT_TRUE(h.path.empty());
 }
 
-TEST(HeaderFaults, ExtendedHeaderSizeOneOrTwo) {
-  for (uint16_t size : {1, 2}) {
-    MemberHeader h;
-    Status s = Parse(Level2WithFirstExtensionSize(size), &h);
-    EXPECT_STREQ(s.message(), "bad extended header size") << size;
-  }
-}
-
 TEST(HeaderFaults, ExtendedHeaderRunsPastTheEndOfTheInput) {
   MemberHeader h;
   EXPECT_EQ(Parse(Level2WithFirstExtensionSize(0x7000), &h).fault(), Fault::kTruncated);
@@ -483,35 +366,20 @@ TEST(HeaderFaults, ExtendedHeaderRunsPastTheEndOfTheInput) {
   EXPECT_STREQ(Parse(big, &h).message(), "header too large");
 }
 
-TEST(HeaderFaults, Level1ExtendedHeaderRunsPastTheSkipSize) {
-  Fields f;
-  Bytes bytes = test::Level1(f, "n", 'U', {{0x02, "dir\xFF"}});
-  bytes[7] = 2;  // skip size smaller than the chain
-  bytes[1] = test::Checksum(bytes, 2, static_cast<size_t>(bytes[0]) + 2);
-  bytes.resize(bytes.size() + 64, 0);
-  MemberHeader h;
-  EXPECT_STREQ(Parse(bytes, &h).message(), "extended header runs past the header");
-}
-
-TEST(HeaderFaults, BaseHeaderSizeTooSmallForItsName) {
-  Bytes bytes = test::Level0(Fields{}, "abcdef");
-  bytes[21] = 200;  // name length beyond the header size
-  MemberHeader h;
-  EXPECT_STREQ(Parse(bytes, &h).message(), "bad header size");
-}
-
-TEST(HeaderFaults, NotAMethodId) {
-  Bytes bytes = test::Level0(Fields{}, "x");
-  bytes[2] = 'x';
-  MemberHeader h;
-  EXPECT_STREQ(Parse(bytes, &h).message(), "bad method id");
-}
-
-TEST(HeaderFaults, UnknownLevel) {
-  Bytes bytes = test::Level0(Fields{}, "x");
-  bytes[20] = 4;
-  MemberHeader h;
-  EXPECT_STREQ(Parse(bytes, &h).message(), "unknown header level");
+// One field of a valid level-0 header made wrong (the checksum set right).
+TEST(HeaderFaults, BadFieldsAreNamed) {
+  const struct {
+    size_t at;
+    uint8_t value;
+    const char* message;
+  } cases[] = {{21, 200, "bad header size"}, {2, 'x', "bad method id"}, {20, 4, "unknown header level"}};
+  for (const auto& c : cases) {
+    Bytes bytes = test::Level0(Fields{}, "abcdef");
+    bytes[c.at] = c.value;
+    bytes[1] = test::Checksum(bytes, 2, bytes.size());
+    MemberHeader h;
+    EXPECT_STREQ(Parse(bytes, &h).message(), c.message);
+  }
 }
 
 }  // namespace

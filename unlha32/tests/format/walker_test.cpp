@@ -25,69 +25,56 @@ Bytes StoredMember(const std::string& name, const std::string& data, int level =
   return b;
 }
 
+Bytes Joined(std::initializer_list<Bytes> parts) {
+  Bytes all;
+  for (const Bytes& part : parts) test::Append(&all, part);
+  return all;
+}
+
 Bytes TwoMembers() {
   Bytes a = StoredMember("one", "first");
   test::Append(&a, StoredMember("two", "second", 2));
   return a;
 }
 
-TEST(Walker, ListsMembersUpToTheEndByte) {
-  Bytes archive = TwoMembers();
-  size_t end = archive.size();
-  archive.push_back(0);
-  Walk w = WalkAll(archive);
-  ASSERT_TRUE(w.status.ok()) << w.status.message();
-  EXPECT_EQ(w.names, (std::vector<std::string>{"one", "two"}));
-  EXPECT_FALSE(w.self_extracting);
-  EXPECT_TRUE(w.has_end_byte);
-  EXPECT_EQ(w.end_offset, end);
-}
-
-TEST(Walker, MissingEndByteIsAccepted) {
-  Bytes archive = TwoMembers();
-  Walk w = WalkAll(archive);
-  ASSERT_TRUE(w.status.ok());
-  EXPECT_EQ(w.names.size(), 2u);
-  EXPECT_FALSE(w.has_end_byte);
-  EXPECT_EQ(w.end_offset, archive.size());
-}
-
-TEST(Walker, JunkAfterTheEndByteIsIgnored) {
-  Bytes archive = TwoMembers();
-  archive.push_back(0);
+// Where an archive ends: at its end byte, at the end of the file without
+// one, before junk; and where the file ends first.
+TEST(Walker, EndsAtTheEndByteOrTheFileAndNamesWhatIsCut) {
+  Bytes two = TwoMembers();
   Bytes junk = StoredMember("ghost", "not ours");
   junk.insert(junk.end(), {0x1A, 0x1A, 0xFF});
-  test::Append(&archive, junk);
-  Walk w = WalkAll(archive);
-  ASSERT_TRUE(w.status.ok());
-  EXPECT_EQ(w.names.size(), 2u);
-}
-
-TEST(Walker, MemberDataPastTheEndOfTheFileIsTruncated) {
-  Bytes archive = TwoMembers();
-  archive.resize(archive.size() - 3);
-  Walk w = WalkAll(archive);
-  EXPECT_EQ(w.status.fault(), Fault::kTruncated);
-  EXPECT_STREQ(w.status.message(), "member data runs past the end of the archive");
-  EXPECT_EQ(w.names, std::vector<std::string>{"one"});
-}
-
-TEST(Walker, SizeField0xFFFFFFFFIsTruncatedData) {
-  Fields f;
-  f.packed = 0xFFFFFFFF;
-  Bytes archive = test::Level0(f, "huge");
-  archive.push_back(0);
-  Walk w = WalkAll(archive);
-  EXPECT_EQ(w.status.fault(), Fault::kTruncated);
-}
-
-TEST(Walker, TruncatedHeaderAfterAGoodMember) {
-  Bytes archive = StoredMember("one", "first");
+  Fields huge;
+  huge.packed = 0xFFFFFFFF;
+  Bytes cut_header = StoredMember("one", "first");
   Bytes second = StoredMember("two", "x");
-  archive.insert(archive.end(), second.begin(), second.begin() + 10);
-  Walk w = WalkAll(archive);
-  EXPECT_STREQ(w.status.message(), "truncated header");
-  EXPECT_EQ(w.names.size(), 1u);
+  cut_header.insert(cut_header.end(), second.begin(), second.begin() + 10);
+  const struct Case {
+    const char* what;
+    Bytes archive;
+    const char* message;  // nullptr: read whole
+    std::vector<std::string> names;
+    bool end_byte;
+  } cases[] = {
+      {"end byte", Joined({two, {0}}), nullptr, {"one", "two"}, true},
+      {"no end byte", two, nullptr, {"one", "two"}, false},
+      {"junk after the end byte", Joined({two, {0}, junk}), nullptr, {"one", "two"}, true},
+      {"a lone end byte", {0}, nullptr, {}, true},
+      {"data cut short", Bytes(two.begin(), two.end() - 3), "member data runs past the end of the archive", {"one"}},
+      {"size 0xFFFFFFFF", Joined({test::Level0(huge, "huge"), {0}}), "member data runs past the end of the archive", {}},
+      {"header cut short", cut_header, "truncated header", {"one"}},
+      {"empty", {}, "not an LZH archive", {}},
+      {"text", {'h', 'e', 'l', 'l', 'o'}, "not an LZH archive", {}},
+      {"dashes", Bytes(100000, 0x2D), "not an LZH archive", {}},
+      {"a byte 1", {1}, "not an LZH archive", {}},
+  };
+  for (const Case& c : cases) {
+    Walk w = WalkAll(c.archive);
+    if (c.message) EXPECT_STREQ(w.status.message(), c.message) << c.what;
+    else EXPECT_TRUE(w.status.ok()) << c.what << ": " << w.status.message();
+    EXPECT_EQ(w.names, c.names) << c.what;
+    if (!c.message) EXPECT_EQ(w.has_end_byte, c.end_byte) << c.what;
+    if (!c.message) EXPECT_EQ(w.end_offset, two.size() * !c.names.empty()) << c.what;
+  }
 }
 
 // A level-0 link entry with the Unix extension and no "|target" in its
@@ -172,29 +159,6 @@ TEST(Walker, SelfExtractorWithLevel2HeaderWithoutCrc) {
   Walk w = WalkAll(SelfExtractor(5000, archive));
   ASSERT_TRUE(w.status.ok());
   EXPECT_EQ(w.names, std::vector<std::string>{"atari"});
-}
-
-TEST(Walker, RejectsWhatIsNoArchive) {
-  for (const Bytes& input : {Bytes{}, Bytes{'h', 'e', 'l', 'l', 'o'}, Bytes(100000, 0x2D), Bytes{1}})
-    EXPECT_STREQ(WalkAll(input).status.message(), "not an LZH archive") << input.size();
-}
-
-TEST(Walker, LoneEndByteIsAnEmptyArchive) {
-  Walk w = WalkAll(Bytes{0});
-  ASSERT_TRUE(w.status.ok());
-  EXPECT_TRUE(w.names.empty());
-  EXPECT_TRUE(w.has_end_byte);
-}
-
-TEST(Walker, ManyMembersInOneWalk) {
-  // Many headers cross the walker's window refills.
-  Bytes archive;
-  for (int i = 0; i < 20000; ++i) test::Append(&archive, StoredMember("m" + std::to_string(i), "abc", i % 2 ? 2 : 0));
-  archive.push_back(0);
-  Walk w = WalkAll(archive);
-  ASSERT_TRUE(w.status.ok()) << w.status.message();
-  ASSERT_EQ(w.names.size(), 20000u);
-  EXPECT_EQ(w.names[12345], "m12345");
 }
 
 }  // namespace

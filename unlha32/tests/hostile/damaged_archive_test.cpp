@@ -8,7 +8,6 @@
 #include <sys/resource.h>
 
 #include "tests/hostile/hostile_fixture.h"
-#include "tests/format/program_bytes.h"
 
 namespace lzh::test {
 namespace {
@@ -199,26 +198,6 @@ TEST_F(HostileTest, WrongHeaderCrcsAndChecksumsAreReported) {
     ExpectNamed(x, "; the rest of it was not read.");
     ExpectNamed(x, "1 member extracted, 0 skipped, 1 failed");
     EXPECT_EQ(Extracted(), std::vector<std::string>{"good.txt"});
-  }
-}
-
-// Program headers that put the image end beyond the file or overflow: the
-// archive after the program is found by the search from the start.
-TEST_F(HostileTest, SelfExtractorsWhoseHeadersLieAreStillReadSafely) {
-  ElfImage elf = SimpleElf(true, true, 0x1000);
-  Bytes elf_lie = elf.Build();
-  PutField(&elf_lie, elf.tables() + 8, ~uint64_t{0} - 0x10, 8, true);  // section table offset
-  PutField(&elf_lie, elf.halves() + 8, 0xFFFF, 2, true);               // section count
-  PeImage pe;
-  pe.sections[1][0] = 0xFFFFFFFF;  // raw data offset
-  Bytes pe_lie = pe.Build();
-  for (Bytes program : {elf_lie, pe_lie}) {
-    Append(&program, Members({StoredLevel0("carried.txt", "carried")}));
-    Outcome x = ListTestExtract(Archive(program, "setup.exe"));
-    EXPECT_EQ(x.result, UNLHA_OK) << x.report;
-    EXPECT_EQ(ReadFile(root_ / "out" / "carried.txt"), ToBytes("carried"));
-    fs::remove_all(root_ / "out");
-    fs::create_directories(root_ / "out");
   }
 }
 

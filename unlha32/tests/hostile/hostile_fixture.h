@@ -116,7 +116,7 @@ inline void ExpectNamed(const Outcome& outcome, const std::string& text) {
 }
 
 // A whole archive from members and the end byte.
-inline Bytes Members(std::initializer_list<Bytes> members) {
+inline Bytes Members(const std::vector<Bytes>& members) {
   Bytes archive;
   for (const Bytes& m : members) Append(&archive, m);
   archive.push_back(0);

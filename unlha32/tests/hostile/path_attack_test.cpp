@@ -54,6 +54,39 @@ TEST_F(HostileTest, FFSeparatorTricksInDirectoryHeadersAreRefused) {
   EXPECT_EQ(ReadFile(root_ / "out" / "only-separators.txt"), ToBytes("fine"));
 }
 
+// Components Windows would trim to "." or ".." are refused wherever they
+// stand, each for what it is made of; blanks alone are a name like any;
+// roots, drives and empty components are dropped with a note.
+TEST_F(HostileTest, EachPathRuleRefusesOrRewritesItsCase) {
+  const std::string up = "the path leads out of the target directory (..)";
+  const std::string dots = "the path holds a component made only of dots";
+  const std::string dots_and_blanks = dots + " and blanks";
+  const struct {
+    std::string name;
+    std::string landed_or_reason;
+    bool refused;
+  } cases[] = {
+      {"a/..", up, true},
+      {"...", dots, true},
+      {".. ", dots_and_blanks, true},
+      {"a/ ./b", dots_and_blanks, true},
+      {"DIR\\ \\readme", "DIR/ /readme", false},
+      {"  /x", "  /x", false},
+      {"./a//b/./c", "a/b/c", false},
+      {"c:relative", "relative", false},
+      {"C:\\Windows\\x.dll", "Windows/x.dll", false},
+  };
+  std::vector<Bytes> members;
+  for (const auto& c : cases) members.push_back(StoredLevel1(c.name, "data", 'M'));
+  Outcome x = ListTestExtract(Archive(Members(members)));
+  EXPECT_EQ(x.result, UNLHA_SKIPPED) << x.report;
+  for (const auto& c : cases) {
+    if (c.refused) ExpectNamed(x, c.name + ": " + c.landed_or_reason);
+    else EXPECT_EQ(ReadFile(root_ / "out" / c.landed_or_reason), ToBytes("data")) << c.name << "\n" << x.report;
+  }
+  ExpectNamed(x, "written as");
+}
+
 // In Shift_JIS, 0x5C after a lead byte is half of a character, not a
 // separator: "..\x81\x5C" is one name (0x815C is a horizontal bar), and
 // a lone lead byte before a real separator must not swallow it.

@@ -36,15 +36,6 @@ TEST_F(Faults, FileSizeLimitDuringAddLeavesTheArchiveIntact) {
   ExpectArchiveUntouched();
 }
 
-TEST_F(Faults, FileSizeLimitDuringDeleteLeavesTheArchiveIntact) {
-  // An archive larger than the limit: its rewrite cannot be completed.
-  ASSERT_EQ(RunUnlha("a -z " + Archive() + " " + Base() + " big.bin").result, UNLHA_OK);
-  original_ = ReadFile(Archive());
-  int result = RunWithFileSizeLimit("d " + Archive() + " a.txt", 200000);
-  EXPECT_EQ(result, UNLHA_IO_ERROR);
-  ExpectArchiveUntouched();
-}
-
 TEST_F(Faults, DeleteThatCannotBeWrittenClaimsNoDeletion) {
   ASSERT_EQ(RunUnlha("a -z " + Archive() + " " + Base() + " big.bin").result, UNLHA_OK);
   original_ = ReadFile(Archive());
@@ -162,19 +153,6 @@ TEST_F(Faults, MoveKeepsAFileThatChangesWhileBeingRead) {
   EXPECT_TRUE(fs::exists(root_ / "src/growing.bin"));
 }
 
-TEST_F(Faults, InterruptedWriteLeavesTheArchiveAndNoTemporary) {
-  WriteFile(root_ / "src/huge.bin", Noise(30000000));
-  std::string line = "a " + Archive() + " " + Base() + " huge.bin";
-  pid_t child = fork();
-  if (child == 0) _exit(Unlha(nullptr, line.c_str(), nullptr, 0));
-  ASSERT_TRUE(WaitForTemporary(root_, 300000));
-  kill(child, SIGTERM);
-  int status = 0;
-  waitpid(child, &status, 0);
-  EXPECT_TRUE(WIFSIGNALED(status));
-  ExpectArchiveUntouched();
-}
-
 TEST_F(Faults, TemporaryOfAKilledWriterIsRemovedByTheNextRun) {
   WriteFile(root_ / "src/huge.bin", Noise(30000000));
   std::string line = "a " + Archive() + " " + Base() + " huge.bin";
@@ -236,25 +214,6 @@ TEST_F(Faults, AnUpdateKeepsTheArchivesOwnerGroupAndMode) {
     EXPECT_EQ(st.st_mode & 07777, 0640u);
   }
   fs::remove_all(shm);
-}
-
-TEST_F(Faults, ConcurrentWritersBothLand) {
-  std::vector<std::string> names;
-  for (int i = 0; i < 6; ++i) {
-    names.push_back("f" + std::to_string(i) + ".bin");
-    WriteFile(root_ / "src" / names.back(), Noise(3000000, static_cast<uint32_t>(i + 7)));
-  }
-  std::vector<std::string> lines;
-  for (const std::string& name : names) lines.push_back("a " + Archive() + " " + Base() + " " + name);
-  ExpectAllLandConcurrently(lines);
-  std::vector<std::string> paths = Paths(Archive());
-  std::sort(paths.begin(), paths.end());
-  std::vector<std::string> expected = names;
-  expected.push_back("a.txt");
-  expected.push_back("b.txt");
-  std::sort(expected.begin(), expected.end());
-  EXPECT_EQ(paths, expected) << "every writer's update must survive";
-  EXPECT_TRUE(Leftovers(root_).empty());
 }
 
 }  // namespace

@@ -1,13 +1,15 @@
 // Shared ground for the writing-command tests: the scratch directory and
 // Unlha() runner of the API tests, plus what tests of archive changes
 // need: trees of files to archive, the members an archive holds (read
-// back by the commands layer), commands run in a child process (to give
-// it a file-size limit, another user, or a signal), and a look for
-// temporary files left behind.
+// back by the format layer), commands run in a child process (to give
+// it a file-size limit, another user, or a signal), a small file system
+// to fill, and a look for temporary files left behind.
 #pragma once
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -20,12 +22,43 @@
 #include <thread>
 
 #include "api/api_fixture.h"
-#include "commands/shared/archive_reading.h"
+#include "format/archive_walker.h"
 
 namespace lzh::test {
 
 class WritingTest : public ScratchTest {
  protected:
+  void TearDown() override {
+    if (!mounted_.empty()) umount2(mounted_.c_str(), MNT_DETACH);
+    ScratchTest::TearDown();
+  }
+
+  // As a user without privileges: root ignores permissions, so a root run
+  // gives the child the identity of "nobody".
+  static Outcome Unprivileged(const std::string& line) {
+    return RunUnlhaInChild(line, [] {
+      if (geteuid() != 0) return true;
+      const passwd* nobody = getpwnam("nobody");
+      return nobody && setgid(nobody->pw_gid) == 0 && setuid(nobody->pw_uid) == 0;
+    });
+  }
+
+  // Mounts a file system of `kib` KiB at root_/name. False when this
+  // machine does not allow it (no privilege to mount).
+  bool MountSmallDisk(const std::string& name, int kib) {
+    fs::path at = root_ / name;
+    fs::create_directories(at);
+    if (mount("tmpfs", at.c_str(), "tmpfs", 0, ("size=" + std::to_string(kib) + "k").c_str()) != 0) return false;
+    mounted_ = at.string();
+    return true;
+  }
+  std::vector<std::string> Entries(const fs::path& directory) const {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(directory)) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+
   std::string Archive(const std::string& name = "arc.lzh") const { return (root_ / name).string(); }
   // The base-directory argument: files are named relative to it.
   std::string Base(const std::string& directory = "src") const { return (root_ / directory).string() + "/"; }
@@ -44,13 +77,20 @@ class WritingTest : public ScratchTest {
     utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW);
   }
 
+  // The members as the format layer reads them: the fields the exported
+  // functions never show (levels, stored name forms, owners) are checked.
   static std::vector<MemberHeader> Members(const std::string& archive) {
-    commands::ArchiveContents contents;
+    Bytes bytes = ReadFile(archive);
+    MemoryReader reader(bytes);
+    ArchiveWalker walker(reader);
     std::vector<MemberHeader> members;
-    Status status = commands::WalkArchive(archive, &contents,
-                                          [&members](MemberHeader& member) { members.push_back(std::move(member)); });
-    EXPECT_TRUE(status.ok()) << status.message();
-    EXPECT_TRUE(contents.damage.ok()) << contents.damage.message();
+    Status status = walker.Open();
+    for (bool end = false; status.ok() && !end;) {
+      MemberHeader member;
+      status = walker.Next(&member, &end);
+      if (status.ok() && !end) members.push_back(std::move(member));
+    }
+    EXPECT_TRUE(status.ok()) << archive << ": " << status.message();
     return members;
   }
   static std::vector<std::string> Paths(const std::string& archive) {
@@ -103,6 +143,8 @@ class WritingTest : public ScratchTest {
   static bool Contains(const std::string& text, const std::string& part) {
     return text.find(part) != std::string::npos;
   }
+
+  std::string mounted_;
 };
 
 }  // namespace lzh::test

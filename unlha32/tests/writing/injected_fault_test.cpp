@@ -9,12 +9,13 @@
 #include <cstring>
 #include <thread>
 
-#include "tests/faults/fault_fixture.h"
+#include "tests/writing/writing_fixture.h"
 
 namespace lzh::test {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using FaultTest = WritingTest;
 
 TEST_F(FaultTest, ExtractionOntoAFullDiskFailsByNameAndLeavesNoPartialFile) {
   if (!MountSmallDisk("small", 512)) GTEST_SKIP() << "cannot mount a small file system here";
@@ -34,7 +35,6 @@ TEST_F(FaultTest, ExtractionOntoAFullDiskFailsByNameAndLeavesNoPartialFile) {
 }
 
 TEST_F(FaultTest, ChangingAnArchiveOnAFullDiskLeavesItIntact) {
-  SKIP_UNLESS_WRITING_COMMANDS();
   if (!MountSmallDisk("small", 1024)) GTEST_SKIP() << "cannot mount a small file system here";
   Bytes original = WriteArchive({Member{{"first.bin"}, Noise(400 << 10), Method::kLh0}});
   std::string archive = (root_ / "small" / "a.lzh").string();
@@ -66,7 +66,6 @@ TEST_F(FaultTest, PermissionDeniedFailsByNameAndCreatesNothing) {
 }
 
 TEST_F(FaultTest, ChangingAnArchiveWithoutWritePermissionLeavesItIntact) {
-  SKIP_UNLESS_WRITING_COMMANDS();
   fs::create_directories(root_ / "locked");
   Bytes original = WriteArchive({Member{{"one.txt"}, ToBytes("1")}});
   std::string archive = (root_ / "locked" / "a.lzh").string();
@@ -92,10 +91,9 @@ TEST_F(FaultTest, ChangingAnArchiveWithoutWritePermissionLeavesItIntact) {
 // whatever the interrupted run left (a SIGINT that lands just before the
 // clean-up is armed can leave a lock or temporary file, as SIGKILL always
 // does) is gone after the next change.
-class InterruptedChange : public FaultTest, public ::testing::WithParamInterface<std::tuple<char, int>> {};
+class InterruptedChange : public WritingTest, public ::testing::WithParamInterface<std::tuple<char, int>> {};
 
 TEST_P(InterruptedChange, LeavesTheOldArchiveOrTheNewOneAndNoTemporary) {
-  SKIP_UNLESS_WRITING_COMMANDS();
   const char command = std::get<0>(GetParam());
   const int signal = std::get<1>(GetParam());
   Bytes original = WriteArchive({Member{{"keep.bin"}, Noise(3 << 20, 3), Method::kLh0},
@@ -192,7 +190,6 @@ TEST_F(FaultTest, InterruptedExtractionLeavesNoTemporary) {
 // Writers of different commands on one archive at once: each must take its
 // turn, so every addition and every deletion is in the final archive.
 TEST_F(FaultTest, ConcurrentAddsAndDeletesAllLand) {
-  SKIP_UNLESS_WRITING_COMMANDS();
   std::vector<Member> members;
   for (int i = 0; i < 4; ++i) members.push_back(Member{{"old" + std::to_string(i) + ".bin"}, Noise(500000, i + 10), Method::kLh0});
   std::string archive = Put("a.lzh", WriteArchive(members));
