@@ -18,11 +18,11 @@
 
 #ifdef _WIN32
 #include <windows.h>
-#define FIND_EXPORT(name) (void*)GetProcAddress(GetModuleHandleA("unlha32.dll"), name)
+#define FIND_EXPORT(name) (GetProcAddress(GetModuleHandleA("unlha32.dll"), name) != NULL)
 #else
 #include <dlfcn.h>
 #include <pthread.h>
-#define FIND_EXPORT(name) dlsym(RTLD_DEFAULT, name)
+#define FIND_EXPORT(name) (dlsym(RTLD_DEFAULT, name) != NULL)
 #endif
 
 static int failures;

@@ -1,16 +1,11 @@
 // Shared ground of the end-to-end tests of tavo with the real library: a
-// fixture that runs tavo and holds it to what every run owes (the status
-// expected, nothing on standard error, which is a file here where progress
-// must not go, and no line end but the platform's), archives put into its
-// sandbox (written by the library's own writer or built byte by byte), the
-// output seen as lines, and names as tavo shows them in the run's code page.
+// sandbox holding the library, archives put into it (written by the
+// library's own writer or built byte by byte), the output seen as lines
+// whatever the platform's line end, and names as tavo shows them in the
+// run's code page.
 #pragma once
 
-#include <fcntl.h>
 #include <iconv.h>
-#include <sys/stat.h>
-
-#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -117,6 +112,7 @@ inline std::vector<lzh::test::Member> Tree() {
       Member{{"docs", "manual.TXT"}, Text("manual.TXT", 20000), Method::kLh5, 1300000200, 0644},
       Member{{"docs", "deep", "notes.txt"}, Text("notes.txt", 3000), Method::kLh6, 1300000300, 0644},
       Member{{"src", "main.c"}, Text("main.c", 8000), Method::kLh7, 1300000400, 0644},
+      Member{{"src", "old.c"}, Text("old.c", 2000), Method::kLh1, 1300000500, 0644},
   };
 }
 
@@ -126,27 +122,5 @@ inline std::string TreeText(const std::string& base_name) {
     if (member.path.back() == base_name) return std::string(member.data.begin(), member.data.end());
   return "";
 }
-
-class TavoTest : public ::testing::Test {
- protected:
-  Outcome Run(const std::vector<std::string>& arguments, int status = 0) {
-    Outcome outcome = box.Run(arguments, NamesLocale());
-    EXPECT_EQ(outcome.status, status) << outcome.output;
-    EXPECT_EQ(outcome.errors, "");
-    size_t ends = 0;
-    for (size_t at = 0; (at = outcome.output.find(box.Eol(), at)) != std::string::npos; at += box.Eol().size()) ++ends;
-    EXPECT_EQ(std::count(outcome.output.begin(), outcome.output.end(), '\n'), ends) << "a foreign line end:\n"
-                                                                                    << outcome.output;
-    return outcome;
-  }
-  // A file below work/ with a chosen modification time.
-  void Put(const std::string& relative, const std::string& content, int64_t mtime = 1400000000) {
-    box.File(relative, content);
-    struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(mtime), 0}};
-    utimensat(AT_FDCWD, Path(relative).c_str(), times, 0);
-  }
-  std::string Path(const std::string& relative) const { return box.work() + "/" + relative; }
-  Sandbox box{Library::Real};
-};
 
 }  // namespace e2e

@@ -1,16 +1,21 @@
-// Names through tavo, mostly for the Windows build under Wine, where no
-// other suite runs the library: member names decoded from what they are
-// and written as the system's own names (UTF-16 under Wine, shown as UTF-8
-// on the Linux side), in both code pages; names Windows cannot hold mapped;
-// and the bundled sample, which must still match the files it was made
-// from. The foreign sample archives are the library suite's.
+// Names and real-world archives through tavo. Member names are decoded from
+// what they are and written to disk as the system's own names: UTF-8 on
+// Linux in a UTF-8 locale, UTF-16 under Wine (which shows them as UTF-8 on
+// the Linux side) in both code pages. Names Windows cannot hold are written
+// as stored on Linux and mapped under Wine. Then the bundled sample, which
+// must still match the files it was made from, and the foreign sample
+// archives when the shared folder is there (never copied into the project).
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "codec/crc16.h"
 #include "library_e2e.h"
+#include "tests/sample_manifest.h"
 
 namespace e2e {
 namespace {
@@ -22,43 +27,53 @@ using lzh::test::ToBytes;
 
 std::string ShiftJis(const std::string& utf8) { return Converted(utf8, "CP932", "UTF-8"); }
 
-using Names = TavoTest;
-
-// Each member must come out under the name it has, in either code page.
-// Faults caught: a Shift_JIS 0x5C second byte taken for a separator (表.txt
-// as a folder • in code page 1252) or a folder ending in one merged into
-// its file (一覧表中身.txt, 予定表メモ.txt), by the library or by tavo's
-// search for a wildcard archive (*表.lzh); UTF-8 names from Linux read in
-// the ANSI code page (cafÃ©.txt); a name shown by a look-alike.
-TEST_F(Names, DecodedFromWhatTheyAreAndExtractedNameByName) {
+// Each member is named as its writer stored it; each must come out under
+// the name it has, in either code page. Faults caught: a Shift_JIS 0x5C
+// second byte taken for a separator (表.txt as a folder • in code page
+// 1252) or a folder ending in one merged into its file (一覧表中身.txt,
+// ソ機能f.txt, 予定表メモ.txt), by the library or by tavo's search for a
+// wildcard archive (*表.lzh); UTF-8 names from Linux read in the ANSI code
+// page (譌･譛ｬ隱・txt, cafÃ©.txt); a name shown by a look-alike.
+TEST(MemberNames, DecodedFromWhatTheyAreAndExtractedNameByName) {
   struct Row {
     std::vector<std::string> components;  // UTF-8
-    uint8_t os;
-    std::optional<uint32_t> code_page;
-    const char* stored_in;  // the character set the name is stored in
+    RawMember stored;                      // its name and directory are filled in below
   };
-  const Row rows[] = {
-      {{"一覧表", "中身.txt"}, 'M', {}, "CP932"},
-      {{"表.txt"}, 'W', 932, "CP932"},
-      {{"café", "한국어", "😀.txt"}, 'U', 65001, "UTF-8"},  // Linux, saying so
-      {{"Привет.txt"}, 'U', 1251, "CP1251"},
+  auto windows = [](uint8_t os, std::optional<uint32_t> code_page = {}) {
+    RawMember m;
+    m.os_id = os;
+    m.code_page = code_page;
+    return m;
+  };
+  std::vector<Row> rows = {
+      {{"一覧表", "中身.txt"}, windows('M')},
+      {{"ソ", "機能", "f.txt"}, windows('W', 932)},
+      {{"表.txt"}, windows('w')},
+      {{"日本語.txt"}, windows('U')},                 // Linux in a UTF-8 locale, no code page said
+      {{"café", "한국어", "😀.txt"}, windows('U', 65001)},  // Linux, saying so
+      {{"Привет.txt"}, windows('U', 1251)},
   };
   std::vector<RawMember> members;
-  for (const Row& row : rows) {
-    RawMember m{Converted(row.components.back(), row.stored_in, "UTF-8"), "", ToBytes(row.components.back()), "-lh0-",
-                row.os, row.code_page};
-    for (size_t i = 0; i + 1 < row.components.size(); ++i)
-      m.directory += Converted(row.components[i], row.stored_in, "UTF-8") + '\xff';
+  for (Row& row : rows) {
+    RawMember& m = row.stored;
+    auto stored = [&](const std::string& utf8) {
+      if (m.code_page == 1251u) return Converted(utf8, "CP1251", "UTF-8");
+      return m.os_id == 'U' ? utf8 : ShiftJis(utf8);
+    };
+    for (size_t i = 0; i + 1 < row.components.size(); ++i) m.directory += stored(row.components[i]) + '\xff';
+    m.name = stored(row.components.back());
+    m.data = ToBytes(row.components.back());
     members.push_back(m);
   }
+  Sandbox box(Library::Real);
   PutArchive(box, "names.lzh", RawArchive(members));
   // MS-DOS archivers keep the whole path in a level-0 name, '\\' between.
   PutArchive(box, "dos.lzh", lzh::test::WriteArchive({{{ShiftJis("予定表"), ShiftJis("メモ.txt")}, ToBytes("memo"), lzh::Method::kLh0}}, 0));
 
-  Outcome listed = Run({"l", "names.lzh"});
-  Outcome extracted = Run({"x", "names.lzh", "out/"});
-  Outcome dos = Run({"x", "dos.lzh", "out/"});
-  EXPECT_TRUE(HasLine(box, extracted.output, "4 members extracted, 0 skipped, 0 failed")) << extracted.output;
+  Outcome listed = box.Run({"l", "names.lzh"}, NamesLocale());
+  Outcome extracted = box.Run({"x", "names.lzh", "out/"}, NamesLocale());
+  Outcome dos = box.Run({"x", "dos.lzh", "out/"}, NamesLocale());
+  EXPECT_TRUE(HasLine(box, extracted.output, "6 members extracted, 0 skipped, 0 failed")) << extracted.output;
   EXPECT_TRUE(HasLine(box, dos.output, "ok       " + Shown("予定表/メモ.txt"))) << dos.output;
   std::vector<std::pair<std::string, std::string>> expected = {{"予定表/メモ.txt", "memo"}};
   for (const Row& row : rows) {
@@ -75,37 +90,93 @@ TEST_F(Names, DecodedFromWhatTheyAreAndExtractedNameByName) {
   // the code page too (where the code page has 表 for the argument).
   if (!target.UnderWine() || target.locale.starts_with("ja_JP")) {
     PutArchive(box, "一覧表.lzh", RawArchive(members));
-    Outcome found = Run({"t", "*表.lzh"});
+    Outcome found = box.Run({"t", "*表.lzh"}, NamesLocale());
     EXPECT_TRUE(HasLine(box, found.output, "Archive: " + Shown("一覧表.lzh"))) << found.output;
   }
 }
 
-// Names Linux takes as they are and Windows cannot (a folder named by one
-// blank, a trailing dot, a device name, a reserved character): under Wine
-// each is mapped, and the report says where it went.
-TEST_F(Names, ThoseWindowsCannotHoldAreMappedUnderWine) {
-  const std::string rows[][3] = {{"DIR\\ \\readme", "DIR/ /readme", "DIR/_/readme"}, {"notes.", "notes.", "notes_"},
-                                 {"aux.txt", "aux.txt", "_aux.txt"}, {"a?b", "a?b", "a_b"}};
+// An Amiga archive holding names Linux takes as they are and Windows
+// cannot: a directory named by one blank, a name ending in a dot, a device
+// name, a reserved character. Under Wine each is mapped to a name Windows
+// holds, and the report says where it went.
+TEST(NamesWindowsCannotHold, WrittenAsStoredOnLinuxAndMappedUnderWine) {
+  struct Row {
+    std::string stored, on_linux, on_windows;
+  };
+  const Row rows[] = {
+      {"DIR\\ \\readme", "DIR/ /readme", "DIR/_/readme"},
+      {"notes.", "notes.", "notes_"},
+      {"aux.txt", "aux.txt", "_aux.txt"},
+      {"a?b", "a?b", "a_b"},
+  };
   std::vector<RawMember> members;
-  for (const auto& row : rows) members.push_back(RawMember{row[0], "", ToBytes(row[0]), "-lh0-", 'A'});
+  for (const Row& row : rows) members.push_back(RawMember{row.stored, "", ToBytes(row.stored), "-lh0-", 'A'});
+  Sandbox box(Library::Real);
   PutArchive(box, "amiga.lzh", RawArchive(members));
-  Outcome extract = Run({"x", "amiga.lzh", "out/"});
+  Outcome extract = box.Run({"x", "amiga.lzh", "out/"});
   EXPECT_TRUE(HasLine(box, extract.output, "4 members extracted, 0 skipped, 0 failed")) << extract.output;
-  for (const auto& row : rows) {
-    const std::string& written = target.UnderWine() ? row[2] : row[1];
-    EXPECT_EQ(box.Read("out/" + written), row[0]) << extract.output;
+  for (const Row& row : rows) {
+    const std::string& written = target.UnderWine() ? row.on_windows : row.on_linux;
+    EXPECT_EQ(box.Read("out/" + written), row.stored) << extract.output;
     if (target.UnderWine()) EXPECT_NE(extract.output.find("written as " + written), std::string::npos) << extract.output;
   }
 }
 
+std::string Contents(const fs::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
 // The committed sample must stay what samples/make_sample makes of
 // samples/files: a stale or damaged sample shows up here.
-TEST_F(Names, BundledSampleTestsCleanAndExtractsToTheFilesItWasMadeFrom) {
+TEST(BundledSample, TestsCleanAndExtractsToTheFilesItWasMadeFrom) {
   fs::path samples = fs::path(TAVO_SOURCE_DIR) / "samples";
-  fs::copy_file(samples / "sample.lzh", Path("sample.lzh"));
-  EXPECT_TRUE(HasLine(box, Run({"t", "sample.lzh"}).output, "3 members tested, 0 skipped, 0 failed"));
-  Run({"x", "sample.lzh", "out/"});
-  EXPECT_EQ(FilesBelow(Path("out")), FilesBelow((samples / "files").string()));
+  Sandbox box(Library::Real);
+  box.File("sample.lzh", Contents(samples / "sample.lzh"));
+  EXPECT_TRUE(HasLine(box, box.Run({"t", "sample.lzh"}).output, "3 members tested, 0 skipped, 0 failed"));
+  box.Run({"x", "sample.lzh", "out/"});
+  int files = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(samples / "files")) {
+    if (!entry.is_regular_file()) continue;
+    ++files;
+    std::string relative = fs::relative(entry.path(), samples / "files").generic_string();
+    EXPECT_EQ(box.Read("out/" + relative), Contents(entry.path())) << relative;
+  }
+  EXPECT_EQ(files, 3);
+}
+
+// Windows cannot create a symbolic link member (it is skipped, not failed).
+// The Shift_JIS names of cp932_names.lzh must come out as the names they
+// are, in either code page, like every other member.
+TEST(ForeignSamples, EveryArchiveTestsCleanAndExtractsWithItsCrc) {
+  fs::path folder = lzh::test::SamplesDir();
+  if (!fs::exists(folder / "MANIFEST.tsv")) GTEST_SKIP() << "no sample archives at " << folder;
+  Sandbox box(Library::Real);
+  std::set<std::string> archives;
+  for (const auto& entry : fs::directory_iterator(folder))
+    if (entry.path().filename() != "MANIFEST.tsv" && entry.path().filename() != "README.md")
+      archives.insert(entry.path().filename().string());
+  ASSERT_FALSE(archives.empty());
+  for (const std::string& archive : archives) {
+    box.File(archive, Contents(folder / archive));
+    Outcome test = box.Run({"t", archive}, NamesLocale());
+    EXPECT_EQ(test.status, 0);
+    std::vector<std::string> lines = Lines(box, test.output);
+    ASSERT_FALSE(lines.empty()) << archive;
+    EXPECT_NE(lines.back().find(" tested, 0 skipped, 0 failed"), std::string::npos) << archive << "\n" << test.output;
+    Outcome extract = box.Run({"x", archive, "out\\" + archive + "\\"}, NamesLocale());
+    EXPECT_NE(extract.output.find(target.UnderWine() ? " skipped, 0 failed" : ", 0 skipped, 0 failed"), std::string::npos)
+        << archive << "\n" << extract.output;
+  }
+  for (const lzh::test::ManifestRow& member : lzh::test::ReadManifest()) {
+    if (member.method == "-lhd-") continue;  // directories and links, covered above
+    std::string name = member.member;
+    if (member.archive == "cp932_names.lzh") name = Converted(name, "UTF-8", "CP932");
+    std::string data = box.Read("out/" + member.archive + "/" + name);
+    EXPECT_EQ(data.size(), member.size) << member.archive << " " << name;
+    EXPECT_EQ(lzh::Crc16(0, reinterpret_cast<const uint8_t*>(data.data()), data.size()), member.crc)
+        << member.archive << " " << name;
+  }
 }
 
 }  // namespace

@@ -1,17 +1,23 @@
 // Trees of files that Windows users have, through tavo and back: names
 // with every kind of character, MS-DOS attributes, paths longer than 260
-// characters, and the failures the system reports named by their cause.
-// Run on Linux and under Wine in code pages 932 and 1252 (see
-// cmake/WindowsBuild.cmake), the only runs of the library's Windows file
-// system code; under Wine the tree is made on the Linux side, where Wine
-// shows Windows names as UTF-8.
+// characters; each archive also read by the foreign readers (7z, bsdtar,
+// unar) where they are installed, and the failures the system reports
+// named by their cause. Run on Linux and under Wine in code pages 932 and
+// 1252 (see cmake/WindowsBuild.cmake); under Wine the tree is made on the
+// Linux side, where Wine shows Windows names as UTF-8.
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,8 +30,19 @@ namespace {
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
 
-class RoundTrip : public TavoTest {
+class RoundTrip : public ::testing::Test {
  protected:
+  // tavo in the locale of names; the exit status must be `status` and
+  // standard error empty (it is a file, and progress is for terminals).
+  Outcome Run(const std::vector<std::string>& arguments, int status = 0) {
+    Outcome outcome = box.Run(arguments, NamesLocale());
+    EXPECT_EQ(outcome.status, status) << outcome.output;
+    EXPECT_EQ(outcome.errors, "");
+    return outcome;
+  }
+  void Put(const std::string& relative, const std::string& content) { box.File(relative, content); }
+  std::string Path(const std::string& relative) const { return box.work() + "/" + relative; }
+
   std::vector<lzh::MemberHeader> Members(const std::string& archive) const {
     std::string bytes = box.Read(archive);
     lzh::MemoryReader reader(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
@@ -49,6 +66,10 @@ class RoundTrip : public TavoTest {
     for (const lzh::MemberHeader& member : Members(archive)) paths.push_back(PathOf(member));
     return paths;
   }
+  // The header's own attribute byte, which the readers check.
+  uint8_t BaseAttributeByte(const std::string& archive, const lzh::MemberHeader& member) const {
+    return static_cast<uint8_t>(box.Read(archive)[member.header_offset + 19]);
+  }
 
   // windows_helper.exe (see tests/windows_helper): a file's attributes,
   // set first when `set` is given.
@@ -60,7 +81,20 @@ class RoundTrip : public TavoTest {
     return static_cast<unsigned>(std::stoul("0" + outcome.output, nullptr, 16));
   }
 
+  Sandbox box{Library::Real};
 };
+
+// A program of this machine run on an archive below work/, with its
+// standard output; empty when it is not installed.
+std::string Oracle(const std::string& program, const std::string& arguments, const std::string& archive) {
+  if (std::system(("command -v " + program + " >/dev/null 2>&1").c_str()) != 0) return "";
+  std::string output;
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(
+      popen(("LC_ALL=C.UTF-8 " + program + " " + arguments + " '" + archive + "' 2>/dev/null").c_str(), "r"), pclose);
+  char chunk[4096];
+  for (size_t got; pipe && (got = std::fread(chunk, 1, sizeof chunk, pipe.get())) > 0;) output.append(chunk, got);
+  return output;
+}
 
 const Names kNames = {"一覧表/中身.txt", "ソ/機能/f.txt", "表/ソ/x.txt", "café.txt", "Привет.txt", "한국어.txt", "😀.txt"};
 
@@ -69,10 +103,11 @@ const Names kNames = {"一覧表/中身.txt", "ソ/機能/f.txt", "表/ソ/x.txt
 // stored in the form readers take back (Shift_JIS in code page 932 where
 // the name has it, else UTF-8 with its code page), and extracted, also by
 // the self-extracting program, under the same names; @lists read in the
-// caller's code page. Faults caught: folders ending in 0x5C left out or
-// merged into their files' names, the subfolder ソ of 表\* left out, names
-// without an ANSI form reported unreadable, café.txt taken for the cafe.txt
-// of the ANSI "best fit", the self-extractor splitting 表.txt.
+// caller's code page. Faults caught:
+// folders ending in 0x5C left out or merged into their files' names, the
+// subfolder ソ of 表\* left out, names without an ANSI form reported
+// unreadable, café.txt taken for the cafe.txt of the ANSI "best fit", the
+// self-extractor splitting 表.txt, a level-0 name stored as a look-alike.
 TEST_F(RoundTrip, EveryNameComesBackUnderItsOwnName) {
   for (const std::string& name : kNames) Put("tree/" + name, name);
   const auto tree = FilesBelow(Path("tree"));
@@ -113,9 +148,13 @@ TEST_F(RoundTrip, EveryNameComesBackUnderItsOwnName) {
 
   // Level 0 has no room for a code page and is read as Shift_JIS.
   Outcome level0 = Run({"a", "-r", "-h0", "level0.lzh", "tree/"}, target.UnderWine() ? 4 : 0);
-  if (target.UnderWine())
-    EXPECT_TRUE(HasLine(box, level0.output, "FAILED   " + Shown("tree/😀.txt") + ": the name has no Shift_JIS form, the "
-                                            "only one a level-0 header keeps (-h1 or -h2 store it)")) << level0.output;
+  if (target.UnderWine()) {
+    for (const std::string& name : {"café.txt", "한국어.txt", "😀.txt"})
+      EXPECT_TRUE(HasLine(box, level0.output,
+                          "FAILED   " + Shown("tree/" + name) +
+                              ": the name has no Shift_JIS form, the only one a level-0 header keeps (-h1 or -h2 store it)"))
+          << level0.output;
+  }
 }
 
 // Read-only, hidden and system on files and folders, stored by a -r -a -d
@@ -150,7 +189,7 @@ TEST_F(RoundTrip, AttributesOfFilesAndFoldersComeBack) {
       ASSERT_EQ(members.count(row.name), 1u) << row.name;
       const lzh::MemberHeader& member = members[row.name];
       EXPECT_EQ(member.attribute & 0x27, std::stoul(row.attributes, nullptr, 16) & 0x27) << row.name;
-      if (level > 0) EXPECT_EQ(box.Read(archive)[member.header_offset + 19], 0x20) << row.name;  // the readers' byte
+      if (level > 0) EXPECT_EQ(BaseAttributeByte(archive, member), 0x20) << row.name;
       auto line = std::find(listed.begin(), listed.end(), row.name + (member.is_directory ? "/" : ""));
       ASSERT_TRUE(line != listed.end() && line + 1 != listed.end()) << row.name;
       EXPECT_TRUE(line[1].ends_with(" " + row.shown)) << line[1];
@@ -182,23 +221,108 @@ TEST_F(RoundTrip, PathsLongerThan260Characters) {
   EXPECT_EQ(Paths("named.lzh"), Names{Path(path + "/deep.txt").substr(1)});
 }
 
-// Each failure says what the system said. Faults caught: "no such file or
-// directory" for a missing -w folder; under Wine "is not an LZH archive"
-// for an archive another program holds open.
+// What the foreign readers make of our names and attributes. bsdtar
+// follows the code-page header and lists every name exactly, the UTF-8 ones
+// and the Shift_JIS ones written under code page 932; 7z lists UTF-8 names
+// exactly (the form of every name on Linux and under code page 1252) but
+// takes Shift_JIS ones for another code page; unar ignores the header and
+// guesses each archive's encoding from its bytes, so only its count of
+// members is ours whatever it guesses. bsdtar reads read-only from the
+// attribute header of levels 1 and 2, unar the level-0 attribute byte; 7z
+// shows no attributes of LZH members. Each reader missing is skipped.
+TEST_F(RoundTrip, ForeignReadersReadOurNamesAndAttributes) {
+  for (const std::string& name : kNames) Put("tree/" + name, name);
+  Run({"a", "-r", "names.lzh", "tree/*"});
+  const std::string archive = Path("names.lzh");
+  Names expected;
+  for (const std::string& name : kNames) expected.push_back("tree/" + name);
+  std::sort(expected.begin(), expected.end());
+  auto names_of = [&](std::string listing) {
+    Names names;
+    for (size_t start = 0, end; (end = listing.find('\n', start)) != std::string::npos; start = end + 1) {
+      std::string line = listing.substr(start, end - start);
+      size_t at = line.find("tree/");
+      if (at != std::string::npos) names.push_back(line.substr(at));
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  };
+  if (std::string listed = Oracle("bsdtar", "-tf", archive); !listed.empty())
+    EXPECT_EQ(names_of(listed), expected) << "bsdtar";
+  if (std::string listed = Oracle("7z", "l -ba", archive); !listed.empty() && !target.locale.starts_with("ja_JP"))
+    EXPECT_EQ(names_of(listed), expected) << "7z";
+  if (std::string listed = Oracle("lsar", "", archive); !listed.empty())
+    EXPECT_EQ(names_of(listed).size(), expected.size()) << "unar\n" << listed;
+  if (!target.UnderWine()) return;
+  Put("read-only.txt", "r");
+  Attributes("read-only.txt", "21");
+  Run({"a", "-h1", "attributes1.lzh", "read-only.txt"});
+  Run({"a", "-h0", "attributes0.lzh", "read-only.txt"});
+  if (std::string listed = Oracle("bsdtar", "-tvf", Path("attributes1.lzh")); !listed.empty())
+    EXPECT_TRUE(listed.starts_with("-r--r--r--")) << listed;
+  if (std::string listed = Oracle("lsar", "-L", Path("attributes0.lzh")); !listed.empty())
+    EXPECT_NE(listed.find("A----R (0x21)"), std::string::npos) << listed;
+}
+
+// A folder the user may not write to: the immutable flag for root, whom
+// permissions do not stop, else no write permission.
+class ReadOnlyFolder {
+ public:
+  explicit ReadOnlyFolder(const std::string& path) : path_(path) {
+    fs::create_directories(path);
+    if (geteuid() != 0) {
+      made_ = chmod(path.c_str(), 0555) == 0;
+      return;
+    }
+    int flags = 0;
+    int fd = open(path.c_str(), O_RDONLY | O_DIRECTORY);
+    made_ = fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+            (flags |= FS_IMMUTABLE_FL, ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0);
+    if (fd >= 0) close(fd);
+  }
+  ~ReadOnlyFolder() {
+    int flags = 0;
+    int fd = open(path_.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd >= 0 && ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & FS_IMMUTABLE_FL)) {
+      flags &= ~FS_IMMUTABLE_FL;
+      ioctl(fd, FS_IOC_SETFLAGS, &flags);
+    }
+    if (fd >= 0) close(fd);
+    chmod(path_.c_str(), 0755);
+  }
+  bool made() const { return made_; }
+
+ private:
+  std::string path_;
+  bool made_ = false;
+};
+
+// Each failure says what the system said. Faults caught: "another process
+// is changing the archive", after a minute, for a new archive in a folder
+// the user may not write to; "is not an LZH archive" for an archive another
+// program holds open; "no such file or directory" for a missing -w folder.
 TEST_F(RoundTrip, FailuresAreNamedByTheirCause) {
   Put("f.txt", "f");
   Outcome work = Run({"a", "-wnosuchdir", "w.lzh", "f.txt"}, 4);
   EXPECT_EQ(Lines(box, work.output), Names{"Cannot change w.lzh: the work directory nosuchdir does not exist"});
+
+  ReadOnlyFolder folder(Path("ro"));
+  if (folder.made()) {
+    Outcome refused = Run({"a", "ro/new.lzh", "f.txt"}, 4);
+    EXPECT_EQ(Lines(box, refused.output),
+              Names{"Cannot change ro/new.lzh: " + std::string(target.UnderWine() ? "access denied" : "permission denied")});
+  }
+
   if (!target.UnderWine()) return;  // no program holds a file against others on Linux
   Run({"a", "held.lzh", "f.txt"});
   std::string tavo = "Z:" + box.work() + "/../bin/tavo.exe";
   std::replace(tavo.begin(), tavo.end(), '/', '\\');
-  for (const char* command : {"a", "x"}) {
-    Outcome held = box.RunProgram(target.helper, {"hold", "held.lzh", tavo, command, "held.lzh", "f.txt"}, box.work());
-    EXPECT_EQ(held.status, 5) << held.output;
-    EXPECT_EQ(Lines(box, held.output), Names{std::string("Cannot read held.lzh: in use by another program") +
-                                             (command[0] == 'a' ? "; it is left as it is." : "")});
-  }
+  Outcome held = box.RunProgram(target.helper, {"hold", "held.lzh", tavo, "a", "held.lzh", "f.txt"}, box.work(),
+                                NamesLocale());
+  EXPECT_EQ(held.status, 5) << held.output;
+  EXPECT_EQ(Lines(box, held.output), Names{"Cannot read held.lzh: in use by another program; it is left as it is."});
+  held = box.RunProgram(target.helper, {"hold", "held.lzh", tavo, "x", "held.lzh", "out/"}, box.work(), NamesLocale());
+  EXPECT_EQ(Lines(box, held.output), Names{"Cannot read held.lzh: in use by another program"});
 }
 
 }  // namespace

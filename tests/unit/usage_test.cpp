@@ -42,8 +42,12 @@ TEST(UsageScreen, LinesAndColumns) {
     Columns expected = i <= 7 && i >= 6 ? Columns{10, 33, 56} : i <= 10 && i >= 8 ? Columns{10, 33}
                      : i >= 12                                ? Columns{10, 44}
                                                               : Columns{};
-    if (i >= 6 && i != 11) EXPECT_EQ(EntryColumns(line), expected) << i;
-    if (i >= 7 && i != 11) EXPECT_EQ(line.substr(0, 10), std::string(10, ' ')) << i;
+    if (i >= 6 && i != 11) {
+      EXPECT_EQ(EntryColumns(line), expected) << i;
+    }
+    if (i >= 7 && i != 11) {
+      EXPECT_EQ(line.substr(0, 10), std::string(10, ' ')) << i;
+    }
   }
 }
 

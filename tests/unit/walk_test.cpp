@@ -105,7 +105,9 @@ TEST_F(Walker, CurrentDirectoryIsRestoredWhateverItsLength) {
   tree_.File(deep + "leaf");
   tree_.File(deep + "s/t/u");
   for (const auto& part : fs::path(deep))
-    if (!part.empty()) ASSERT_EQ(chdir(part.c_str()), 0);
+    if (!part.empty()) {
+      ASSERT_EQ(chdir(part.c_str()), 0);
+    }
   fs::path here = fs::current_path();
   ASSERT_GT(here.string().size(), 1800u);
   EXPECT_EQ(CountMatches("*"), 2u);
