@@ -26,7 +26,8 @@
 #include "format/dos_time.h"
 #include "include/unlha32.h"
 #include "os/mutex.h"
-#include "os/os.h"
+#include "os/file.h"
+#include "os/text.h"
 
 namespace {
 

@@ -44,7 +44,10 @@
 #include "format/header_writer.h"
 #include "format/member_data.h"
 #include "commands/names.h"
-#include "os/os.h"
+#include "os/file.h"
+#include "os/text.h"
+#include "os/time.h"
+#include "os/worker.h"
 #include "commands/progress.h"
 #include "commands/writing_commands.h"
 

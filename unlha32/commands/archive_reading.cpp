@@ -7,7 +7,7 @@
 
 #include "commands/archive_update.h"
 #include "format/archive_walker.h"
-#include "os/os.h"
+#include "os/file.h"
 
 namespace lzh::commands {
 namespace {

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "os/os.h"
+#include "os/file.h"
 
 namespace lzh::commands {
 

@@ -8,6 +8,11 @@
 #include <cstring>
 
 #include "commands/names.h"
+#include "os/directory.h"
+#include "os/file.h"
+#include "os/lock.h"
+#include "os/terminal.h"
+#include "os/text.h"
 
 namespace lzh::commands {
 namespace {

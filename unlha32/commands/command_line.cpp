@@ -10,7 +10,8 @@
 #include <cstdint>
 
 #include "commands/names.h"
-#include "os/os.h"
+#include "os/file.h"
+#include "os/text.h"
 
 namespace lzh::commands {
 namespace {

@@ -13,6 +13,8 @@
 
 #include "commands/archive_update.h"
 #include "commands/selection.h"
+#include "os/directory.h"
+#include "os/file.h"
 
 namespace lzh::commands {
 namespace {

@@ -17,7 +17,7 @@
 
 #include "commands/command_line.h"
 #include "commands/names.h"
-#include "os/os.h"
+#include "os/file.h"
 #include "commands/report.h"
 #include "commands/result.h"
 

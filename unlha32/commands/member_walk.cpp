@@ -8,6 +8,8 @@
 
 #include "commands/archive_reading.h"
 #include "commands/member_text.h"
+#include "os/file.h"
+#include "os/text.h"
 
 namespace lzh::commands {
 namespace {

@@ -4,7 +4,7 @@
 // shown as an escape.
 #include "commands/names.h"
 
-#include "os/os.h"
+#include "os/text.h"
 #include "base/utf8.h"
 
 namespace lzh::commands {

@@ -7,7 +7,9 @@
 #include "commands/progress.h"
 
 
-#include "os/os.h"
+#include "os/terminal.h"
+#include "os/text.h"
+#include "os/time.h"
 
 namespace lzh::commands {
 namespace {

@@ -14,7 +14,7 @@
 #include "commands/archive_reading.h"
 #include "commands/archive_rewrite.h"
 #include "commands/names.h"
-#include "os/os.h"
+#include "os/file.h"
 #include "sfx/stub.h"
 #include "commands/writing_commands.h"
 

@@ -7,6 +7,9 @@
 #include "commands/target_path.h"
 
 #include "commands/selection.h"
+#include "os/directory.h"
+#include "os/file.h"
+#include "os/text.h"
 
 namespace lzh::commands {
 namespace {

@@ -15,7 +15,7 @@
 
 #include "base/status.h"
 #include "base/stream.h"
-#include "os/os.h"
+#include "os/file.h"
 
 namespace lzh {
 
