@@ -23,7 +23,7 @@
 #include "commands/member_text.h"
 #include "commands/member_walk.h"
 #include "commands/result.h"
-#include "format/dos_time.h"
+#include "os/time.h"
 #include "include/unlha32.h"
 #include "os/mutex.h"
 #include "os/file.h"
@@ -81,7 +81,7 @@ uint32_t Saturated(uint64_t value, uint32_t flag, uint32_t* flags) {
   return Saturated(value);
 }
 
-uint32_t DosStamp(int64_t unix_time) { return lzh::UnixToDosTime(unix_time); }
+uint32_t DosStamp(int64_t unix_time) { return lzh::os::UnixToDosTime(unix_time); }
 
 std::string MethodText(const lzh::MemberHeader& header) {
   std::string method;

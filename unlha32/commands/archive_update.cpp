@@ -67,17 +67,6 @@ void SplitDirectoryAndName(const std::string& path, std::string* directory, std:
   *name = path.substr(after_separator);
 }
 
-std::string JoinPath(const std::string& directory, const std::string& name) {
-  if (directory.empty() || directory == ".") return name;
-  char last = directory.back();
-  if (last == '/' || last == '\\') return directory + name;
-#ifdef _WIN32
-  return directory + "\\" + name;
-#else
-  return directory + "/" + name;
-#endif
-}
-
 ArchiveUpdate::~ArchiveUpdate() {
   if (!committed_ && !temporary_path_.empty()) {
     (void)file_.Close();
@@ -95,7 +84,7 @@ Status ArchiveUpdate::Begin(const std::string& archive, const std::string& work_
                                         " s for another process to finish changing " +
                                         DisplayName(archive, CurrentTextForm()) + "...\n"));
   };
-  LZH_TRY(os::ExclusiveLock::Acquire(JoinPath(archive_directory_, "." + archive_name_ + ".unlha32-lock"),
+  LZH_TRY(os::ExclusiveLock::Acquire(os::JoinPath(archive_directory_, "." + archive_name_ + ".unlha32-lock"),
                                      kLockWaitSeconds, say_waiting, &lock_));
   remove_lock_on_interrupt_ = std::make_unique<os::RemoveOnInterrupt>(lock_.path());
   temporary_directory_ = work_directory.empty() ? archive_directory_ : os::NativePath(work_directory);
@@ -106,7 +95,7 @@ Status ArchiveUpdate::Begin(const std::string& archive, const std::string& work_
   os::Directory directory;
   LZH_TRY(os::Directory::Open(temporary_directory_.empty() ? "." : temporary_directory_, &directory));
   temporary_name_ = TemporaryName(archive_name_, os::ProcessId());
-  temporary_path_ = JoinPath(temporary_directory_, temporary_name_);
+  temporary_path_ = os::JoinPath(temporary_directory_, temporary_name_);
   Status created = directory.CreateNewFile(temporary_name_, 0666, &file_);
   if (!created.ok()) {
     temporary_path_.clear();  // not ours: never remove it
@@ -205,7 +194,7 @@ Status ArchiveUpdate::CopyBesideArchive() {
   os::Directory directory;
   LZH_TRY(os::Directory::Open(archive_directory_.empty() ? "." : archive_directory_, &directory));
   std::string name = TemporaryName(archive_name_, os::ProcessId());
-  std::string path = JoinPath(archive_directory_, name);
+  std::string path = os::JoinPath(archive_directory_, name);
   os::File copy;
   LZH_TRY(directory.CreateNewFile(name, 0666, &copy));
   os::RemoveOnInterrupt remove_copy(path);

@@ -105,7 +105,4 @@ class ArchiveUpdate final : public SeekableOutput {
 // component, split at the last '\' or '/' by whole characters.
 void SplitDirectoryAndName(const std::string& path, std::string* directory, std::string* name);
 
-// Joins a directory and a name with the platform's separator.
-std::string JoinPath(const std::string& directory, const std::string& name);
-
 }  // namespace lzh::commands

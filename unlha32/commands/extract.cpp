@@ -111,19 +111,11 @@ class ProgressSink final : public ByteSink {
   uint64_t done_ = 0;
 };
 
-// On Windows a report is text as the C runtime writes it to a text-mode
-// stream: a line ends in '\n' alone, which goes out as CR LF. p therefore
-// puts a member's CR LF into the report as that '\n' (printed, it is CR LF
-// again rather than CR CR LF); elsewhere a line ends in LF as it is stored.
-#ifdef _WIN32
-constexpr bool kReportLinesEndInCrLf = true;
-#else
-constexpr bool kReportLinesEndInCrLf = false;
-#endif
-
 // Contents go into the report as they are, except NUL bytes, which would
 // end the report's text early, and, where lines end in CR LF, a CR that
-// precedes LF. A CR at the end of a write is held until the next one shows
+// precedes LF: the report's line ends in '\n' alone there, so p puts a
+// member's CR LF in as that '\n' (printed, it is CR LF again rather than
+// CR CR LF); elsewhere a line ends in LF as it is stored. A CR at the end of a write is held until the next one shows
 // what follows it; Flush() lets out one that ended the member.
 class ReportSink final : public ByteSink {
  public:
@@ -134,8 +126,8 @@ class ReportSink final : public ByteSink {
       if (text.front() != '\n') report_.Text("\r");
       held_cr_ = false;
     }
-    static constexpr std::string_view kStops("\0\r", kReportLinesEndInCrLf ? 2 : 1);
-    for (size_t stop; (stop = text.find_first_of(kStops)) != std::string_view::npos;) {
+    const std::string_view stops("\0\r", os::LinesEndInCrLf() ? 2 : 1);
+    for (size_t stop; (stop = text.find_first_of(stops)) != std::string_view::npos;) {
       report_.Text(text.substr(0, stop));
       if (text[stop] == '\0') {
         report_.Text("\\x00");

@@ -21,6 +21,14 @@ namespace lzh::os {
 // Paths handed to the library treat '\' and '/' alike; this gives the form
 // the platform's calls take.
 std::string NativePath(std::string_view path);
+// `name` in `directory` with the platform's separator; "" and "." stand for
+// no directory at all.
+std::string JoinPath(const std::string& directory, const std::string& name);
+// The path a Windows path in the form for more than 260 characters stands
+// for: after its \\?\ (then a drive) or \\?\UNC\ (then a server and
+// share), which is a prefix of the system's and no directory of the user's.
+// The path itself on POSIX, which has no such form.
+std::string_view WithoutLongPathPrefix(std::string_view path);
 
 enum class EntryType : uint8_t { kMissing, kFile, kDirectory, kSymlink, kOther };
 
@@ -136,6 +144,12 @@ Status Describe(const std::string& path, FileDetails* details);
 
 // The OS identifier new members carry ('U' on POSIX, 'W' on Windows).
 uint8_t ArchiveOsId();
+
+// The file name of a program made from the file `name` (the self-extracting
+// program of an archive): its stem (`name` without its extension) and
+// ".exe" on Windows; the stem on POSIX, or `name` and ".run" when it has no
+// extension, so that the program never takes the archive's own name.
+std::string ProgramName(const std::string& name);
 
 // The path of the running program's own file (a self-extracting program
 // reads its archive from there); empty when unknown.

@@ -62,6 +62,11 @@ bool NameCaseMatters();
 // '/' but a NUL byte (which becomes '_').
 bool MapToLegalName(std::string* component);
 
+// True where a line of text ends in CR LF (Windows). A report is text as
+// the C runtime writes it to a text-mode stream there: a line ends in '\n'
+// alone, which goes out as CR LF.
+bool LinesEndInCrLf();
+
 // The form a new member's name takes in the archive, for a name that is
 // not plain ASCII: `components` (a path, in the library's form) become
 // the bytes to store and *code_page the code page to record for them in

@@ -36,6 +36,14 @@ std::string NativePath(std::string_view path) {
   return native;
 }
 
+std::string JoinPath(const std::string& directory, const std::string& name) {
+  if (directory.empty() || directory == ".") return name;
+  char last = directory.back();
+  return last == '/' || last == '\\' ? directory + name : directory + "/" + name;
+}
+
+std::string_view WithoutLongPathPrefix(std::string_view path) { return path; }
+
 Status Inspect(const std::string& path, EntryInfo* info) {
   struct stat st;
   if (lstat(path.c_str(), &st) != 0) {
@@ -228,6 +236,11 @@ std::string ExecutablePath() {
   if (length <= 0 || static_cast<size_t>(length) >= path.size()) return std::string();
   path.resize(static_cast<size_t>(length));
   return path;
+}
+
+std::string ProgramName(const std::string& name) {
+  size_t dot = name.rfind('.');
+  return dot == std::string::npos || dot == 0 ? name + ".run" : name.substr(0, dot);
 }
 
 uint8_t ArchiveOsId() { return 'U'; }

@@ -91,6 +91,8 @@ bool ConvertToUtf8(std::string_view text, uint32_t code_page, std::string* utf8)
 
 uint32_t AnsiCodePage() { return 0; }
 
+bool LinesEndInCrLf() { return false; }
+
 bool NameCaseMatters() { return true; }
 
 bool MapToLegalName(std::string* component) {

@@ -1,9 +1,20 @@
-// POSIX time: the C library's local time and the monotonic clock.
+// POSIX time: the C library's local time, both ways, and the monotonic
+// clock.
 #include <time.h>
 
+#include <ctime>
+
+#include "os/calendar.h"
 #include "os/time.h"
 
 namespace lzh::os {
+
+bool calendar::ToLocal(int64_t unix_time, std::tm* tm) {
+  const std::time_t t = static_cast<std::time_t>(unix_time);
+  return localtime_r(&t, tm) != nullptr;
+}
+
+int64_t calendar::FromLocal(std::tm* tm) { return std::mktime(tm); }
 
 bool ToLocalTime(int64_t unix_time, LocalTime* local) {
   time_t value = static_cast<time_t>(unix_time);

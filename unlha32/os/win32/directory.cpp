@@ -12,7 +12,6 @@ namespace lzh::os {
 
 using win32::ErrorStatus;
 using win32::FromHandle;
-using win32::Join;
 using win32::kKeptAttributes;
 using win32::LastError;
 using win32::Narrow;
@@ -39,7 +38,7 @@ Status Directory::Open(const std::string& path, Directory* directory) {
 }
 
 Status Directory::OpenChild(const std::string& name, bool create, Directory* child) const {
-  std::string path = Join(path_, name);
+  std::string path = JoinPath(path_, name);
   std::wstring wide = WidePath(path);
   DWORD attributes = GetFileAttributesW(wide.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
@@ -55,14 +54,14 @@ Status Directory::OpenChild(const std::string& name, bool create, Directory* chi
 }
 
 Status Directory::Lookup(const std::string& name, EntryInfo* info) const {
-  return Inspect(Join(path_, name), info);
+  return Inspect(JoinPath(path_, name), info);
 }
 
 // The read-only bit comes later, from SetMode, once the data is written.
 // Shared for deletion only, so that an interruption can remove the file
 // while it is being written (RemoveOnInterrupt).
 Status Directory::CreateNewFile(const std::string& name, uint32_t, File* file) const {
-  HANDLE h = ::CreateFileW(WidePath(Join(path_, name)).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE,
+  HANDLE h = ::CreateFileW(WidePath(JoinPath(path_, name)).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE,
                            nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return LastError();
   *file = File();
@@ -71,13 +70,13 @@ Status Directory::CreateNewFile(const std::string& name, uint32_t, File* file) c
 }
 
 Status Directory::Rename(const std::string& from, const std::string& to) const {
-  if (!MoveFileExW(WidePath(Join(path_, from)).c_str(), WidePath(Join(path_, to)).c_str(), MOVEFILE_REPLACE_EXISTING))
+  if (!MoveFileExW(WidePath(JoinPath(path_, from)).c_str(), WidePath(JoinPath(path_, to)).c_str(), MOVEFILE_REPLACE_EXISTING))
     return LastError();
   return Status::Ok();
 }
 
 Status Directory::Remove(const std::string& name) const {
-  if (!DeleteFileW(WidePath(Join(path_, name)).c_str())) return LastError();
+  if (!DeleteFileW(WidePath(JoinPath(path_, name)).c_str())) return LastError();
   return Status::Ok();
 }
 
@@ -86,7 +85,7 @@ Status Directory::CreateSymlink(const std::string&, const std::string&) const {
 }
 
 Status Directory::SetModificationTime(const std::string& name, int64_t mtime) const {
-  HANDLE h = ::CreateFileW(WidePath(Join(path_, name)).c_str(), FILE_WRITE_ATTRIBUTES,
+  HANDLE h = ::CreateFileW(WidePath(JoinPath(path_, name)).c_str(), FILE_WRITE_ATTRIBUTES,
                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                            FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (h == INVALID_HANDLE_VALUE) return LastError();
@@ -101,7 +100,7 @@ Status Directory::SetMode(const std::string&, uint32_t) const { return Status::O
 
 Status Directory::SetAttributes(const std::string& name, uint8_t attributes) const {
   DWORD wanted = attributes & kKeptAttributes;
-  if (!SetFileAttributesW(WidePath(Join(path_, name)).c_str(), wanted ? wanted : FILE_ATTRIBUTE_NORMAL))
+  if (!SetFileAttributesW(WidePath(JoinPath(path_, name)).c_str(), wanted ? wanted : FILE_ATTRIBUTE_NORMAL))
     return LastError();
   return Status::Ok();
 }
@@ -117,7 +116,7 @@ Status Directory::FreeSpace(uint64_t* bytes) const {
 
 Status Directory::List(std::vector<DirectoryEntry>* entries) const {
   WIN32_FIND_DATAW data;
-  HANDLE search = FindFirstFileW(WidePath(Join(path_, "*")).c_str(), &data);
+  HANDLE search = FindFirstFileW(WidePath(JoinPath(path_, "*")).c_str(), &data);
   entries->clear();
   if (search == INVALID_HANDLE_VALUE) {
     DWORD error = GetLastError();

@@ -43,6 +43,20 @@ FileIdentity IdentityOf(const std::string& path) {
 
 std::string NativePath(std::string_view path) { return std::string(path); }
 
+std::string JoinPath(const std::string& directory, const std::string& name) {
+  if (directory.empty() || directory == ".") return name;
+  char last = directory.back();
+  return last == '\\' || last == '/' ? directory + name : directory + "\\" + name;
+}
+
+std::string_view WithoutLongPathPrefix(std::string_view path) {
+  auto separator = [&path](size_t at) { return path.size() > at && (path[at] == '\\' || path[at] == '/'); };
+  if (!separator(0) || !separator(1) || path.size() < 3 || path[2] != '?' || !separator(3)) return path;
+  path.remove_prefix(4);
+  if (path.starts_with("UNC") && separator(3)) path.remove_prefix(4);
+  return path;
+}
+
 Status Inspect(const std::string& path, EntryInfo* info) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExW(WidePath(path).c_str(), GetFileExInfoStandard, &data)) {
@@ -208,6 +222,11 @@ std::string ExecutablePath() {
     if (path.size() > 32768) return std::string();
     path.resize(path.size() * 2);
   }
+}
+
+std::string ProgramName(const std::string& name) {
+  size_t dot = name.rfind('.');
+  return (dot == std::string::npos || dot == 0 ? name : name.substr(0, dot)) + ".exe";
 }
 
 uint8_t ArchiveOsId() { return 'W'; }

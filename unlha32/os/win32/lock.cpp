@@ -14,7 +14,6 @@ namespace lzh::os {
 using win32::AsHandle;
 using win32::ErrorStatus;
 using win32::FromHandle;
-using win32::Join;
 using win32::WidePath;
 
 uint32_t ProcessId() { return GetCurrentProcessId(); }
@@ -92,7 +91,7 @@ RemoveOnInterrupt::RemoveOnInterrupt(const Directory& directory, const std::stri
 // FILE_SHARE_DELETE (CreateNewFile); the removal completes when the
 // process ends and its handles close.
 void RemoveOnInterrupt::Register(const Directory* directory, const std::string& name) {
-  const std::wstring path = WidePath(directory ? Join(directory->path_, name) : name);
+  const std::wstring path = WidePath(directory ? JoinPath(directory->path_, name) : name);
   for (int i = 0; i < kInterruptSlots; ++i) {
     if (interrupt_slot_used[i] || path.size() >= std::size(interrupt_paths[i])) continue;
     std::memcpy(interrupt_paths[i], path.c_str(), (path.size() + 1) * sizeof(wchar_t));

@@ -129,6 +129,8 @@ bool ConvertToUtf8(std::string_view text, uint32_t code_page, std::string* utf8)
 
 uint32_t AnsiCodePage() { return GetACP(); }
 
+bool LinesEndInCrLf() { return true; }
+
 bool NameCaseMatters() { return false; }
 
 bool MapToLegalName(std::string* component) {

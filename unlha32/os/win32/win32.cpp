@@ -90,10 +90,5 @@ EntryType TypeOf(DWORD attributes) {
   return EntryType::kFile;
 }
 
-std::string Join(const std::string& directory, const std::string& name) {
-  if (directory.empty() || directory == ".") return name;
-  char last = directory.back();
-  return last == '\\' || last == '/' ? directory + name : directory + "\\" + name;
-}
 
 }  // namespace lzh::os::win32

@@ -26,8 +26,6 @@ std::string Narrow(std::wstring_view wide, UINT code_page);
 // leaves '/', "." and ".." to the caller, so GetFullPathName resolves them
 // first).
 std::wstring WidePath(std::string_view path);
-// `name` in `directory` (a path), "." standing for no directory at all.
-std::string Join(const std::string& directory, const std::string& name);
 
 FILETIME ToFiletime(int64_t unix_time);
 int64_t FromFiletime(const FILETIME& ft);
