@@ -48,6 +48,7 @@
 #include "os/text.h"
 #include "os/time.h"
 #include "os/worker.h"
+#include "os/directory.h"
 #include "commands/progress.h"
 #include "commands/writing_commands.h"
 
@@ -555,7 +556,7 @@ void Adding::MoveSource(const Written& written, const MemberHeader* member, Rand
     Kept(source.disk_path, "not deleted: it changed after it was stored", Result::kSkipped);
     return;
   }
-  status = os::RemoveFile(source.disk_path);
+  status = os::Directory::Working().Remove(source.disk_path);
   if (!status.ok()) {
     Kept(source.disk_path, std::string("cannot be deleted (") + status.message() + ")", Result::kIoError);
     return;

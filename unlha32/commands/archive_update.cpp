@@ -70,7 +70,7 @@ void SplitDirectoryAndName(const std::string& path, std::string* directory, std:
 ArchiveUpdate::~ArchiveUpdate() {
   if (!committed_ && !temporary_path_.empty()) {
     (void)file_.Close();
-    (void)os::RemoveFile(temporary_path_);
+    (void)os::Directory::Working().Remove(temporary_path_);
   }
 }
 
@@ -178,7 +178,7 @@ Status ArchiveUpdate::Commit() {
   if (archive_time_) LZH_TRY(file_.SetModificationTime(*archive_time_));
   LZH_TRY(file_.Sync());
   LZH_TRY(file_.Close());
-  Status moved = os::RenameFile(temporary_path_, archive_);
+  Status moved = os::Directory::Working().Rename(temporary_path_, archive_);
   if (!moved.ok()) {
     if (temporary_directory_ == archive_directory_) return moved;
     LZH_TRY(CopyBesideArchive());
@@ -213,13 +213,13 @@ Status ArchiveUpdate::CopyBesideArchive() {
   if (status.ok()) status = closed;
   if (status.ok() && owner_) (void)directory.SetOwner(name, owner_->first, owner_->second);
   if (status.ok() && mode_) status = directory.SetMode(name, *mode_);
-  if (status.ok()) status = os::RenameFile(path, archive_);
+  if (status.ok()) status = os::Directory::Working().Rename(path, archive_);
   if (!status.ok()) {
-    (void)os::RemoveFile(path);
+    (void)os::Directory::Working().Remove(path);
     return status;
   }
   (void)source.Close();
-  (void)os::RemoveFile(temporary_path_);
+  (void)os::Directory::Working().Remove(temporary_path_);
   return Status::Ok();
 }
 

@@ -256,7 +256,7 @@ Result Extraction::Run() {
       report_.Line("Cannot use the directory " + DisplayName(base, form_) + ": " + status.message());
       return Result::kIoError;
     }
-    (void)os::InspectTarget(os::NativePath(line_.archive), &archive_file_);
+    (void)os::Directory::Working().Lookup(os::NativePath(line_.archive), os::Link::kFollowed, &archive_file_);
   }
   const Switches& switches = line_.switches;
   MemberSelection selection(line_.files, switches.strict_names, switches.case_sensitive);
@@ -304,7 +304,8 @@ Result Extraction::Run() {
     // A directory named without its separator is taken for a name; say
     // how it would have been the base directory.
     os::EntryInfo info;
-    if (writes && line_.base_directory.empty() && os::InspectTarget(os::NativePath(pattern), &info).ok() &&
+    if (writes && line_.base_directory.empty() &&
+        os::Directory::Working().Lookup(os::NativePath(pattern), os::Link::kFollowed, &info).ok() &&
         info.type == os::EntryType::kDirectory)
       text += "; to extract into the directory " + shown + ", write " + shown + "/ (a base directory ends in / or \\)";
     report_.Line(text);
@@ -399,7 +400,7 @@ Result Extraction::Extract(const Selected& member) {
 bool Extraction::MayReplace(const Selected& member, const os::Directory& directory, const std::string& name,
                             Result* result) {
   os::EntryInfo existing;
-  Status status = directory.Lookup(name, &existing);
+  Status status = directory.Lookup(name, os::Link::kNotFollowed, &existing);
   if (!status.ok()) {
     *result = Failed(member, status);
     return false;
@@ -484,7 +485,7 @@ void Extraction::RemoveStaleTemporaries(const os::Directory& directory) {
 void Extraction::NoteExtracted(const os::Directory& directory, const std::string& name) {
   ++done_;
   os::EntryInfo written;
-  if (directory.Lookup(name, &written).ok() && written.file_id != 0)
+  if (directory.Lookup(name, os::Link::kNotFollowed, &written).ok() && written.file_id != 0)
     extracted_files_.emplace(written.device, written.file_id);
 }
 
@@ -509,7 +510,7 @@ Result Extraction::ExtractFile(const Selected& member, const os::Directory& dire
   do {
     temporary = TemporaryName();
     stale = os::EntryInfo{};
-  } while (directory.Lookup(temporary, &stale).ok() && stale.type != os::EntryType::kMissing &&
+  } while (directory.Lookup(temporary, os::Link::kNotFollowed, &stale).ok() && stale.type != os::EntryType::kMissing &&
            temporary_counter_ < 1000);
   // Registered before it exists: a signal between the two would otherwise
   // leave it behind. The name is this process's own and not taken.

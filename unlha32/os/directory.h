@@ -27,7 +27,8 @@ struct DirectoryEntry {
 };
 
 // Children are looked up, created and opened without following symbolic
-// links.
+// links. The one set of calls serves the paths the user names as well,
+// through Working().
 class Directory {
  public:
   Directory() = default;
@@ -40,15 +41,21 @@ class Directory {
   // Opens a directory the user named (a link there is the user's choice
   // and is followed).
   static Status Open(const std::string& path, Directory* directory);
+  // The process's working directory, always open: its "names" are the
+  // paths the user gave (relative or absolute), reached as the system's
+  // path calls reach them, links on the way followed.
+  static Directory Working();
 
   // Opens the child directory `name`, creating it when missing and
   // `create` holds. A link in its place is refused.
   Status OpenChild(const std::string& name, bool create, Directory* child) const;
-  Status Lookup(const std::string& name, EntryInfo* info) const;
+  // Facts about `name`; a missing name is not an error (type kMissing).
+  Status Lookup(const std::string& name, Link link, EntryInfo* info) const;
   // Creates a new file (never an existing one, never through a link),
   // with the permission bits `mode` less the process umask.
   Status CreateNewFile(const std::string& name, uint32_t mode, File* file) const;
-  // Replaces `to` (a file or a link, never followed) by `from`.
+  // Replaces `to` (a file or a link, never followed) by `from`; both on one
+  // volume.
   Status Rename(const std::string& from, const std::string& to) const;
   Status Remove(const std::string& name) const;
   Status CreateSymlink(const std::string& target, const std::string& name) const;
@@ -74,7 +81,8 @@ class Directory {
   friend class RemoveOnInterrupt;
   static constexpr intptr_t kNoHandle = -1;
   std::string path_;  // for messages and, on Windows, every call
-  intptr_t handle_ = kNoHandle;  // the open descriptor (POSIX only)
+  // The open descriptor (POSIX only; AT_FDCWD, never closed, for Working).
+  intptr_t handle_ = kNoHandle;
 };
 
 }  // namespace lzh::os

@@ -41,11 +41,10 @@ struct EntryInfo {
   uint64_t device = 0, file_id = 0;
 };
 
-// Facts about a path without following a final link; a missing path is
-// not an error (type kMissing).
-Status Inspect(const std::string& path, EntryInfo* info);
-// The same, following links: what a program opening the path would get.
-Status InspectTarget(const std::string& path, EntryInfo* info);
+// Whether a call on a name follows a final symbolic link: kFollowed gives
+// what a program opening the name would get (on Windows, where links are
+// never followed, a reparse point then reads as kOther).
+enum class Link : bool { kNotFollowed, kFollowed };
 
 class File {
  public:
@@ -87,9 +86,6 @@ Status MakeDirectories(const std::string& path);
 // attribute on Windows. True for a missing file.
 bool UserMayWrite(const std::string& path);
 
-// Replaces `to` with `from`; both on one volume.
-Status RenameFile(const std::string& from, const std::string& to);
-Status RemoveFile(const std::string& path);
 // Puts a directory's entries (a rename into it) on the disk; nothing to
 // do on Windows, where the rename itself is written through.
 Status SyncDirectory(const std::string& path);
@@ -139,7 +135,9 @@ struct FileDetails {
   std::string link_target;  // for kSymlink
   FileIdentity identity;
 };
-// A missing path is not an error (type kMissing).
+// A missing path is not an error (type kMissing). Not Directory::Lookup:
+// this costs a look-up of the owner's names, and on Windows, where links are
+// neither followed nor stored, a reparse point reads as kOther.
 Status Describe(const std::string& path, FileDetails* details);
 
 // The OS identifier new members carry ('U' on POSIX, 'W' on Windows).

@@ -26,7 +26,7 @@ Directory::Directory(Directory&& other) noexcept : path_(std::move(other.path_))
 
 Directory& Directory::operator=(Directory&& other) noexcept {
   if (this != &other) {
-    if (handle_ != kNoHandle) ::close(handle_);
+    if (handle_ >= 0) ::close(handle_);
     path_ = std::move(other.path_);
     handle_ = other.handle_;
     other.handle_ = kNoHandle;
@@ -35,7 +35,7 @@ Directory& Directory::operator=(Directory&& other) noexcept {
 }
 
 Directory::~Directory() {
-  if (handle_ != kNoHandle) ::close(handle_);
+  if (handle_ >= 0) ::close(handle_);
 }
 
 Status Directory::Open(const std::string& path, Directory* directory) {
@@ -46,6 +46,13 @@ Status Directory::Open(const std::string& path, Directory* directory) {
   directory->handle_ = fd;
   directory->path_ = native;
   return Status::Ok();
+}
+
+Directory Directory::Working() {
+  Directory working;
+  working.handle_ = AT_FDCWD;
+  working.path_ = ".";
+  return working;
 }
 
 Status Directory::OpenChild(const std::string& name, bool create, Directory* child) const {
@@ -61,10 +68,12 @@ Status Directory::OpenChild(const std::string& name, bool create, Directory* chi
   return Status::Ok();
 }
 
-Status Directory::Lookup(const std::string& name, EntryInfo* info) const {
+Status Directory::Lookup(const std::string& name, Link link, EntryInfo* info) const {
   struct stat st;
-  if (fstatat(handle_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-    if (errno == ENOENT) {
+  if (fstatat(handle_, name.c_str(), &st, link == Link::kFollowed ? 0 : AT_SYMLINK_NOFOLLOW) != 0) {
+    // A path through a file, or a loop of links to be followed, leads to
+    // nothing there.
+    if (errno == ENOENT || errno == ENOTDIR || (errno == ELOOP && link == Link::kFollowed)) {
       *info = EntryInfo{};
       return Status::Ok();
     }
@@ -148,7 +157,7 @@ Status Directory::List(std::vector<DirectoryEntry>* entries) const {
     std::string name = entry->d_name;
     if (name == "." || name == "..") continue;
     EntryInfo info;
-    Status status = Lookup(name, &info);
+    Status status = Lookup(name, Link::kNotFollowed, &info);
     if (!status.ok()) {
       closedir(dir);
       return status;

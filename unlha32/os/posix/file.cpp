@@ -44,32 +44,6 @@ std::string JoinPath(const std::string& directory, const std::string& name) {
 
 std::string_view WithoutLongPathPrefix(std::string_view path) { return path; }
 
-Status Inspect(const std::string& path, EntryInfo* info) {
-  struct stat st;
-  if (lstat(path.c_str(), &st) != 0) {
-    if (errno == ENOENT || errno == ENOTDIR) {
-      *info = EntryInfo{};
-      return Status::Ok();
-    }
-    return LastError();
-  }
-  FillInfo(st, info);
-  return Status::Ok();
-}
-
-Status InspectTarget(const std::string& path, EntryInfo* info) {
-  struct stat st;
-  if (stat(path.c_str(), &st) != 0) {
-    if (errno == ENOENT || errno == ENOTDIR || errno == ELOOP) {
-      *info = EntryInfo{};
-      return Status::Ok();
-    }
-    return LastError();
-  }
-  FillInfo(st, info);
-  return Status::Ok();
-}
-
 File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = kNoHandle; }
 
 File& File::operator=(File&& other) noexcept {
@@ -245,20 +219,10 @@ std::string ProgramName(const std::string& name) {
 
 uint8_t ArchiveOsId() { return 'U'; }
 
-Status RenameFile(const std::string& from, const std::string& to) {
-  if (rename(from.c_str(), to.c_str()) != 0) return LastError();
-  return Status::Ok();
-}
-
 bool UserMayWrite(const std::string& path) {
   struct stat st;
   if (stat(path.c_str(), &st) != 0) return true;
   return (st.st_mode & 0222) != 0 && access(path.c_str(), W_OK) == 0;
-}
-
-Status RemoveFile(const std::string& path) {
-  if (unlink(path.c_str()) != 0) return LastError();
-  return Status::Ok();
 }
 
 Status SyncDirectory(const std::string& path) {

@@ -11,7 +11,9 @@
 namespace lzh::os {
 
 using win32::ErrorStatus;
+using win32::FromFiletime;
 using win32::FromHandle;
+using win32::IdentityOf;
 using win32::kKeptAttributes;
 using win32::LastError;
 using win32::Narrow;
@@ -37,6 +39,12 @@ Status Directory::Open(const std::string& path, Directory* directory) {
   return Status::Ok();
 }
 
+Directory Directory::Working() {
+  Directory working;
+  working.path_ = ".";
+  return working;
+}
+
 Status Directory::OpenChild(const std::string& name, bool create, Directory* child) const {
   std::string path = JoinPath(path_, name);
   std::wstring wide = WidePath(path);
@@ -53,8 +61,25 @@ Status Directory::OpenChild(const std::string& name, bool create, Directory* chi
   return Status::Ok();
 }
 
-Status Directory::Lookup(const std::string& name, EntryInfo* info) const {
-  return Inspect(JoinPath(path_, name), info);
+Status Directory::Lookup(const std::string& name, Link link, EntryInfo* info) const {
+  const std::string path = JoinPath(path_, name);
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(WidePath(path).c_str(), GetFileExInfoStandard, &data)) {
+    DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+      *info = EntryInfo{};
+      return Status::Ok();
+    }
+    return ErrorStatus(error);
+  }
+  info->type = TypeOf(data.dwFileAttributes);
+  if (info->type == EntryType::kSymlink && link == Link::kFollowed) info->type = EntryType::kOther;
+  info->size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  info->mtime = FromFiletime(data.ftLastWriteTime);
+  FileIdentity identity = IdentityOf(path);
+  info->device = identity.device;
+  info->file_id = identity.file;
+  return Status::Ok();
 }
 
 // The read-only bit comes later, from SetMode, once the data is written.
@@ -70,7 +95,10 @@ Status Directory::CreateNewFile(const std::string& name, uint32_t, File* file) c
 }
 
 Status Directory::Rename(const std::string& from, const std::string& to) const {
-  if (!MoveFileExW(WidePath(JoinPath(path_, from)).c_str(), WidePath(JoinPath(path_, to)).c_str(), MOVEFILE_REPLACE_EXISTING))
+  // Written through: a rename that crosses volumes (a copy) is on the disk
+  // when it returns, as replacing an archive needs.
+  if (!MoveFileExW(WidePath(JoinPath(path_, from)).c_str(), WidePath(JoinPath(path_, to)).c_str(),
+                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
     return LastError();
   return Status::Ok();
 }

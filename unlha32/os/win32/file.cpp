@@ -15,31 +15,13 @@ using win32::AsHandle;
 using win32::ErrorStatus;
 using win32::FromFiletime;
 using win32::FromHandle;
+using win32::IdentityOf;
 using win32::kKeptAttributes;
 using win32::LastError;
 using win32::Narrow;
 using win32::ToFiletime;
 using win32::TypeOf;
 using win32::WidePath;
-
-namespace {
-
-// Volume and file index of an entry itself (a link is not followed);
-// unknown when it cannot be opened even for its attributes.
-FileIdentity IdentityOf(const std::string& path) {
-  FileIdentity identity;
-  HANDLE h = ::CreateFileW(WidePath(path).c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return identity;
-  BY_HANDLE_FILE_INFORMATION info;
-  if (GetFileInformationByHandle(h, &info))
-    identity = FileIdentity{info.dwVolumeSerialNumber,
-                            (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow, true};
-  CloseHandle(h);
-  return identity;
-}
-
-}  // namespace
 
 std::string NativePath(std::string_view path) { return std::string(path); }
 
@@ -55,31 +37,6 @@ std::string_view WithoutLongPathPrefix(std::string_view path) {
   path.remove_prefix(4);
   if (path.starts_with("UNC") && separator(3)) path.remove_prefix(4);
   return path;
-}
-
-Status Inspect(const std::string& path, EntryInfo* info) {
-  WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExW(WidePath(path).c_str(), GetFileExInfoStandard, &data)) {
-    DWORD error = GetLastError();
-    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
-      *info = EntryInfo{};
-      return Status::Ok();
-    }
-    return ErrorStatus(error);
-  }
-  info->type = TypeOf(data.dwFileAttributes);
-  info->size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-  info->mtime = FromFiletime(data.ftLastWriteTime);
-  FileIdentity identity = IdentityOf(path);
-  info->device = identity.device;
-  info->file_id = identity.file;
-  return Status::Ok();
-}
-
-Status InspectTarget(const std::string& path, EntryInfo* info) {
-  LZH_TRY(Inspect(path, info));
-  if (info->type == EntryType::kSymlink) info->type = EntryType::kOther;
-  return Status::Ok();
 }
 
 File::File(File&& other) noexcept : handle_(other.handle_) { other.handle_ = kNoHandle; }
@@ -231,20 +188,9 @@ std::string ProgramName(const std::string& name) {
 
 uint8_t ArchiveOsId() { return 'W'; }
 
-Status RenameFile(const std::string& from, const std::string& to) {
-  if (!MoveFileExW(WidePath(from).c_str(), WidePath(to).c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    return LastError();
-  return Status::Ok();
-}
-
 bool UserMayWrite(const std::string& path) {
   DWORD attributes = GetFileAttributesW(WidePath(path).c_str());
   return attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_READONLY) == 0;
-}
-
-Status RemoveFile(const std::string& path) {
-  if (!DeleteFileW(WidePath(path).c_str())) return LastError();
-  return Status::Ok();
 }
 
 Status SyncDirectory(const std::string&) { return Status::Ok(); }

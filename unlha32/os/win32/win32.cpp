@@ -90,5 +90,18 @@ EntryType TypeOf(DWORD attributes) {
   return EntryType::kFile;
 }
 
+FileIdentity IdentityOf(const std::string& path) {
+  FileIdentity identity;
+  HANDLE h = ::CreateFileW(WidePath(path).c_str(), FILE_READ_ATTRIBUTES,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return identity;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (GetFileInformationByHandle(h, &info))
+    identity = FileIdentity{info.dwVolumeSerialNumber,
+                            (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow, true};
+  CloseHandle(h);
+  return identity;
+}
 
 }  // namespace lzh::os::win32

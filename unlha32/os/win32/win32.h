@@ -27,6 +27,10 @@ std::string Narrow(std::wstring_view wide, UINT code_page);
 // first).
 std::wstring WidePath(std::string_view path);
 
+// Volume and file index of an entry itself (a link is not followed);
+// unknown when it cannot be opened even for its attributes.
+FileIdentity IdentityOf(const std::string& path);
+
 FILETIME ToFiletime(int64_t unix_time);
 int64_t FromFiletime(const FILETIME& ft);
 EntryType TypeOf(DWORD attributes);
