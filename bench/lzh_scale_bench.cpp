@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "format/archive_writer.h"
+#include "os/file_stream.h"
 #include "include/unlha32.h"
 
 namespace {
@@ -29,9 +30,10 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
 }
 
 int Make(const char* path, int members, bool empty) {
-  std::unique_ptr<lzh::FileOutput> output;
-  if (!lzh::FileOutput::Create(path, &output).ok()) return 1;
-  lzh::ArchiveWriter writer(*output, 2);
+  lzh::os::File file;
+  if (!lzh::os::File::Create(path, &file).ok()) return 1;
+  lzh::os::FileOutput output(file);
+  lzh::ArchiveWriter writer(output, 2);
   const uint8_t data[] = "a small member, as a source tree has thousands of\n";
   for (int i = 0; i < members; ++i) {
     lzh::MemberHeader header;
@@ -44,7 +46,7 @@ int Make(const char* path, int members, bool empty) {
     lzh::MemoryInput input(empty ? std::span<const uint8_t>() : std::span<const uint8_t>(data));
     if (!writer.AddMember(&header, input).ok()) return 1;
   }
-  return writer.Finish().ok() && output->Close().ok() ? 0 : 1;
+  return writer.Finish().ok() && file.Close().ok() ? 0 : 1;
 }
 
 }  // namespace

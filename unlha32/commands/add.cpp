@@ -45,6 +45,7 @@
 #include "format/member_data.h"
 #include "commands/names.h"
 #include "os/file.h"
+#include "os/file_stream.h"
 #include "os/text.h"
 #include "os/time.h"
 #include "os/worker.h"
@@ -66,25 +67,21 @@ class SourceInput final : public MemberInput {
   explicit SourceInput(ProgressLine* progress) : progress_(progress) {}
   Status Open(const std::string& path) { return os::File::OpenRead(path, &file_); }
   Status Read(uint8_t* buffer, size_t capacity, size_t* got) override {
-    LZH_TRY(file_.Read(buffer, capacity, got));
+    LZH_TRY(input_.Read(buffer, capacity, got));
     read_ += *got;
     if (progress_) progress_->Update(read_);
     return Status::Ok();
   }
   Status Rewind() override {
     read_ = 0;
-    return file_.Seek(0);
+    return input_.Rewind();
   }
 
  private:
   os::File file_;
+  os::FileInput input_{file_};
   ProgressLine* progress_;
   uint64_t read_ = 0;
-};
-
-class DiscardSink final : public ByteSink {
- public:
-  Status Write(const uint8_t*, size_t) override { return Status::Ok(); }
 };
 
 bool IsAscii(const std::vector<std::string>& components) {
@@ -540,7 +537,7 @@ void Adding::MoveSource(const Written& written, const MemberHeader* member, Rand
     Kept(source.disk_path, "not deleted: it changed while being read", Result::kSkipped);
     return;
   }
-  DiscardSink sink;
+  os::DiscardSink sink;
   Status status = member == nullptr ? Status::Corrupt("member not found in the new archive")
                                     : ExtractMemberData(archive, *member, sink);
   if (status.ok() && member->crc != written.header.crc) status = Status::Corrupt("CRC mismatch");

@@ -37,6 +37,7 @@
 #include "commands/names.h"
 #include "os/directory.h"
 #include "os/file.h"
+#include "os/file_stream.h"
 #include "os/lock.h"
 #include "os/terminal.h"
 #include "os/text.h"
@@ -80,20 +81,6 @@ uint8_t AttributesOf(const MemberHeader& header) {
                                       ((header.unix_mode & 0200) ? 0 : kAttributeReadOnly));
   return attributes;
 }
-
-class FileSink final : public ByteSink {
- public:
-  explicit FileSink(os::File& file) : file_(file) {}
-  Status Write(const uint8_t* data, size_t size) override { return file_.Write(data, size); }
-
- private:
-  os::File& file_;
-};
-
-class DiscardSink final : public ByteSink {
- public:
-  Status Write(const uint8_t*, size_t) override { return Status::Ok(); }
-};
 
 // Passes the data on and shows how much of the member has come.
 class ProgressSink final : public ByteSink {
@@ -334,7 +321,7 @@ Result Extraction::Test(const Selected& member) {
   if (header.symlink_damaged) return Failed(member, Status::Corrupt("symbolic link without a target"));
   if (header.is_directory || header.is_symlink) return Result::kOk;
   progress_.Begin(member.names.path, header.original_size);
-  DiscardSink discard;
+  os::DiscardSink discard;
   ProgressSink sink(discard, progress_);
   Status status = ExtractMemberData(*archive_.reader, header, sink);
   if (!status.ok()) return Failed(member, status);
@@ -520,7 +507,7 @@ Result Extraction::ExtractFile(const Selected& member, const os::Directory& dire
   if (!status.ok()) return Failed(member, status);
 
   progress_.Begin(member.names.path, header.original_size);
-  FileSink file_sink(file);
+  os::FileOutput file_sink(file);
   ProgressSink sink(file_sink, progress_);
   status = ExtractMemberData(*archive_.reader, header, sink);
   if (status.ok() && header.mtime_valid) status = file.SetModificationTime(header.mtime);

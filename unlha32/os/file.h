@@ -56,6 +56,10 @@ class File {
   ~File();
 
   static Status OpenRead(const std::string& path, File* file);
+  // Creates `path` for reading and writing, or empties it when it exists
+  // (the tests', benchmarks' and sample makers' outputs; the commands
+  // create files through Directory::CreateNewFile).
+  static Status Create(const std::string& path, File* file);
 
   bool is_open() const { return handle_ != kNoHandle; }
   // `*got` is 0 only at the end of the file.

@@ -72,6 +72,14 @@ Status File::OpenRead(const std::string& path, File* file) {
   return Status::Ok();
 }
 
+Status File::Create(const std::string& path, File* file) {
+  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) return LastError();
+  *file = File();
+  file->handle_ = fd;
+  return Status::Ok();
+}
+
 Status File::Read(uint8_t* buffer, size_t capacity, size_t* got) {
   for (;;) {
     ssize_t n = ::read(handle_, buffer, capacity);

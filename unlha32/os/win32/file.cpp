@@ -63,6 +63,15 @@ Status File::OpenRead(const std::string& path, File* file) {
   return Status::Ok();
 }
 
+Status File::Create(const std::string& path, File* file) {
+  HANDLE h = ::CreateFileW(WidePath(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return LastError();
+  *file = File();
+  file->handle_ = FromHandle(h);
+  return Status::Ok();
+}
+
 Status File::Read(uint8_t* buffer, size_t capacity, size_t* got) {
   DWORD want = capacity > 0x40000000 ? 0x40000000 : static_cast<DWORD>(capacity);
   DWORD n = 0;

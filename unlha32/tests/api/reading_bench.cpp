@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "format/archive_writer.h"
+#include "os/file_stream.h"
 #include "include/unlha32.h"
 
 namespace {
@@ -17,9 +18,10 @@ namespace {
 namespace fs = std::filesystem;
 
 void WriteArchive(const fs::path& path, int members, size_t size) {
-  std::unique_ptr<lzh::FileOutput> output;
-  if (!lzh::FileOutput::Create(path.string(), &output).ok()) std::exit(1);
-  lzh::ArchiveWriter writer(*output, 2);
+  lzh::os::File file;
+  if (!lzh::os::File::Create(path.string(), &file).ok()) std::exit(1);
+  lzh::os::FileOutput output(file);
+  lzh::ArchiveWriter writer(output, 2);
   std::vector<uint8_t> data(size);
   uint32_t seed = 1;
   for (size_t i = 0; i < size; ++i) {
@@ -37,7 +39,7 @@ void WriteArchive(const fs::path& path, int members, size_t size) {
     lzh::MemoryInput input(data);
     if (!writer.AddMember(&header, input).ok()) std::exit(1);
   }
-  if (!writer.Finish().ok() || !output->Close().ok()) std::exit(1);
+  if (!writer.Finish().ok() || !file.Close().ok()) std::exit(1);
 }
 
 double Seconds(const std::function<void()>& work) {

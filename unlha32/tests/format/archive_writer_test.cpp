@@ -9,6 +9,7 @@
 #include "format/archive_writer.h"
 #include "format/header_writer.h"
 #include "format/member_data.h"
+#include "os/file_stream.h"
 #include "tests/format/memory_sink.h"
 #include "tests/format/test_data.h"
 
@@ -246,16 +247,17 @@ TEST(ArchiveRoundTrip, FileOutputAndFileReader) {
   std::filesystem::path path = test::UniqueTempPath("lzh_format_round_trip");
   std::vector<uint8_t> text = test::TextBytes(100000, 6);
   {
-    std::unique_ptr<FileOutput> output;
-    ASSERT_TRUE(FileOutput::Create(path.string(), &output).ok());
-    ArchiveWriter writer(*output, 2);
+    os::File file;
+    ASSERT_TRUE(os::File::Create(path.string(), &file).ok());
+    os::FileOutput output(file);
+    ArchiveWriter writer(output, 2);
     for (Method method : {Method::kLh5, Method::kLh0}) {
       MemberHeader h = NewMember("t", method, text.size());
       MemoryInput source(text);
       ASSERT_TRUE(writer.AddMember(&h, source).ok());
     }
     ASSERT_TRUE(writer.Finish().ok());
-    ASSERT_TRUE(output->Close().ok());
+    ASSERT_TRUE(file.Close().ok());
   }
   std::unique_ptr<FileReader> reader;
   ASSERT_TRUE(FileReader::Open(path.string(), &reader).ok());

@@ -10,6 +10,7 @@
 
 #include "format/archive_walker.h"
 #include "format/archive_writer.h"
+#include "os/file_stream.h"
 
 namespace {
 
@@ -26,9 +27,10 @@ int main() {
 
   auto start = std::chrono::steady_clock::now();
   {
-    std::unique_ptr<FileOutput> output;
-    if (!FileOutput::Create(path.string(), &output).ok()) return 1;
-    ArchiveWriter writer(*output, 2);
+    os::File file;
+    if (!os::File::Create(path.string(), &file).ok()) return 1;
+    os::FileOutput output(file);
+    ArchiveWriter writer(output, 2);
     const uint8_t data[] = "small member contents\n";
     for (int i = 0; i < kMembers; ++i) {
       MemberHeader h;
@@ -41,7 +43,7 @@ int main() {
       MemoryInput input(data);
       if (!writer.AddMember(&h, input).ok() ) return 1;
     }
-    if (!writer.Finish().ok() || !output->Close().ok()) return 1;
+    if (!writer.Finish().ok() || !file.Close().ok()) return 1;
   }
   double write_seconds = Seconds(start);
 
