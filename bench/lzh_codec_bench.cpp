@@ -19,35 +19,11 @@
 
 #include "codec/decoder.h"
 #include "codec/encoder.h"
+#include "os/file_stream.h"
 
 namespace {
 
 using lzh::Status;
-
-class FileSource : public lzh::ByteSource {
- public:
-  explicit FileSource(FILE* file) : file_(file) {}
-  Status Read(uint8_t* buffer, size_t capacity, size_t* got) override {
-    *got = std::fread(buffer, 1, capacity, file_);
-    if (*got == 0 && std::ferror(file_)) return Status::Io("read failed");
-    return Status::Ok();
-  }
-
- private:
-  FILE* file_;
-};
-
-class FileSink : public lzh::ByteSink {
- public:
-  explicit FileSink(FILE* file) : file_(file) {}
-  Status Write(const uint8_t* data, size_t size) override {
-    if (file_ && std::fwrite(data, 1, size, file_) != size) return Status::Io("write failed");
-    return Status::Ok();
-  }
-
- private:
-  FILE* file_;  // null: discard
-};
 
 // Processor time (user + system) of this process: unlike wall time, it
 // stays meaningful when other work shares the machine.
@@ -104,17 +80,16 @@ int main(int argc, char** argv) {
   std::string packed_path = std::string(argv[3]) + ".packed";
   constexpr double kLeastDecodingSeconds = 1.0;
 
-  FILE* input = std::fopen(argv[2], "rb");
-  FILE* packed_out = std::fopen(packed_path.c_str(), "wb");
-  if (!input || !packed_out) return Fail("open", Status::Io("cannot open files"));
-  FileSource source(input);
-  FileSink packed_sink(packed_out);
+  lzh::os::File input, packed_out;
+  if (!lzh::os::File::OpenRead(argv[2], &input).ok() || !lzh::os::File::Create(packed_path, &packed_out).ok())
+    return Fail("open", Status::Io("cannot open files"));
+  lzh::os::FileInput source(input);
+  lzh::os::FileOutput packed_sink(packed_out);
   lzh::EncodeResult result;
   double start = CpuSeconds();
   Status status = lzh::EncodeMember(method, source, packed_sink, UINT64_MAX, &result);
   double encode_seconds = CpuSeconds() - start;
-  std::fclose(input);
-  std::fclose(packed_out);
+  if (status.ok()) status = packed_out.Close();
   if (!status.ok()) return Fail("encode", status);
 
   // One decode of a small file takes a few clock ticks, so it is repeated
@@ -122,15 +97,15 @@ int main(int argc, char** argv) {
   double decode_seconds = 0;
   double decoding_since = CpuSeconds();
   for (int run = 0; run == 0 || CpuSeconds() - decoding_since < kLeastDecodingSeconds; ++run) {
-    FILE* packed_in = std::fopen(packed_path.c_str(), "rb");
-    FileSource packed_source(packed_in);
-    FileSink discard(nullptr);
+    lzh::os::File packed_in;
+    if (!lzh::os::File::OpenRead(packed_path, &packed_in).ok()) return Fail("open", Status::Io("cannot open files"));
+    lzh::os::FileInput packed_source(packed_in);
+    lzh::os::DiscardSink discard;
     uint16_t crc = 0;
     start = CpuSeconds();
     status = lzh::DecodeMember(method, packed_source, result.packed_size, result.original_size,
                                discard, &crc);
     double seconds = CpuSeconds() - start;
-    std::fclose(packed_in);
     if (!status.ok()) return Fail("decode", status);
     if (crc != result.crc) return Fail("decode", Status::Corrupt("CRC mismatch"));
     if (run == 0 || seconds < decode_seconds) decode_seconds = seconds;

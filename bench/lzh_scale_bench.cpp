@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "format/archive_writer.h"
+#include "os/file_stream.h"
 #include "include/unlha32.h"
 
 namespace {

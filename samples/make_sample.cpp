@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "format/archive_writer.h"
+#include "os/file_stream.h"
 #include "format/member_input.h"
 #include "format/output.h"
 
@@ -39,9 +40,10 @@ bool WriteSample(const fs::path& source, const std::string& archive) {
     if (entry.is_regular_file()) files.push_back(entry.path());
   std::sort(files.begin(), files.end());
 
-  std::unique_ptr<lzh::FileOutput> output;
-  if (lzh::Status status = lzh::FileOutput::Create(archive, &output); !status.ok()) return Fail(archive, status);
-  lzh::ArchiveWriter writer(*output, 2);
+  lzh::os::File archive_file;
+  if (lzh::Status status = lzh::os::File::Create(archive, &archive_file); !status.ok()) return Fail(archive, status);
+  lzh::os::FileOutput output(archive_file);
+  lzh::ArchiveWriter writer(output, 2);
   for (const fs::path& file : files) {
     fs::path relative = file.lexically_relative(source);
     lzh::MemberHeader header;
@@ -53,13 +55,14 @@ bool WriteSample(const fs::path& source, const std::string& archive) {
     header.os_id = 'U';
     header.has_unix_mode = true;
     header.unix_mode = kFileMode;
-    std::unique_ptr<lzh::FileInput> input;
-    if (lzh::Status status = lzh::FileInput::Open(file.string(), &input); !status.ok())
+    lzh::os::File source_file;
+    if (lzh::Status status = lzh::os::File::OpenRead(file.string(), &source_file); !status.ok())
       return Fail(file.string(), status);
-    if (lzh::Status status = writer.AddMember(&header, *input); !status.ok()) return Fail(relative.string(), status);
+    lzh::os::FileInput input(source_file);
+    if (lzh::Status status = writer.AddMember(&header, input); !status.ok()) return Fail(relative.string(), status);
   }
   if (lzh::Status status = writer.Finish(); !status.ok()) return Fail(archive, status);
-  if (lzh::Status status = output->Close(); !status.ok()) return Fail(archive, status);
+  if (lzh::Status status = archive_file.Close(); !status.ok()) return Fail(archive, status);
   return true;
 }
 

@@ -23,10 +23,11 @@
 #include "commands/member_text.h"
 #include "commands/member_walk.h"
 #include "commands/shared/result.h"
-#include "format/dos_time.h"
+#include "os/time.h"
 #include "include/unlha32.h"
 #include "os/mutex.h"
-#include "os/os.h"
+#include "os/file.h"
+#include "os/text.h"
 
 namespace {
 
@@ -80,7 +81,7 @@ uint32_t Saturated(uint64_t value, uint32_t flag, uint32_t* flags) {
   return Saturated(value);
 }
 
-uint32_t DosStamp(int64_t unix_time) { return lzh::UnixToDosTime(unix_time); }
+uint32_t DosStamp(int64_t unix_time) { return lzh::os::UnixToDosTime(unix_time); }
 
 std::string MethodText(const lzh::MemberHeader& header) {
   std::string method;

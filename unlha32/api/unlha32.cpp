@@ -13,7 +13,7 @@
 #include "commands/report.h"
 #include "commands/shared/result.h"
 #include "commands/run.h"
-#include "os/os.h"
+#include "os/text.h"
 
 namespace {
 

@@ -38,17 +38,17 @@
 #include "format/header_writer.h"
 #include "format/member_data.h"
 #include "commands/shared/member_names.h"
-#include "os/os.h"
 #include "commands/shared/progress.h"
+#include "os/directory.h"
+#include "os/file.h"
+#include "os/file_stream.h"
+#include "os/text.h"
+#include "os/time.h"
+#include "os/worker.h"
 #include "commands/writing_commands.h"
 
 namespace lzh::commands {
 namespace {
-
-class DiscardSink final : public ByteSink {
- public:
-  Status Write(const uint8_t*, size_t) override { return Status::Ok(); }
-};
 
 bool IsAscii(const std::vector<std::string>& components) {
   for (const std::string& component : components)
@@ -367,7 +367,7 @@ void Adding::MoveSource(const Written& written, const MemberHeader* member, Rand
     Kept(source.disk_path, "not deleted: it changed while being read", Result::kSkipped);
     return;
   }
-  DiscardSink sink;
+  os::DiscardSink sink;
   Status status = member == nullptr ? Status::Corrupt("member not found in the new archive")
                                     : ExtractMemberData(archive, *member, sink);
   if (status.ok() && member->crc != written.header.crc) status = Status::Corrupt("CRC mismatch");
@@ -383,7 +383,7 @@ void Adding::MoveSource(const Written& written, const MemberHeader* member, Rand
     Kept(source.disk_path, "not deleted: it changed after it was stored", Result::kSkipped);
     return;
   }
-  status = os::RemoveFile(source.disk_path);
+  status = os::Directory::Working().Remove(source.disk_path);
   if (!status.ok()) {
     Kept(source.disk_path, std::string("cannot be deleted (") + status.message() + ")", Result::kIoError);
     return;

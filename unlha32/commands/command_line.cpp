@@ -11,7 +11,8 @@
 
 #include "commands/shared/member_names.h"
 #include "commands/shared/paths.h"
-#include "os/os.h"
+#include "os/file.h"
+#include "os/text.h"
 
 namespace lzh::commands {
 namespace {

@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "os/os.h"
+#include "os/text.h"
 
 namespace lzh::commands {
 

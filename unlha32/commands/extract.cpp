@@ -35,8 +35,13 @@
 #include "codec/method.h"
 #include "format/member_data.h"
 #include "commands/shared/member_names.h"
-#include "os/os.h"
 #include "commands/shared/progress.h"
+#include "os/directory.h"
+#include "os/file.h"
+#include "os/file_stream.h"
+#include "os/lock.h"
+#include "os/terminal.h"
+#include "os/text.h"
 #include "commands/reading_commands.h"
 #include "commands/selection.h"
 #include "commands/target_path.h"
@@ -77,20 +82,6 @@ uint8_t AttributesOf(const MemberHeader& header) {
   return attributes;
 }
 
-class FileSink final : public ByteSink {
- public:
-  explicit FileSink(os::File& file) : file_(file) {}
-  Status Write(const uint8_t* data, size_t size) override { return file_.Write(data, size); }
-
- private:
-  os::File& file_;
-};
-
-class DiscardSink final : public ByteSink {
- public:
-  Status Write(const uint8_t*, size_t) override { return Status::Ok(); }
-};
-
 // Passes the data on and shows how much of the member has come.
 class ProgressSink final : public ByteSink {
  public:
@@ -107,19 +98,11 @@ class ProgressSink final : public ByteSink {
   uint64_t done_ = 0;
 };
 
-// On Windows a report is text as the C runtime writes it to a text-mode
-// stream: a line ends in '\n' alone, which goes out as CR LF. p therefore
-// puts a member's CR LF into the report as that '\n' (printed, it is CR LF
-// again rather than CR CR LF); elsewhere a line ends in LF as it is stored.
-#ifdef _WIN32
-constexpr bool kReportLinesEndInCrLf = true;
-#else
-constexpr bool kReportLinesEndInCrLf = false;
-#endif
-
 // Contents go into the report as they are, except NUL bytes, which would
 // end the report's text early, and, where lines end in CR LF, a CR that
-// precedes LF. A CR at the end of a write is held until the next one shows
+// precedes LF: the report's line ends in '\n' alone there, so p puts a
+// member's CR LF in as that '\n' (printed, it is CR LF again rather than
+// CR CR LF); elsewhere a line ends in LF as it is stored. A CR at the end of a write is held until the next one shows
 // what follows it; Flush() lets out one that ended the member.
 class ReportSink final : public ByteSink {
  public:
@@ -130,8 +113,8 @@ class ReportSink final : public ByteSink {
       if (text.front() != '\n') report_.Text("\r");
       held_cr_ = false;
     }
-    static constexpr std::string_view kStops("\0\r", kReportLinesEndInCrLf ? 2 : 1);
-    for (size_t stop; (stop = text.find_first_of(kStops)) != std::string_view::npos;) {
+    const std::string_view stops("\0\r", os::LinesEndInCrLf() ? 2 : 1);
+    for (size_t stop; (stop = text.find_first_of(stops)) != std::string_view::npos;) {
       report_.Text(text.substr(0, stop));
       if (text[stop] == '\0') {
         report_.Text("\\x00");
@@ -259,7 +242,7 @@ Result Extraction::Run() {
       report_.Line("Cannot use the directory " + DisplayName(base, form_) + ": " + status.message());
       return Result::kIoError;
     }
-    (void)os::InspectTarget(os::NativePath(line_.archive), &archive_file_);
+    (void)os::Directory::Working().Lookup(os::NativePath(line_.archive), os::Link::kFollowed, &archive_file_);
   }
   const Switches& switches = line_.switches;
   MemberSelection selection(line_.files, switches.strict_names, switches.case_sensitive);
@@ -307,7 +290,8 @@ Result Extraction::Run() {
     // A directory named without its separator is taken for a name; say
     // how it would have been the base directory.
     os::EntryInfo info;
-    if (writes && line_.base_directory.empty() && os::InspectTarget(os::NativePath(pattern), &info).ok() &&
+    if (writes && line_.base_directory.empty() &&
+        os::Directory::Working().Lookup(os::NativePath(pattern), os::Link::kFollowed, &info).ok() &&
         info.type == os::EntryType::kDirectory)
       text += "; to extract into the directory " + shown + ", write " + shown + "/ (a base directory ends in / or \\)";
     report_.Line(text);
@@ -336,7 +320,7 @@ Result Extraction::Test(const Selected& member) {
   if (header.symlink_damaged) return Failed(member, Status::Corrupt("symbolic link without a target"));
   if (header.is_directory || header.is_symlink) return Result::kOk;
   progress_.Begin(member.names.path, header.original_size);
-  DiscardSink discard;
+  os::DiscardSink discard;
   ProgressSink sink(discard, progress_);
   Status status = ExtractMemberData(*archive_.reader, header, sink);
   if (!status.ok()) return Failed(member, status);
@@ -402,7 +386,7 @@ Result Extraction::Extract(const Selected& member) {
 bool Extraction::MayReplace(const Selected& member, const os::Directory& directory, const std::string& name,
                             Result* result) {
   os::EntryInfo existing;
-  Status status = directory.Lookup(name, &existing);
+  Status status = directory.Lookup(name, os::Link::kNotFollowed, &existing);
   if (!status.ok()) {
     *result = Failed(member, status);
     return false;
@@ -487,7 +471,7 @@ void Extraction::RemoveStaleTemporaries(const os::Directory& directory) {
 void Extraction::NoteExtracted(const os::Directory& directory, const std::string& name) {
   ++done_;
   os::EntryInfo written;
-  if (directory.Lookup(name, &written).ok() && written.file_id != 0)
+  if (directory.Lookup(name, os::Link::kNotFollowed, &written).ok() && written.file_id != 0)
     extracted_files_.emplace(written.device, written.file_id);
 }
 
@@ -512,7 +496,7 @@ Result Extraction::ExtractFile(const Selected& member, const os::Directory& dire
   do {
     temporary = TemporaryName();
     stale = os::EntryInfo{};
-  } while (directory.Lookup(temporary, &stale).ok() && stale.type != os::EntryType::kMissing &&
+  } while (directory.Lookup(temporary, os::Link::kNotFollowed, &stale).ok() && stale.type != os::EntryType::kMissing &&
            temporary_counter_ < 1000);
   // Registered before it exists: a signal between the two would otherwise
   // leave it behind. The name is this process's own and not taken.
@@ -522,7 +506,7 @@ Result Extraction::ExtractFile(const Selected& member, const os::Directory& dire
   if (!status.ok()) return Failed(member, status);
 
   progress_.Begin(member.names.path, header.original_size);
-  FileSink file_sink(file);
+  os::FileOutput file_sink(file);
   ProgressSink sink(file_sink, progress_);
   status = ExtractMemberData(*archive_.reader, header, sink);
   if (status.ok() && header.mtime_valid) status = file.SetModificationTime(header.mtime);

@@ -12,8 +12,10 @@
 #include <algorithm>
 
 #include "commands/selection.h"
-#include "commands/shared/progress.h"
 #include "commands/shared/paths.h"
+#include "commands/shared/progress.h"
+#include "os/directory.h"
+#include "os/file.h"
 
 namespace lzh::commands {
 namespace {
@@ -25,24 +27,11 @@ bool IsDrivePrefix(std::string_view component) {
          ((component[0] >= 'A' && component[0] <= 'Z') || (component[0] >= 'a' && component[0] <= 'z'));
 }
 
-// The path a Windows path in the form for more than 260 characters stands
-// for: after its \\?\ (then a drive) or \\?\UNC\ (then a server and
-// share), which is a prefix of the system's and no directory of the user's.
-std::string_view WithoutLongPathPrefix(std::string_view path) {
-#ifdef _WIN32
-  auto separator = [&path](size_t at) { return path.size() > at && (path[at] == '\\' || path[at] == '/'); };
-  if (!separator(0) || !separator(1) || path.size() < 3 || path[2] != '?' || !separator(3)) return path;
-  path.remove_prefix(4);
-  if (path.starts_with("UNC") && separator(3)) path.remove_prefix(4);
-#endif
-  return path;
-}
-
 // The components a directory part of an argument contributes to stored
 // paths: never a root, a drive, "." or "..".
 std::vector<std::string> CleanComponents(std::string_view path) {
   std::vector<std::string> clean;
-  for (std::string& component : SplitPath(WithoutLongPathPrefix(path))) {
+  for (std::string& component : SplitPath(os::WithoutLongPathPrefix(path))) {
     if (component == "." || component == ".." || (clean.empty() && IsDrivePrefix(component))) continue;
     clean.push_back(std::move(component));
   }
@@ -136,7 +125,7 @@ size_t Collector::Walk(const std::string& disk_directory, const std::vector<std:
   size_t handled = 0;
   for (const os::DirectoryEntry& entry : entries) {
     if (entry.hidden && !switches_.all_attributes) continue;
-    std::string disk_path = JoinPath(disk_directory, entry.name);
+    std::string disk_path = os::JoinPath(disk_directory, entry.name);
     std::vector<std::string> stored = stored_directory;
     stored.push_back(entry.name);
     bool matched = everything || WildcardMatch(pattern, entry.name, switches_.case_sensitive);
@@ -168,7 +157,7 @@ void Collector::Argument(const std::string& argument) {
   std::vector<std::string> stored_directory = CleanComponents(directory_text);
   if (pattern.empty() || pattern == "." || pattern == "..") {
     // The directory itself: what it holds, recursively under -r.
-    disk_directory = JoinPath(disk_directory, pattern.empty() ? "." : pattern);
+    disk_directory = os::JoinPath(disk_directory, pattern.empty() ? "." : pattern);
     if (pattern == ".." && !stored_directory.empty()) stored_directory.pop_back();
     if (Walk(disk_directory, stored_directory, "*", false) == 0) shortfalls_.Skip(argument, "no file there to add");
     return;

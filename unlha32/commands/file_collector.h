@@ -18,7 +18,7 @@
 #include "commands/change/parallel_packer.h"
 #include "commands/command_line.h"
 #include "commands/shared/member_names.h"
-#include "os/os.h"
+#include "os/file.h"
 #include "commands/report.h"
 #include "commands/shared/result.h"
 

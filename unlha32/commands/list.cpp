@@ -8,7 +8,7 @@
 #include "commands/shared/archive_reading.h"
 #include "commands/member_text.h"
 #include "commands/shared/member_names.h"
-#include "os/os.h"
+#include "os/time.h"
 #include "commands/reading_commands.h"
 #include "commands/selection.h"
 

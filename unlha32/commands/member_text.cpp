@@ -5,7 +5,7 @@
 // can look like any other byte.
 #include "commands/member_text.h"
 
-#include "os/os.h"
+#include "os/text.h"
 
 namespace lzh::commands {
 

@@ -8,6 +8,9 @@
 
 #include "commands/shared/archive_reading.h"
 #include "commands/member_text.h"
+#include "os/file.h"
+#include "os/text.h"
+#include "os/directory.h"
 
 namespace lzh::commands {
 namespace {
@@ -26,7 +29,7 @@ class ArchiveFileAtRest final : public RandomAccessReader {
   static Status Open(const std::string& path, std::shared_ptr<ArchiveFileAtRest>* file) {
     std::string native = os::NativePath(path);
     os::EntryInfo info;
-    LZH_TRY(os::InspectTarget(native, &info));
+    LZH_TRY(os::Directory::Working().Lookup(native, os::Link::kFollowed, &info));
     LZH_REQUIRE(info.type != os::EntryType::kMissing, kIo, "no such file");
     LZH_REQUIRE(info.type == os::EntryType::kFile, kCorrupt, "not an LZH archive");
     // Not make_shared: built without RTTI (the self-extracting program),
@@ -43,7 +46,7 @@ class ArchiveFileAtRest final : public RandomAccessReader {
   Status ReadAt(uint64_t offset, uint8_t* buffer, size_t size, size_t* got) override {
     *got = 0;
     os::EntryInfo now;
-    LZH_TRY(os::InspectTarget(native_path_, &now));
+    LZH_TRY(os::Directory::Working().Lookup(native_path_, os::Link::kFollowed, &now));
     LZH_REQUIRE(now.type == opened_.type && now.size == opened_.size && now.mtime == opened_.mtime &&
                     now.device == opened_.device && now.file_id == opened_.file_id,
                 kIo, "the archive has changed since it was opened");

@@ -23,7 +23,7 @@
 
 #include "format/archive_walker.h"
 #include "commands/shared/member_names.h"
-#include "os/os.h"
+#include "os/file.h"
 #include "commands/selection.h"
 
 namespace lzh::commands {

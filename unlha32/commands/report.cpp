@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "os/os.h"
+#include "os/text.h"
 
 namespace lzh::commands {
 namespace {

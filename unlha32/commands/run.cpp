@@ -7,7 +7,6 @@
 #include "commands/shared/archive_reading.h"
 #include "commands/command_line.h"
 #include "commands/shared/member_names.h"
-#include "os/os.h"
 #include "commands/reading_commands.h"
 #include "commands/writing_commands.h"
 

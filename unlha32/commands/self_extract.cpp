@@ -11,11 +11,11 @@
 // never overwritten: the name may well belong to something of the user's.
 #include <string>
 
-#include "commands/shared/archive_reading.h"
 #include "commands/change/archive_rewrite.h"
+#include "commands/shared/archive_reading.h"
 #include "commands/shared/member_names.h"
 #include "commands/shared/paths.h"
-#include "os/os.h"
+#include "os/file.h"
 #include "sfx/stub.h"
 #include "commands/writing_commands.h"
 
@@ -25,14 +25,7 @@ namespace {
 std::string ProgramPath(const CommandLine& line) {
   std::string directory, name;
   SplitDirectoryAndName(line.archive, &directory, &name);
-  size_t dot = name.rfind('.');
-  std::string stem = dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
-#ifdef _WIN32
-  stem += ".exe";
-#else
-  if (stem == name) stem += ".run";
-#endif
-  return (line.base_directory.empty() ? directory : line.base_directory) + stem;
+  return (line.base_directory.empty() ? directory : line.base_directory) + os::ProgramName(name);
 }
 
 // Only a sound self-extracting archive may make way for the new program:

@@ -7,6 +7,9 @@
 #include "commands/target_path.h"
 
 #include "commands/shared/paths.h"
+#include "os/directory.h"
+#include "os/file.h"
+#include "os/text.h"
 
 namespace lzh::commands {
 namespace {
@@ -69,7 +72,7 @@ Status OpenTargetDirectory(const os::Directory& root, const std::vector<std::str
   LZH_TRY(os::Directory::Open(root.path(), &current));
   for (const std::string& component : components) {
     os::EntryInfo info;
-    LZH_TRY(current.Lookup(component, &info));
+    LZH_TRY(current.Lookup(component, os::Link::kNotFollowed, &info));
     if (info.type != os::EntryType::kMissing && info.type != os::EntryType::kDirectory) {
       *through_link = info.type == os::EntryType::kSymlink;
       return Status::Io(info.type == os::EntryType::kSymlink ? "a symbolic link stands on the path"

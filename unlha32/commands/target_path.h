@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "base/status.h"
-#include "os/os.h"
+#include "os/directory.h"
 
 namespace lzh::commands {
 

@@ -9,7 +9,7 @@
 
 #include "base/byte_order.h"
 #include "codec/crc16.h"
-#include "format/dos_time.h"
+#include "os/time.h"
 #include "format/names.h"
 
 namespace lzh {
@@ -275,7 +275,7 @@ Status ParseHeader(std::span<const uint8_t> bytes, uint64_t header_offset, Membe
       h->mtime = ext.mtime;
       h->mtime_valid = true;
     } else {
-      h->mtime_valid = DosTimeToUnix(h->dos_time, &h->mtime);
+      h->mtime_valid = os::DosTimeToUnix(h->dos_time, &h->mtime);
     }
   }
   ResolvePath(ext.utf16, h);

@@ -11,7 +11,7 @@
 
 #include "base/byte_order.h"
 #include "codec/crc16.h"
-#include "format/dos_time.h"
+#include "os/time.h"
 
 namespace lzh {
 namespace {
@@ -127,7 +127,7 @@ Status BuildLevel0(const MemberHeader& h, std::vector<uint8_t>* out) {
   out->push_back(static_cast<uint8_t>(header_size));
   out->push_back(0);  // checksum
   PutMethodAndSizes(h, h.packed_size, out);
-  AppendLe32(out, UnixToDosTime(mtime));
+  AppendLe32(out, os::UnixToDosTime(mtime));
   out->push_back(WrittenAttribute(h));
   out->push_back(0);
   out->push_back(static_cast<uint8_t>(name.size()));
@@ -164,7 +164,7 @@ Status BuildLevel1(const MemberHeader& h, std::vector<uint8_t>* out) {
   out->push_back(static_cast<uint8_t>(25 + name_size));
   out->push_back(0);  // checksum
   PutMethodAndSizes(h, skip_size, out);
-  AppendLe32(out, UnixToDosTime(mtime));
+  AppendLe32(out, os::UnixToDosTime(mtime));
   out->push_back(kAttributeArchive);
   out->push_back(1);
   out->push_back(static_cast<uint8_t>(name_size));
@@ -223,7 +223,8 @@ int64_t StorableTime(int64_t mtime, int level, bool with_unix_time) {
   int64_t earliest = INT64_MIN, latest = INT64_MAX;
   if (level < 2) {
     // The odd second after the last stamp still reads as that stamp.
-    if (!DosTimeToUnix(kEarliestDosTime, &earliest) || !DosTimeToUnix(kLatestDosTime, &latest)) return mtime;
+    if (!os::DosTimeToUnix(os::kEarliestDosTime, &earliest) || !os::DosTimeToUnix(os::kLatestDosTime, &latest))
+      return mtime;
     ++latest;
   }
   if (level == 2 || with_unix_time) {

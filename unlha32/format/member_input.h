@@ -1,38 +1,16 @@
-// MemberInput: the bytes of a file being added to an archive.
-//
-// The archive writer may need them twice: it compresses them first, and
-// when the result is not smaller it stores them instead, reading them again
-// from the start. So the input must rewind.
+// MemoryInput: bytes in memory as the archive writer's input (the tests,
+// the fuzzers, small files the commands read whole). The interface,
+// MemberInput, is base/stream.h's; a file's is os/file_stream.h's, so that
+// the format layer does no file I/O of its own.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
-#include <memory>
 #include <span>
-#include <string>
 
 #include "base/status.h"
 #include "base/stream.h"
 
 namespace lzh {
-
-class MemberInput : public ByteSource {
- public:
-  // Starts again from the first byte.
-  virtual Status Rewind() = 0;
-};
-
-class FileInput final : public MemberInput {
- public:
-  static Status Open(const std::string& path, std::unique_ptr<FileInput>* input);
-  ~FileInput() override;
-  Status Read(uint8_t* buffer, size_t capacity, size_t* got) override;
-  Status Rewind() override;
-
- private:
-  explicit FileInput(std::FILE* file) : file_(file) {}
-  std::FILE* file_;
-};
 
 // Bytes owned by the caller; they must outlive the input.
 class MemoryInput final : public MemberInput {

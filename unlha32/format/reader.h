@@ -15,7 +15,7 @@
 
 #include "base/status.h"
 #include "base/stream.h"
-#include "os/os.h"
+#include "os/file.h"
 
 namespace lzh {
 
@@ -46,7 +46,7 @@ class MemoryReader final : public RandomAccessReader {
 // system has (the wide API on Windows) and says why an open failed.
 class FileReader final : public RandomAccessReader {
  public:
-  // Opens `path` (a path in the library's form, see os/os.h).
+  // Opens `path` (a path in the library's form, see os/text.h).
   static Status Open(const std::string& path, std::unique_ptr<FileReader>* reader);
   uint64_t Size() const override { return size_; }
   Status ReadAt(uint64_t offset, uint8_t* buffer, size_t size, size_t* got) override;

@@ -1,10 +1,10 @@
 // Mutex: mutual exclusion between the threads of a caller of the library
 // (a handle shared by two threads, the table of open handles).
 //
-// Its own header beside os.h because the MinGW toolchain's win32 thread
-// model has no std::mutex: this is a CRITICAL_SECTION on Windows and a
-// pthread mutex elsewhere, kept behind a pointer so that no system header
-// leaks into the library's other layers.
+// The MinGW toolchain's win32 thread model has no std::mutex: this is a
+// CRITICAL_SECTION on Windows and a pthread mutex elsewhere (os/win32/
+// mutex.cpp, os/posix/mutex.cpp), kept behind a pointer so that no system
+// header leaks into the library's other layers.
 #pragma once
 
 namespace lzh::os {

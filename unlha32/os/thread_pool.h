@@ -10,10 +10,11 @@
 // the call that made it, so that no thread of the library outlives its
 // caller's job (or the library, when a host unloads it).
 //
-// Its own header beside os.h, like mutex.h: the MinGW toolchain's win32
+// Its own library, like mutex.h its own header: the MinGW toolchain's win32
 // thread model has neither std::thread nor std::condition_variable, so
 // this is Win32 threads and condition variables on Windows and pthreads
-// elsewhere, behind a pointer so that no system header leaks out.
+// elsewhere (os/thread_native.h), behind a pointer so that no system
+// header leaks out.
 #pragma once
 
 #include <exception>

@@ -23,7 +23,9 @@
 #include "commands/reading_commands.h"
 #include "commands/report.h"
 #include "include/unlha32.h"
-#include "os/os.h"
+#include "os/file.h"
+#include "os/terminal.h"
+#include "os/text.h"
 
 namespace {
 

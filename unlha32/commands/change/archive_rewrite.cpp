@@ -5,7 +5,8 @@
 #include <algorithm>
 #include <vector>
 
-#include "os/os.h"
+#include "os/file.h"
+#include "os/directory.h"
 
 namespace lzh::commands {
 
@@ -15,7 +16,7 @@ Result ArchiveRewrite::Begin(const std::string& target, bool read_existing) {
   // that it is the -w directory that is missing.
   if (const std::string& work = options_.work_directory; !work.empty()) {
     os::EntryInfo info;
-    Status status = os::InspectTarget(os::NativePath(work), &info);
+    Status status = os::Directory::Working().Lookup(os::NativePath(work), os::Link::kFollowed, &info);
     if (status.ok() && info.type != os::EntryType::kDirectory) {
       report_.Line("Cannot change " + shown_ + ": the work directory " + DisplayName(work, form_) +
                    (info.type == os::EntryType::kMissing ? " does not exist" : " is not a directory"));

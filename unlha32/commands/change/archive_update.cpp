@@ -9,6 +9,11 @@
 
 #include "commands/shared/member_names.h"
 #include "commands/shared/paths.h"
+#include "os/directory.h"
+#include "os/file.h"
+#include "os/lock.h"
+#include "os/terminal.h"
+#include "os/text.h"
 
 namespace lzh::commands {
 namespace {
@@ -55,7 +60,7 @@ int RemoveStaleTemporaries(const std::string& directory, const std::string& arch
 ArchiveUpdate::~ArchiveUpdate() {
   if (!committed_ && !temporary_path_.empty()) {
     (void)file_.Close();
-    (void)os::RemoveFile(temporary_path_);
+    (void)os::Directory::Working().Remove(temporary_path_);
   }
 }
 
@@ -69,7 +74,7 @@ Status ArchiveUpdate::Begin(const std::string& archive, const std::string& work_
                                         " s for another process to finish changing " +
                                         DisplayName(archive, CurrentTextForm()) + "...\n"));
   };
-  LZH_TRY(os::ExclusiveLock::Acquire(JoinPath(archive_directory_, "." + archive_name_ + ".unlha32-lock"),
+  LZH_TRY(os::ExclusiveLock::Acquire(os::JoinPath(archive_directory_, "." + archive_name_ + ".unlha32-lock"),
                                      kLockWaitSeconds, say_waiting, &lock_));
   remove_lock_on_interrupt_ = std::make_unique<os::RemoveOnInterrupt>(lock_.path());
   temporary_directory_ = work_directory.empty() ? archive_directory_ : os::NativePath(work_directory);
@@ -80,7 +85,7 @@ Status ArchiveUpdate::Begin(const std::string& archive, const std::string& work_
   os::Directory directory;
   LZH_TRY(os::Directory::Open(temporary_directory_.empty() ? "." : temporary_directory_, &directory));
   temporary_name_ = TemporaryName(archive_name_, os::ProcessId());
-  temporary_path_ = JoinPath(temporary_directory_, temporary_name_);
+  temporary_path_ = os::JoinPath(temporary_directory_, temporary_name_);
   Status created = directory.CreateNewFile(temporary_name_, 0666, &file_);
   if (!created.ok()) {
     temporary_path_.clear();  // not ours: never remove it
@@ -163,7 +168,7 @@ Status ArchiveUpdate::Commit() {
   if (archive_time_) LZH_TRY(file_.SetModificationTime(*archive_time_));
   LZH_TRY(file_.Sync());
   LZH_TRY(file_.Close());
-  Status moved = os::RenameFile(temporary_path_, archive_);
+  Status moved = os::Directory::Working().Rename(temporary_path_, archive_);
   if (!moved.ok()) {
     if (temporary_directory_ == archive_directory_) return moved;
     LZH_TRY(CopyBesideArchive());
@@ -179,7 +184,7 @@ Status ArchiveUpdate::CopyBesideArchive() {
   os::Directory directory;
   LZH_TRY(os::Directory::Open(archive_directory_.empty() ? "." : archive_directory_, &directory));
   std::string name = TemporaryName(archive_name_, os::ProcessId());
-  std::string path = JoinPath(archive_directory_, name);
+  std::string path = os::JoinPath(archive_directory_, name);
   os::File copy;
   LZH_TRY(directory.CreateNewFile(name, 0666, &copy));
   os::RemoveOnInterrupt remove_copy(path);
@@ -198,13 +203,13 @@ Status ArchiveUpdate::CopyBesideArchive() {
   if (status.ok()) status = closed;
   if (status.ok() && owner_) (void)directory.SetOwner(name, owner_->first, owner_->second);
   if (status.ok() && mode_) status = directory.SetMode(name, *mode_);
-  if (status.ok()) status = os::RenameFile(path, archive_);
+  if (status.ok()) status = os::Directory::Working().Rename(path, archive_);
   if (!status.ok()) {
-    (void)os::RemoveFile(path);
+    (void)os::Directory::Working().Remove(path);
     return status;
   }
   (void)source.Close();
-  (void)os::RemoveFile(temporary_path_);
+  (void)os::Directory::Working().Remove(temporary_path_);
   return Status::Ok();
 }
 

@@ -26,7 +26,8 @@
 #include <vector>
 
 #include "format/output.h"
-#include "os/os.h"
+#include "os/file.h"
+#include "os/lock.h"
 
 namespace lzh::commands {
 

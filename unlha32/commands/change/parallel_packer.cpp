@@ -7,6 +7,8 @@
 #include <atomic>
 
 #include "format/member_input.h"
+#include "os/file.h"
+#include "os/file_stream.h"
 
 namespace lzh::commands {
 namespace {
@@ -22,18 +24,19 @@ class SourceInput final : public MemberInput {
   explicit SourceInput(ProgressLine* progress) : progress_(progress) {}
   Status Open(const std::string& path) { return os::File::OpenRead(path, &file_); }
   Status Read(uint8_t* buffer, size_t capacity, size_t* got) override {
-    LZH_TRY(file_.Read(buffer, capacity, got));
+    LZH_TRY(input_.Read(buffer, capacity, got));
     read_ += *got;
     if (progress_) progress_->Update(read_);
     return Status::Ok();
   }
   Status Rewind() override {
     read_ = 0;
-    return file_.Seek(0);
+    return input_.Rewind();
   }
 
  private:
   os::File file_;
+  os::FileInput input_{file_};
   ProgressLine* progress_;
   uint64_t read_ = 0;
 };

@@ -24,7 +24,7 @@
 #include "commands/shared/progress.h"
 #include "format/archive_writer.h"
 #include "format/member_header.h"
-#include "os/os.h"
+#include "os/file.h"
 
 namespace lzh::commands {
 

@@ -7,7 +7,8 @@
 
 #include "commands/shared/paths.h"
 #include "format/archive_walker.h"
-#include "os/os.h"
+#include "os/file.h"
+#include "os/directory.h"
 
 namespace lzh::commands {
 namespace {
@@ -15,7 +16,7 @@ namespace {
 Status OpenReader(const std::string& path, std::unique_ptr<FileReader>* reader) {
   std::string native = os::NativePath(path);
   os::EntryInfo info;
-  LZH_TRY(os::InspectTarget(native, &info));
+  LZH_TRY(os::Directory::Working().Lookup(native, os::Link::kFollowed, &info));
   LZH_REQUIRE(info.type != os::EntryType::kMissing, kIo, "no such file");
   LZH_REQUIRE(info.type == os::EntryType::kFile, kCorrupt, "not an LZH archive");
   return FileReader::Open(native, reader);
@@ -28,7 +29,9 @@ std::string ArchivePathFor(const std::string& argument) {
   SplitDirectoryAndName(argument, &directory, &name);
   if (name.empty() || name.find('.') != std::string::npos) return argument;
   os::EntryInfo info;
-  if (!os::Inspect(os::NativePath(argument), &info).ok() || info.type != os::EntryType::kMissing) return argument;
+  if (!os::Directory::Working().Lookup(os::NativePath(argument), os::Link::kNotFollowed, &info).ok() ||
+      info.type != os::EntryType::kMissing)
+    return argument;
   return argument + ".lzh";
 }
 

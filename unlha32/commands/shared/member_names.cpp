@@ -4,8 +4,8 @@
 // shown as an escape.
 #include "commands/shared/member_names.h"
 
+#include "os/text.h"
 #include "base/utf8.h"
-#include "os/os.h"
 
 namespace lzh::commands {
 namespace {

@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "format/member_header.h"
+#include "os/text.h"
 
 namespace lzh::commands {
 

@@ -6,7 +6,9 @@
 // last row of the line is redrawn, but the blanking never wraps.
 #include "commands/shared/progress.h"
 
-#include "os/os.h"
+#include "os/terminal.h"
+#include "os/text.h"
+#include "os/time.h"
 
 namespace lzh::commands {
 namespace {

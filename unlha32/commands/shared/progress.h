@@ -20,7 +20,7 @@
 #include <string>
 
 #include "commands/shared/member_names.h"
-#include "os/os.h"
+#include "os/time.h"
 
 namespace lzh::commands {
 

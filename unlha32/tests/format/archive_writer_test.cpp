@@ -6,6 +6,7 @@
 #include "format/archive_walker.h"
 #include "format/archive_writer.h"
 #include "format/member_data.h"
+#include "os/file_stream.h"
 #include "tests/format/memory_sink.h"
 #include "tests/format/test_data.h"
 

@@ -1,29 +1,9 @@
-// The conversions go through the C library's local-time functions. On
-// Windows they are its 64-bit forms: the 32-bit Windows build has a 32-bit
-// time_t, which ends in 2038 (the last stamps of 2107 would not convert,
-// and a later time would wrap round to one long past).
-#include "format/dos_time.h"
+// MS-DOS stamps packed from and unpacked into the local calendar
+// (os/calendar.h), written once for every platform.
+#include "os/calendar.h"
+#include "os/time.h"
 
-#include <ctime>
-
-namespace lzh {
-namespace {
-
-#ifdef _WIN32
-bool ToLocal(int64_t unix_time, std::tm* tm) {
-  const __time64_t t = unix_time;
-  return _localtime64_s(tm, &t) == 0;
-}
-int64_t FromLocal(std::tm* tm) { return _mktime64(tm); }
-#else
-bool ToLocal(int64_t unix_time, std::tm* tm) {
-  const std::time_t t = static_cast<std::time_t>(unix_time);
-  return localtime_r(&t, tm) != nullptr;
-}
-int64_t FromLocal(std::tm* tm) { return std::mktime(tm); }
-#endif
-
-}  // namespace
+namespace lzh::os {
 
 bool DosTimeToUnix(uint32_t stamp, int64_t* unix_time) {
   unsigned second = (stamp & 0x1F) * 2;
@@ -42,7 +22,7 @@ bool DosTimeToUnix(uint32_t stamp, int64_t* unix_time) {
   tm.tm_mon = static_cast<int>(month) - 1;
   tm.tm_year = static_cast<int>(year) - 1900;
   tm.tm_isdst = -1;
-  int64_t t = FromLocal(&tm);
+  int64_t t = calendar::FromLocal(&tm);
   if (t == -1) return false;
   *unix_time = t;
   return true;
@@ -51,7 +31,7 @@ bool DosTimeToUnix(uint32_t stamp, int64_t* unix_time) {
 uint32_t UnixToDosTime(int64_t unix_time) {
   std::tm tm{};
   // A time the C library cannot convert lies before 1970 or far ahead.
-  if (!ToLocal(unix_time, &tm)) return unix_time < 0 ? kEarliestDosTime : kLatestDosTime;
+  if (!calendar::ToLocal(unix_time, &tm)) return unix_time < 0 ? kEarliestDosTime : kLatestDosTime;
   if (tm.tm_year < 80) return kEarliestDosTime;
   if (tm.tm_year > 207) return kLatestDosTime;
   return (static_cast<uint32_t>(tm.tm_year - 80) << 25) |
@@ -60,4 +40,4 @@ uint32_t UnixToDosTime(int64_t unix_time) {
          (static_cast<uint32_t>(tm.tm_min) << 5) | (static_cast<uint32_t>(tm.tm_sec) / 2);
 }
 
-}  // namespace lzh
+}  // namespace lzh::os
