@@ -9,6 +9,7 @@
 #include "format/member_input.h"
 #include "os/file.h"
 #include "os/file_stream.h"
+#include "os/worker.h"
 
 namespace lzh::commands {
 namespace {
