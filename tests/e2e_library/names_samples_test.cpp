@@ -118,7 +118,9 @@ TEST(NamesWindowsCannotHold, WrittenAsStoredOnLinuxAndMappedUnderWine) {
   for (const Row& row : rows) {
     const std::string& written = target.UnderWine() ? row.on_windows : row.on_linux;
     EXPECT_EQ(box.Read("out/" + written), row.stored) << extract.output;
-    if (target.UnderWine()) EXPECT_NE(extract.output.find("written as " + written), std::string::npos) << extract.output;
+    if (target.UnderWine()) {
+      EXPECT_NE(extract.output.find("written as " + written), std::string::npos) << extract.output;
+    }
   }
 }
 

@@ -230,7 +230,9 @@ TEST_F(Reading, ReportsAreWholeOnEveryRoute) {
     } else {
       EXPECT_NE(lines.back().find(listed), std::string::npos) << c.arguments[0] << ": " << lines.back();
     }
-    if (c.arguments[0] == "v") EXPECT_TRUE(HasLine(box, run.output, last)) << run.output;
+    if (c.arguments[0] == "v") {
+      EXPECT_TRUE(HasLine(box, run.output, last)) << run.output;
+    }
   }
 }
 

@@ -149,7 +149,7 @@ TEST_F(RoundTrip, EveryNameComesBackUnderItsOwnName) {
   // Level 0 has no room for a code page and is read as Shift_JIS.
   Outcome level0 = Run({"a", "-r", "-h0", "level0.lzh", "tree/"}, target.UnderWine() ? 4 : 0);
   if (target.UnderWine()) {
-    for (const std::string& name : {"café.txt", "한국어.txt", "😀.txt"})
+    for (std::string name : {"café.txt", "한국어.txt", "😀.txt"})
       EXPECT_TRUE(HasLine(box, level0.output,
                           "FAILED   " + Shown("tree/" + name) +
                               ": the name has no Shift_JIS form, the only one a level-0 header keeps (-h1 or -h2 store it)"))
@@ -189,7 +189,9 @@ TEST_F(RoundTrip, AttributesOfFilesAndFoldersComeBack) {
       ASSERT_EQ(members.count(row.name), 1u) << row.name;
       const lzh::MemberHeader& member = members[row.name];
       EXPECT_EQ(member.attribute & 0x27, std::stoul(row.attributes, nullptr, 16) & 0x27) << row.name;
-      if (level > 0) EXPECT_EQ(BaseAttributeByte(archive, member), 0x20) << row.name;
+      if (level > 0) {
+        EXPECT_EQ(BaseAttributeByte(archive, member), 0x20) << row.name;
+      }
       auto line = std::find(listed.begin(), listed.end(), row.name + (member.is_directory ? "/" : ""));
       ASSERT_TRUE(line != listed.end() && line + 1 != listed.end()) << row.name;
       EXPECT_TRUE(line[1].ends_with(" " + row.shown)) << line[1];
@@ -247,21 +249,26 @@ TEST_F(RoundTrip, ForeignReadersReadOurNamesAndAttributes) {
     std::sort(names.begin(), names.end());
     return names;
   };
-  if (std::string listed = Oracle("bsdtar", "-tf", archive); !listed.empty())
+  if (std::string listed = Oracle("bsdtar", "-tf", archive); !listed.empty()) {
     EXPECT_EQ(names_of(listed), expected) << "bsdtar";
-  if (std::string listed = Oracle("7z", "l -ba", archive); !listed.empty() && !target.locale.starts_with("ja_JP"))
+  }
+  if (std::string listed = Oracle("7z", "l -ba", archive); !listed.empty() && !target.locale.starts_with("ja_JP")) {
     EXPECT_EQ(names_of(listed), expected) << "7z";
-  if (std::string listed = Oracle("lsar", "", archive); !listed.empty())
+  }
+  if (std::string listed = Oracle("lsar", "", archive); !listed.empty()) {
     EXPECT_EQ(names_of(listed).size(), expected.size()) << "unar\n" << listed;
+  }
   if (!target.UnderWine()) return;
   Put("read-only.txt", "r");
   Attributes("read-only.txt", "21");
   Run({"a", "-h1", "attributes1.lzh", "read-only.txt"});
   Run({"a", "-h0", "attributes0.lzh", "read-only.txt"});
-  if (std::string listed = Oracle("bsdtar", "-tvf", Path("attributes1.lzh")); !listed.empty())
+  if (std::string listed = Oracle("bsdtar", "-tvf", Path("attributes1.lzh")); !listed.empty()) {
     EXPECT_TRUE(listed.starts_with("-r--r--r--")) << listed;
-  if (std::string listed = Oracle("lsar", "-L", Path("attributes0.lzh")); !listed.empty())
+  }
+  if (std::string listed = Oracle("lsar", "-L", Path("attributes0.lzh")); !listed.empty()) {
     EXPECT_NE(listed.find("A----R (0x21)"), std::string::npos) << listed;
+  }
 }
 
 // A folder the user may not write to: the immutable flag for root, whom

@@ -319,7 +319,9 @@ TEST_F(Writing, SelfExtractingProgramExtractsHereOrIntoTheFolderNamed) {
     fs::create_directories(Path("elsewhere/run"));
     Outcome ran = box.RunProgram(Path(program), c.arguments, Path("elsewhere/run"));
     EXPECT_EQ(ran.status, c.status) << shown << ran.output;
-    if (!c.output.empty()) EXPECT_EQ(ran.output, c.output) << shown;
+    if (!c.output.empty()) {
+      EXPECT_EQ(ran.output, c.output) << shown;
+    }
     if (c.extractedTo.empty()) {
       EXPECT_TRUE(fs::is_empty(Path("elsewhere/run"))) << shown;
     } else {

@@ -23,7 +23,8 @@ std::vector<std::size_t> EntryColumns(const std::string& line) {
 
 TEST(UsageScreen, LinesAndColumns) {
   ASSERT_EQ(kUsageLineCount, 21);
-  const char* credits[] = {"Tavo Version " TAVO_VERSION, "UNLHA32.DLL", "LHA.EXE"};
+  const std::string banner = std::string("Tavo Version ") + TAVO_VERSION;
+  const char* credits[] = {banner.c_str(), "UNLHA32.DLL", "LHA.EXE"};
   for (int i = 0; i < 3; ++i) {
     std::string line = kUsageLines[i];
     EXPECT_EQ(line.rfind(credits[i], 0), 0u) << i;

@@ -231,7 +231,9 @@ TEST_F(ReadingThroughHandles, AMillionMembersSharedByTwoThreadsInFlatMemory) {
   // Loosely: the lists' 4 MB, a few blocks of headers and what valgrind
   // holds back of freed memory; anything the library kept per member
   // (an offset and a name) would add more.
-  if (!kFreedMemoryIsKept) EXPECT_LT(after - std::min(after, before), size_t(48) << 20);
+  if (!kFreedMemoryIsKept) {
+    EXPECT_LT(after - std::min(after, before), size_t(48) << 20);
+  }
 }
 
 // Unlha() blocked on another thread (opening its name list, a FIFO, until

@@ -84,14 +84,16 @@ TEST_P(DamagedStream, GarbageAndFlippedBitsNeverOverrun) {
     Decoded decoded = Decode(GetParam(), input, original);
     EXPECT_LE(decoded.bytes.size(), original);
     EXPECT_LE(decoded.taken, input.size());
-    if (decoded.status.ok()) EXPECT_EQ(decoded.bytes.size(), original);
+    if (decoded.status.ok()) {
+      EXPECT_EQ(decoded.bytes.size(), original);
+    }
   }
 }
 
 INSTANTIATE_TEST_SUITE_P(Methods, DamagedStream,
                          ::testing::Values(Method::kLh1, Method::kLh5, Method::kLh6, Method::kLh7),
-                         [](const ::testing::TestParamInfo<Method>& info) {
-                           return std::string(MethodIdText(info.param)).substr(1, 3);
+                         [](const ::testing::TestParamInfo<Method>& instance) {
+                           return std::string(MethodIdText(instance.param)).substr(1, 3);
                          });
 
 TEST(DamagedLegacyStream, GarbageAndTruncationInLzsAndLz5) {
@@ -100,7 +102,9 @@ TEST(DamagedLegacyStream, GarbageAndTruncationInLzsAndLz5) {
       Bytes garbage = RandomBytes(1 + i * 7, 2000 + i);
       Decoded decoded = Decode(method, garbage, 5000);
       EXPECT_LE(decoded.bytes.size(), 5000u);
-      if (!decoded.status.ok()) EXPECT_EQ(decoded.status.fault(), Fault::kTruncated);
+      if (!decoded.status.ok()) {
+        EXPECT_EQ(decoded.status.fault(), Fault::kTruncated);
+      }
     }
     // One literal announced, none delivered.
     Decoded decoded = Decode(method, Bytes{0xFF}, 2);

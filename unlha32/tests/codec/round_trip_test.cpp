@@ -151,8 +151,8 @@ TEST_P(RoundTrip, PackedBytesDoNotDependOnTheThreads) {
 
 INSTANTIATE_TEST_SUITE_P(Methods, RoundTrip,
                          ::testing::Values(Method::kLh1, Method::kLh5, Method::kLh6, Method::kLh7),
-                         [](const ::testing::TestParamInfo<Method>& info) {
-                           return std::string(MethodIdText(info.param)).substr(1, 3);
+                         [](const ::testing::TestParamInfo<Method>& instance) {
+                           return std::string(MethodIdText(instance.param)).substr(1, 3);
                          });
 
 // A byte-at-a-time CRC-16/ARC, independent of the library's tables and of
@@ -223,8 +223,9 @@ TEST(MethodId, OnlyWrittenMethodsCanBeEncoded) {
   for (Method method : {Method::kLhd, Method::kLh4, Method::kLz4, Method::kLzs, Method::kLz5,
                         Method::kOther}) {
     EXPECT_FALSE(CanEncode(method));
-    if (method != Method::kLhd && method != Method::kLh0)
+    if (method != Method::kLhd && method != Method::kLh0) {
       EXPECT_EQ(Encode(method, Bytes(5, 1)).status.fault(), Fault::kUnsupported);
+    }
   }
 }
 

@@ -92,7 +92,9 @@ TEST(HeaderRoundTrip, EveryFieldSurvivesEachWrittenLevel) {
       EXPECT_EQ(out.stored_directory, "dir\xFFsub\xFF");
       EXPECT_EQ(out.stored_name, "file.txt");
     }
-    if (level == 2) EXPECT_TRUE(out.has_header_crc);
+    if (level == 2) {
+      EXPECT_TRUE(out.has_header_crc);
+    }
   }
 }
 

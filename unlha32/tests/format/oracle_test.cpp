@@ -96,8 +96,8 @@ TEST_P(Oracle, ExtractsOurArchivesByteIdentically) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Tools, Oracle, testing::ValuesIn(kTools),
-                         [](const testing::TestParamInfo<Tool>& info) {
-                           return std::string(info.param.name == std::string("7z") ? "SevenZip" : info.param.name);
+                         [](const testing::TestParamInfo<Tool>& instance) {
+                           return std::string(instance.param.name == std::string("7z") ? "SevenZip" : instance.param.name);
                          });
 
 }  // namespace

@@ -72,8 +72,12 @@ TEST(Walker, EndsAtTheEndByteOrTheFileAndNamesWhatIsCut) {
     if (c.message) EXPECT_STREQ(w.status.message(), c.message) << c.what;
     else EXPECT_TRUE(w.status.ok()) << c.what << ": " << w.status.message();
     EXPECT_EQ(w.names, c.names) << c.what;
-    if (!c.message) EXPECT_EQ(w.has_end_byte, c.end_byte) << c.what;
-    if (!c.message) EXPECT_EQ(w.end_offset, two.size() * !c.names.empty()) << c.what;
+    if (!c.message) {
+      EXPECT_EQ(w.has_end_byte, c.end_byte) << c.what;
+    }
+    if (!c.message) {
+      EXPECT_EQ(w.end_offset, two.size() * !c.names.empty()) << c.what;
+    }
   }
 }
 

@@ -133,7 +133,9 @@ TEST_F(HostileTest, EveryCutOfAnArchiveIsReportedAndLeavesOnlyWholeMembers) {
     else
       EXPECT_TRUE(x.result == UNLHA_DAMAGED || x.result == UNLHA_NOT_ARCHIVE) << x.report;
     for (const auto& [name, data] : members)
-      if (fs::exists(root_ / "out" / name)) EXPECT_EQ(ReadFile(root_ / "out" / name), data) << name;
+      if (fs::exists(root_ / "out" / name)) {
+        EXPECT_EQ(ReadFile(root_ / "out" / name), data) << name;
+      }
   }
   Outcome complete = Run("x -m -c " + Archive(whole) + " " + Out());
   EXPECT_EQ(complete.result, UNLHA_OK) << "an archive without its end byte is whole:\n" << complete.report;

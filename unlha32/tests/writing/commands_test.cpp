@@ -279,7 +279,9 @@ TEST_F(Commands, Level2CarriesUnixMetadataAndTheCodePageOfNonAsciiNames) {
   EXPECT_TRUE(members[1].has_unix_ids);
   EXPECT_EQ(members[1].uid, getuid());
   EXPECT_EQ(members[1].gid, getgid());
-  if (getuid() == 0) EXPECT_EQ(members[1].user, "root");
+  if (getuid() == 0) {
+    EXPECT_EQ(members[1].user, "root");
+  }
 }
 
 // Files are compressed two at a time in batches; a batch that came back in

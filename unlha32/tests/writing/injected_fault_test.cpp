@@ -135,7 +135,9 @@ TEST_P(InterruptedChange, LeavesTheOldArchiveOrTheNewOneAndNoTemporary) {
 
     Bytes now = ReadFile(run / "a.lzh");
     EXPECT_TRUE(now == original || now == changed) << "the archive is neither the old nor the new one";
-    if (now == original) EXPECT_TRUE(fs::exists(run / "src" / "new.bin")) << "a moved source was lost";
+    if (now == original) {
+      EXPECT_TRUE(fs::exists(run / "src" / "new.bin")) << "a moved source was lost";
+    }
     WriteFile(run / "src" / "tiny.txt", ToBytes("next run"));
     Outcome next = RunUnlha("a " + (run / "a.lzh").string() + " " + (run / "src").string() + "/ tiny.txt");
     EXPECT_EQ(next.result, UNLHA_OK) << next.report;
@@ -146,9 +148,9 @@ TEST_P(InterruptedChange, LeavesTheOldArchiveOrTheNewOneAndNoTemporary) {
 
 INSTANTIATE_TEST_SUITE_P(AddDeleteMove, InterruptedChange,
                          ::testing::Combine(::testing::Values('a', 'd', 'm'), ::testing::Values(SIGINT, SIGKILL)),
-                         [](const auto& info) {
-                           return std::string(1, std::get<0>(info.param)) +
-                                  (std::get<1>(info.param) == SIGKILL ? "_Killed" : "_Interrupted");
+                         [](const auto& instance) {
+                           return std::string(1, std::get<0>(instance.param)) +
+                                  (std::get<1>(instance.param) == SIGKILL ? "_Killed" : "_Interrupted");
                          });
 
 // An extraction stopped by a signal in the middle of a large member deep
