@@ -6,8 +6,8 @@
 #include "format/archive_walker.h"
 #include "format/archive_writer.h"
 #include "format/member_data.h"
+#include "format/output.h"
 #include "os/file_stream.h"
-#include "tests/format/memory_sink.h"
 #include "tests/format/test_data.h"
 
 namespace lzh {
@@ -44,10 +44,10 @@ std::vector<ReadBack> ReadArchive(const std::vector<uint8_t>& archive) {
     Status s = walker.Next(&member.header, &end);
     EXPECT_TRUE(s.ok()) << s.message();
     if (!s.ok() || end) break;
-    test::MemorySink sink;
+    MemoryOutput sink;
     Status decoded = ExtractMemberData(reader, member.header, sink);
     EXPECT_TRUE(decoded.ok()) << member.header.PathString() << ": " << decoded.message();
-    member.bytes = std::move(sink.bytes);
+    member.bytes = sink.bytes();
     members.push_back(std::move(member));
   }
   EXPECT_TRUE(walker.has_end_byte());

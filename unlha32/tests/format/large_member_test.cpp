@@ -14,7 +14,7 @@
 #include "format/archive_writer.h"
 #include "format/header_writer.h"
 #include "format/member_data.h"
-#include "tests/format/memory_sink.h"
+#include "format/output.h"
 #include "tests/format/test_data.h"
 
 namespace lzh {
@@ -218,9 +218,9 @@ TEST(FourGibibyteMember, Level2WritesAndReadsBack64BitSizesAndOffsets) {
   ASSERT_FALSE(end);
   EXPECT_EQ(read.PathString(), "after.txt");
   EXPECT_EQ(read.header_offset, data_start + kSize);
-  test::MemorySink small;
+  MemoryOutput small;
   ASSERT_TRUE(ExtractMemberData(archive, read, small).ok());
-  EXPECT_TRUE(small.bytes == text);
+  EXPECT_TRUE(small.bytes() == text);
 
   ASSERT_TRUE(walker.Next(&read, &end).ok());
   EXPECT_TRUE(end);
