@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "codec/decoder.h"
 #include "codec/encoder.h"
 
@@ -168,5 +170,11 @@ inline std::vector<uint32_t> CanonicalCodes(const std::vector<unsigned>& lengths
 }
 
 inline Bytes AsBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+// The encodable methods, with "lh5" and so on as the test names gtest shows.
+inline const auto kEncodedMethods = ::testing::Values(Method::kLh1, Method::kLh5, Method::kLh6, Method::kLh7);
+inline std::string MethodTestName(const ::testing::TestParamInfo<Method>& instance) {
+  return std::string(MethodIdText(instance.param)).substr(1, 3);
+}
 
 }  // namespace lzh::test

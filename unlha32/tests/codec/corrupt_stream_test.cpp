@@ -90,11 +90,7 @@ TEST_P(DamagedStream, GarbageAndFlippedBitsNeverOverrun) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Methods, DamagedStream,
-                         ::testing::Values(Method::kLh1, Method::kLh5, Method::kLh6, Method::kLh7),
-                         [](const ::testing::TestParamInfo<Method>& instance) {
-                           return std::string(MethodIdText(instance.param)).substr(1, 3);
-                         });
+INSTANTIATE_TEST_SUITE_P(Methods, DamagedStream, kEncodedMethods, MethodTestName);
 
 TEST(DamagedLegacyStream, GarbageAndTruncationInLzsAndLz5) {
   for (Method method : {Method::kLzs, Method::kLz5}) {

@@ -149,11 +149,7 @@ TEST_P(RoundTrip, PackedBytesDoNotDependOnTheThreads) {
   EXPECT_TRUE(Encode(GetParam(), random, chunk, SIZE_MAX, 2).result.store_instead);
 }
 
-INSTANTIATE_TEST_SUITE_P(Methods, RoundTrip,
-                         ::testing::Values(Method::kLh1, Method::kLh5, Method::kLh6, Method::kLh7),
-                         [](const ::testing::TestParamInfo<Method>& instance) {
-                           return std::string(MethodIdText(instance.param)).substr(1, 3);
-                         });
+INSTANTIATE_TEST_SUITE_P(Methods, RoundTrip, kEncodedMethods, MethodTestName);
 
 // A byte-at-a-time CRC-16/ARC, independent of the library's tables and of
 // its carry-less multiplication path.
