@@ -19,7 +19,7 @@ if(NOT TAVO_MINGW_CXX OR NOT TAVO_WINE OR NOT TAVO_WINEBOOT)
     return()
   endif()
   foreach(skipped e2e.wine e2e.library.wine.cp932 e2e.writing.wine.cp932 e2e.library.wine.cp1252
-          e2e.writing.wine.cp1252 api.handles_client.wine package.zip_broken_under_wine)
+          e2e.writing.wine.cp1252 api.handles_client.wine package.zip_broken_under_wine golden.wine)
     add_test(NAME ${skipped} COMMAND sh -c "echo 'NOTE: no MinGW-w64 i686 compiler or Wine: Windows tests skipped'; exit 77")
     set_tests_properties(${skipped} PROPERTIES SKIP_RETURN_CODE 77)
   endforeach()
@@ -78,6 +78,11 @@ foreach(code_page cp932 cp1252)
       ENVIRONMENT "${TAVO_WINE_ENVIRONMENT}" FIXTURES_REQUIRED wine TIMEOUT 900 RESOURCE_LOCK wineprefix)
   endforeach()
 endforeach()
+
+add_test(NAME golden.wine COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/behaviour-snapshot.sh
+  --check ${CMAKE_BINARY_DIR} ${PROJECT_SOURCE_DIR}/tests/golden/wine.expected --wine)
+set_tests_properties(golden.wine PROPERTIES ENVIRONMENT "${TAVO_WINE_ENVIRONMENT}"
+  FIXTURES_REQUIRED wine TIMEOUT 900 SKIP_RETURN_CODE 77 RESOURCE_LOCK "wineprefix;behaviour-snapshot")
 
 add_test(NAME api.handles_client.wine COMMAND sh ${PROJECT_SOURCE_DIR}/tests/client/run_client.sh
   ${CMAKE_BINARY_DIR}/tests/client/run-wine ${PROJECT_SOURCE_DIR}/samples/sample.lzh

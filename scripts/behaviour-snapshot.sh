@@ -1,10 +1,14 @@
 #!/bin/bash
 # Records what tavo and its library do over a fixed list of command
-# sequences, so that a reshaping of the source can be shown to change no
-# behaviour: snapshot one build before and one after, and compare.
+# sequences: to show that a reshaping of the source changes no behaviour
+# (snapshot one build before and one after, and compare), and, as the
+# golden test, to hold every build to the results checked in beside the
+# tests.
 #
 #   behaviour-snapshot.sh BUILD_DIR OUT_DIR [--wine]
 #   behaviour-snapshot.sh --compare BUILD_A BUILD_B [--wine]
+#   behaviour-snapshot.sh --check BUILD_DIR EXPECTED [--wine]
+#   behaviour-snapshot.sh --record BUILD_DIR EXPECTED [--wine]
 #
 # A snapshot runs BUILD_DIR/bin/tavo (with --wine BUILD_DIR/windows/bin/
 # tavo.exe under Wine) in a scratch directory over a fixture it makes
@@ -17,14 +21,21 @@
 # fall within the run read "now", the scratch directory (one fixed path)
 # reads $SCRATCH, process ids in temporary names read PID, and the self-extractor's stub
 # (compiled code, not behaviour) is left out: a program it heads is
-# hashed from the archive on, and its offset reads STUB. Two runs of one
-# build give identical snapshots on the same machine and filesystem (the
-# wildcard route reports archives in directory order).
+# hashed from the archive on, and its offset reads STUB. A step over
+# several archives ("unordered" in the table) records its report with the
+# archives' parts sorted, since the wildcard route takes archives in the
+# order the directory lists them, which differs between file systems.
 #
 # --compare snapshots both builds (natively, and under Wine too with
 # --wine) in ${TMPDIR:-/tmp}/tavo-behaviour-compare, kept for inspection,
 # and prints "N steps, all identical" or each differing step with a diff,
 # failing on any difference.
+#
+# --check snapshots one build and compares the steps, joined into one
+# file, with EXPECTED, failing with the difference; --record writes
+# EXPECTED instead, after a change of behaviour that is meant. Archives
+# record their owner, so the expected archives are root's: --check run by
+# another user exits 77 (skipped) without comparing.
 #
 # The steps are the table at the end: a line runs tavo or a
 # self-extracting program and records a step, or ("do") prepares files and
@@ -37,6 +48,7 @@ umask 022
 usage() {
   echo "usage: $0 BUILD_DIR OUT_DIR [--wine]" >&2
   echo "       $0 --compare BUILD_A BUILD_B [--wine]" >&2
+  echo "       $0 --check|--record BUILD_DIR EXPECTED [--wine]" >&2
   exit 2
 }
 
@@ -83,6 +95,32 @@ if [[ ${1-} == --compare ]]; then
   exit $status
 fi
 
+# --- holding a build to the expected results ---------------------------------
+
+if [[ ${1-} == --check || ${1-} == --record ]]; then
+  [[ $# == 3 || ($# == 4 && $4 == --wine) ]] || usage
+  if [[ $1 == --check && $(id -u) != 0 ]]; then
+    echo "behaviour-snapshot: the expected archives are root's (their headers hold the owner); skipped" >&2
+    exit 77
+  fi
+  steps_dir="$(mktemp -d)"
+  trap 'rm -rf "$steps_dir"' EXIT
+  bash "$0" "$2" "$steps_dir/steps" ${4-}
+  joined="$steps_dir/joined"
+  for step in "$steps_dir"/steps/*; do
+    echo "=== step $(basename "$step")"
+    cat "$step"
+  done >"$joined"
+  if [[ $1 == --record ]]; then
+    cp "$joined" "$3"
+    echo "behaviour-snapshot: recorded $3"
+  elif ! diff -u --label expected --label actual "$3" "$joined"; then
+    echo "behaviour-snapshot: the behaviour differs from $3 (see above); if the change is meant, rerun with --record" >&2
+    exit 1
+  fi
+  exit 0
+fi
+
 # --- taking a snapshot ------------------------------------------------------
 
 [[ $# == 2 || ($# == 3 && $3 == --wine) ]] || usage
@@ -122,7 +160,7 @@ fi
 # The scratch tree, and beside it the files that record each step, live at
 # one fixed path, so that a report that shortens a long path shortens it
 # alike in every run; a lock makes concurrent snapshots take turns.
-private="${TMPDIR:-/tmp}/tavo-behaviour-snapshot"
+private=/tmp/tavo-behaviour-snapshot
 exec 9>"$private.lock"
 flock 9
 rm -rf "$private"
@@ -217,6 +255,19 @@ record_output() {
   fi
 }
 
+# A report over several archives, with the part of each archive (from its
+# "Archive" line on) sorted, or its lines sorted when it has no such parts.
+sort_archive_parts() {
+  local report
+  report=$(cat)
+  if grep -q '^Archive' <<<"$report"; then
+    awk '/^Archive/ && NR > 1 { print "" } { printf "%s\037", $0 } END { print "" }' <<<"$report" |
+      sort | sed 's/\x1f$//' | tr '\037' '\n'
+  elif [[ -n $report ]]; then
+    sort <<<"$report"
+  fi
+}
+
 # The hand-made damaged archives: damage NAME flip|cut header|data N DELTA
 # copies bad/layout.lzh (level-2 headers) to bad/NAME.lzh and inverts the
 # byte at, or cuts the file at, DELTA bytes into the header or the data of
@@ -300,7 +351,7 @@ make_fixture() {
 steps=0
 noisy_steps=()
 run_table() {
-  local line number=0 words dir lha program raw status only
+  local line number=0 words dir lha program raw status only unordered
   : >"$private/digests"
   list_tree >"$private/before"
   while IFS= read -r line; do
@@ -310,6 +361,11 @@ run_table() {
     case $line in
       linux\ * | wine\ *) only=${line%% *}; line=${line#* } ;;
     esac
+    unordered=false
+    if [[ $line == unordered\ * ]]; then
+      unordered=true
+      line=${line#unordered }
+    fi
     if [[ $line == do\ * ]]; then
       if [[ $only == "$platform" ]]; then
         (cd "$scratch" && eval "${line#do }" </dev/null)
@@ -345,6 +401,10 @@ run_table() {
       echo "\$ $raw"
       echo "--- status $status"
       echo "--- stdout"
+      if $unordered; then
+        sort_archive_parts <"$private/stdout" >"$private/sorted"
+        mv "$private/sorted" "$private/stdout"
+      fi
       record_output "$private/stdout"
       echo "--- stderr"
       record_output "$private/stderr"
@@ -366,7 +426,7 @@ tavo
 tavo -h
 tavo l
 tavo l arc/missing.lzh
-tavo t 'arc/*.lzh'
+unordered tavo t 'arc/*.lzh'
 
 # Adding, one archive per switch; each is listed, and later steps read them.
 tavo a -r arc/base.lzh src/
@@ -449,10 +509,10 @@ tavo a -w work arc/work.lzh src/ b.txt
 do cp arc/names.lzh arc/read-only.lzh && chmod 444 arc/read-only.lzh
 tavo a arc/read-only.lzh src/ b.txt
 tavo a stray.txt src/ b.txt
-tavo a 'arc/*.lzh' src/ b.txt
-tavo u 'arc/*.lzh' src/ b.txt
-tavo m 'arc/*.lzh' src/ b.txt
-tavo f 'arc/*.lzh' src/ b.txt
+unordered tavo a 'arc/*.lzh' src/ b.txt
+unordered tavo u 'arc/*.lzh' src/ b.txt
+unordered tavo m 'arc/*.lzh' src/ b.txt
+unordered tavo f 'arc/*.lzh' src/ b.txt
 
 # u and f against a tree with a newer, an older and a new file.
 do cp -a src usrc && printf 'b.txt, longer\n' >>usrc/b.txt && touch -d '2024-02-02 00:00:00' usrc/b.txt
@@ -618,22 +678,22 @@ tavo s stray.txt
 # among them; a lone archive name.
 do mkdir multi multi/dir.lzh && cp arc/names.lzh multi/one.lzh && cp arc/lh7.lzh multi/two.lzh
 do cp arc/times.lzh multi/three.lzh && cp stray.txt multi/stray.lzh
-tavo l 'multi/*.lzh'
-tavo v 'multi/t*.lzh'
-tavo t 'multi/*'
-tavo x 'multi/*.lzh' out/
-tavo e 'multi/*.lzh' out2/ a.txt
+unordered tavo l 'multi/*.lzh'
+unordered tavo v 'multi/t*.lzh'
+unordered tavo t 'multi/*'
+unordered tavo x 'multi/*.lzh' out/
+unordered tavo e 'multi/*.lzh' out2/ a.txt
 do rm -rf out out2
-tavo d 'multi/*.lzh' a.txt
-tavo l 'multi/*.lzh'
-tavo p 'multi/*.lzh' a.txt
-tavo s 'multi/*.lzh'
-tavo l 'multi/*.zip'
-tavo l 'multi/stray*'
+unordered tavo d 'multi/*.lzh' a.txt
+unordered tavo l 'multi/*.lzh'
+unordered tavo p 'multi/*.lzh' a.txt
+unordered tavo s 'multi/*.lzh'
+unordered tavo l 'multi/*.zip'
+unordered tavo l 'multi/stray*'
 tavo l multi/stray.lzh
 tavo t multi/dir.lzh
 tavo arc/names.lzh
-tavo 'multi/*.lzh'
+unordered tavo 'multi/*.lzh'
 tavo multi/stray.lzh
 tavo stray.txt
 
@@ -696,7 +756,7 @@ tavo l bad/empty.lzh
 tavo t bad/empty.lzh
 tavo a bad/empty.lzh src/ c.txt
 tavo s bad/crc.lzh
-tavo t 'bad/*.lzh'
+unordered tavo t 'bad/*.lzh'
 
 # Command lines that are refused, and LHA.
 tavo l -q arc/names.lzh

@@ -89,7 +89,7 @@ import os
 import sys
 
 summary_path, files_path, out_path, source, selection, tests_status = sys.argv[1:]
-folders = ["unlha32/codec", "unlha32/format", "unlha32/commands", "unlha32/os", "unlha32/api",
+folders = ["unlha32/base", "unlha32/codec", "unlha32/format", "unlha32/commands", "unlha32/os", "unlha32/api",
            "front", "archiver", "command", "walk", "pathtext", "platform/posix"]
 files = json.load(open(summary_path))["files"]
 measured = {f["filename"] for f in files}

@@ -1,6 +1,6 @@
 #!/bin/bash
 # Mutation testing on a sample: seeds one fault at a time into the product
-# code (the library's codec, format, commands, os and api layers, and the
+# code (the library's base, codec, format, commands, os and api layers, and the
 # front end's front, archiver, command, walk, pathtext and platform/posix),
 # rebuilds and runs the tests, and counts the faults the tests catch.
 #
@@ -54,8 +54,8 @@ import subprocess
 import sys
 import time
 
-PRODUCT_DIRS = ["unlha32/codec", "unlha32/format", "unlha32/commands", "unlha32/os", "unlha32/api",
-                "front", "archiver", "command", "walk", "pathtext", "platform/posix"]
+PRODUCT_DIRS = ["unlha32/base", "unlha32/codec", "unlha32/format", "unlha32/commands", "unlha32/os", "unlha32/api",
+                "front", "archiver", "usage", "command", "walk", "pathtext", "platform/posix"]
 OUTCOMES = ["killed", "survived", "uncompilable", "unchanged", "moved"]
 
 root = sys.argv[1]
