@@ -2,8 +2,8 @@
 # The whole benchmark suite: the codec table of run.sh, then ratios against
 # the tools users reach for, the whole programs against bsdtar and 7z on the
 # same archives, the scale figures and peak memory, one large file packed
-# on all cores and on one (UNLHA32_THREADS=1) beside gzip -9, and what a
-# member costs (many small members, a million empty ones), and the library's
+# on all cores and on one (UNLHA32_THREADS=1) beside gzip -9, many large
+# members decoded on all cores and on one, and what a member costs (many small members, a million empty ones), and the library's
 # commands timed on their own. Every figure that is compared is a ratio of
 # two measurements taken side by side in this run on the same files:
 # absolute times on shared machines drift.
@@ -272,6 +272,34 @@ for m in 5 6 7; do
   fi
 done
 rm -f big1.lzh big2.lzh
+
+# --- Both cores on many members ----------------------------------------------
+# The same 100 MB cut into members of 1.5 MB, packed -lh5- once; t and x
+# on all cores and on one: wall seconds, and the reports and trees must be
+# the same.
+echo
+echo "== 67 members of 1.5 MB on both cores (wall seconds, best of $runs) =="
+rm -rf pieces && mkdir pieces && (cd pieces && split -b 1500000 -d -a 3 "../$big" piece.)
+rm -f pieces.lzh && "$tavo" a -o5 -n pieces.lzh pieces/ >/dev/null
+printf '%-34s %8s %8s %9s
+' job wall cpu "peak KiB"
+for command in t x; do
+  into() { [[ $command == x ]] && echo "$1/"; }
+  before='rm -rf out1'; one=$(measure env UNLHA32_THREADS=1 "$tavo" $command -n pieces.lzh $(into out1))
+  before='rm -rf out2'; all=$(measure "$tavo" $command -n pieces.lzh $(into out2)); unset before
+  rm -rf out1 out2
+  env UNLHA32_THREADS=1 "$tavo" $command -n pieces.lzh $(into out1) >report1
+  "$tavo" $command -n pieces.lzh $(into out2) >report2
+  same=$(cmp -s report1 report2 && { [[ $command == t ]] || diff -r out1 out2 >/dev/null; } && echo identical ||
+    echo DIFFERENT)
+  row "tavo $command, one thread" "$one"
+  row "tavo $command, all cores" "$all"
+  printf '%-34s %s x the one-thread speed; reports and files %s\n' "" "$(ratio "${one%% *}" "${all%% *}")" "$same"
+  target "$command of 1.5 MB members on all cores >= 1.7 x one thread" "${one%% *} >= 1.7 * ${all%% *}" \
+    "$(ratio "${one%% *}" "${all%% *}") x"
+  target "$command on all cores the same as on one" "\"$same\" == \"identical\"" "$same"
+done
+rm -rf pieces pieces.lzh out1 out2 report1 report2
 
 # --- What a member costs -----------------------------------------------------
 # Archives of many small files are this format's usual case: 20,000 files

@@ -20,11 +20,24 @@
 // e.g. of the same base name under `e`, or differing only in case on
 // Windows, is caught), so memory never holds the members themselves.
 //
+// Members of some size are decoded on the other cores: the walk stays on
+// the calling thread, which decides about each member in the archive's
+// order as before (its path, whether it may replace a file, its temporary
+// file) and hands the decoding to the pool, a few members ahead at most;
+// each member is finished (renamed into place, reported) in the archive's
+// order again. Whatever a member does before it is decoded that depends on
+// the members before it waits for them: a line in the report, a name that
+// one of them may still take. So the report, the files and the result are
+// those of one thread; only the time differs. Small members are decoded on
+// the calling thread, where a hand-over would cost more than it saves.
+//
 // A temporary file is named after the process (".unlha32-PID-N.tmp") and
 // removed when a signal ends the process; one that a killed process left
 // is removed by the next extraction into its directory, unless the
 // process that made it is still running.
 #include <algorithm>
+#include <deque>
+#include <memory>
 #include <set>
 #include <string>
 #include <unordered_set>
@@ -34,6 +47,7 @@
 #include "commands/shared/archive_reading.h"
 #include "codec/method.h"
 #include "format/member_data.h"
+#include "format/output.h"
 #include "commands/shared/member_names.h"
 #include "commands/shared/progress.h"
 #include "os/directory.h"
@@ -42,12 +56,21 @@
 #include "os/lock.h"
 #include "os/terminal.h"
 #include "os/text.h"
+#include "commands/decoding_pool.h"
 #include "commands/reading_commands.h"
 #include "commands/selection.h"
 #include "commands/target_path.h"
 
 namespace lzh::commands {
 namespace {
+
+// Members with less packed data than this are decoded where the walk
+// runs; at most kMembersInFlight members are decoded and not yet finished;
+// p holds the contents of a member decoded elsewhere until its turn, so
+// only members up to kHeldContentsLimit go there.
+constexpr uint64_t kHandOverMinimum = 128 * 1024;
+constexpr size_t kMembersInFlight = 8;
+constexpr uint64_t kHeldContentsLimit = 8 * 1024 * 1024;
 
 constexpr std::string_view kTemporaryPrefix = ".unlha32-";
 constexpr std::string_view kTemporarySuffix = ".tmp";
@@ -80,6 +103,15 @@ uint8_t AttributesOf(const MemberHeader& header) {
     attributes = static_cast<uint8_t>((attributes & ~kAttributeReadOnly) |
                                       ((header.unix_mode & 0200) ? 0 : kAttributeReadOnly));
   return attributes;
+}
+
+// A name as it meets others on any file system of the platforms: ASCII
+// letters in one case, and every other byte alike, so that two names a
+// case-blind system could take for one always match.
+std::string NameKey(std::string_view name) {
+  std::string key(name);
+  for (char& c : key) c = static_cast<unsigned char>(c) >= 0x80 ? '\x80' : c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+  return key;
 }
 
 // Passes the data on and shows how much of the member has come.
@@ -140,6 +172,32 @@ class ReportSink final : public ByteSink {
 
 enum class Answer : uint8_t { kYes, kNo, kAll, kQuit, kNoTerminal };
 
+// A selected member from the walk to its line in the report: its header
+// (the walk's, moved here), its names, and for a member with data, where
+// the data goes and how the decoding went.
+struct Member {
+  enum class Kind : uint8_t { kTest, kPrint, kFile };
+
+  Member(MemberHeader&& walked, LocalMemberNames&& local, uint64_t index)
+      : header(std::move(walked)), names(std::move(local)), walk_index(index) {}
+
+  MemberHeader header;
+  LocalMemberNames names;
+  uint64_t walk_index;  // among all members the walk met
+
+  Kind kind = Kind::kTest;
+  bool label = false;      // p: the member's contents follow its name
+  bool elsewhere = false;  // decoded on the pool, with a reader of its own
+  std::unique_ptr<FileReader> own_reader;
+  std::unique_ptr<ByteSink> sink;
+  MemberDecoding decoding;
+  // x and e: the temporary file in the member's directory, and its final name.
+  os::Directory directory;
+  std::string name, temporary;
+  os::File file;
+  std::unique_ptr<os::RemoveOnInterrupt> remove_on_interrupt;
+};
+
 class Extraction {
  public:
   Extraction(const CommandLine& line, Report& report, ArchiveContents& archive)
@@ -150,15 +208,12 @@ class Extraction {
         with_directories_(line.switches.directory_names.value_or(line.command == Command::kExtractPaths)),
         progress_(!line.switches.no_progress, line.switches.long_progress_names,
                   line.command == Command::kTest ? "Testing" : "Extracting"),
-        umask_(os::ProcessUmask()) {}
+        umask_(os::ProcessUmask()),
+        threads_(DecodingPool::Threads()) {}
 
   Result Run();
 
  private:
-  struct Selected {
-    const MemberHeader* header;
-    LocalMemberNames names;
-  };
   // Components joined by NUL, which no component holds.
   struct DirectoryToFinish {
     std::string path;
@@ -169,8 +224,10 @@ class Extraction {
   };
 
   // One status line per member, and what happened. Plain "ok" lines are
-  // fitted to the line limit; a problem is shown whole.
+  // fitted to the line limit; a problem is shown whole. A line about a
+  // member comes after those of the members before it.
   void Note(std::string_view word, const std::string& name, const std::string& message = {}) {
+    if (!finishing_) Settle();
     std::string line = StatusLine(word, name);
     if (message.empty()) {
       report_.Line(FitName(line, kLineLimit, form_));
@@ -178,28 +235,51 @@ class Extraction {
       report_.Line(line + ": " + message);
     }
   }
-  Result Failed(const Selected& member, Status status) {
-    ++failed_;
-    std::string message = status.message();
-    if (status.fault() == Fault::kUnsupported && member.header->method == Method::kOther)
-      message = "unsupported method " + member.header->MethodText();
-    Note("FAILED", DisplayName(member.names.path, form_), message);
-    return ResultFor(status.fault());
+  Result Failed(const Member& member, Status status) {
+    if (status.fault() == Fault::kUnsupported && member.header.method == Method::kOther)
+      return Failed(member, status.fault(), "unsupported method " + member.header.MethodText());
+    return Failed(member, status.fault(), status.message());
   }
-  Result Skipped(const Selected& member, const std::string& why) {
+  Result Failed(const Member& member, Fault fault, const std::string& message) {
+    ++failed_;
+    last_failed_index_ = member.walk_index;
+    Note("FAILED", DisplayName(member.names.path, form_), message);
+    return ResultFor(fault);
+  }
+  Result Skipped(const Member& member, const std::string& why) {
     ++skipped_;
     Note("skipped", DisplayName(member.names.path, form_), why);
     return Result::kSkipped;
   }
 
-  Result Test(const Selected& member);
-  Result Print(const Selected& member, bool label);
-  Result Extract(const Selected& member);
-  Result ExtractFile(const Selected& member, const os::Directory& directory, const std::string& name);
-  Result ExtractLink(const Selected& member, const os::Directory& directory, const std::string& name);
+  Result Test(std::unique_ptr<Member> member);
+  Result Print(std::unique_ptr<Member> member, bool label);
+  Result Extract(std::unique_ptr<Member> member);
+  Result ExtractFile(std::unique_ptr<Member> member);
+  Result ExtractLink(const Member& member, const os::Directory& directory, const std::string& name);
+  // Whether a member is decoded on the pool: one with enough data to pay
+  // for the hand-over, and for p one whose contents may wait in memory.
+  bool HandsOver(const MemberHeader& header, Member::Kind kind) const {
+    return threads_ > 1 && header.packed_size >= kHandOverMinimum &&
+           (kind != Member::Kind::kPrint || header.original_size <= kHeldContentsLimit);
+  }
+  // Decodes the member's data into its sink, on the pool when that pays
+  // (the member is finished later, in its turn) or here (finished now).
+  Result Decode(std::unique_ptr<Member> member);
+  // What follows the decoding: the report's line, and for x and e the
+  // file's time, its final name and attributes.
+  Result Finish(Member& member);
+  Result FinishFile(Member& member);
+  // Finishes the oldest member in flight.
+  void FinishOldest();
+  // Finishes every member still in flight, in the archive's order.
+  void Settle();
+  // Settles first when a member in flight may yet take one of the names
+  // in `components` (a file where the path needs a directory, or the name
+  // itself).
+  void SettleNamesOf(const std::vector<std::string>& components);
   // Decides about an existing entry at the final name: true to write.
-  bool MayReplace(const Selected& member, const os::Directory& directory, const std::string& name,
-                  Result* result);
+  bool MayReplace(const Member& member, const os::Directory& directory, const std::string& name, Result* result);
   Answer Ask(const std::string& shown);
   std::string TemporaryName();
   // Removes, once per directory, the temporary files of extractions whose
@@ -216,17 +296,25 @@ class Extraction {
   const bool with_directories_;
   ProgressLine progress_;
   const uint32_t umask_;
+  const unsigned threads_;
   os::Directory root_;
   os::EntryInfo archive_file_;  // to keep members from replacing the archive
   bool replace_all_ = false;
   bool quit_ = false;
   uint32_t temporary_counter_ = 0;
   uint64_t done_ = 0, skipped_ = 0, failed_ = 0;
-  bool last_member_failed_ = false;
+  uint64_t walked_ = 0;                      // members the walk met so far
+  uint64_t last_failed_index_ = UINT64_MAX;  // walk index of the last member that failed
   std::vector<DirectoryToFinish> directories_;
   std::set<std::pair<uint64_t, uint64_t>> extracted_files_;  // device and file id
   std::unordered_set<std::string> cleaned_directories_;
   uint64_t stale_removed_ = 0;
+  Result result_ = Result::kOk;  // of the members finished after their turn
+  bool finishing_ = false;       // a member in flight is being finished
+  // Declared before the pool, which finishes the decodings it runs before
+  // the members they write to go.
+  std::deque<std::unique_ptr<Member>> in_flight_;
+  std::unique_ptr<DecodingPool> pool_;
 };
 
 Result Extraction::Run() {
@@ -257,25 +345,26 @@ Result Extraction::Run() {
     label = with_data > 1;
   }
   os::FileSizeLimitAsError size_limit_as_error;
-  WalkMembers(archive_, [&](const MemberHeader& header) {
+  WalkMembers(archive_, [&](MemberHeader& header) {
     LocalMemberNames names = LocalNames(header, form_);
-    last_member_failed_ = false;
+    const uint64_t index = walked_++;
     if (!selection.Selects(names.path)) return;
-    const Selected member{&header, std::move(names)};
+    auto member = std::make_unique<Member>(std::move(header), std::move(names), index);
     // After a quit the walk still goes on: what the selection matched and
     // whether the archive is damaged are reported all the same.
     if (quit_) {
-      if (!header.is_directory) result = Worse(result, Skipped(member, "not extracted: stopped at the user's request"));
+      if (!member->header.is_directory)
+        result = Worse(result, Skipped(*member, "not extracted: stopped at the user's request"));
       return;
     }
-    const uint64_t failed_before = failed_;
     switch (line_.command) {
-      case Command::kTest: result = Worse(result, Test(member)); break;
-      case Command::kPrint: result = Worse(result, Print(member, label)); break;
-      default: result = Worse(result, Extract(member)); break;
+      case Command::kTest: result = Worse(result, Test(std::move(member))); break;
+      case Command::kPrint: result = Worse(result, Print(std::move(member), label)); break;
+      default: result = Worse(result, Extract(std::move(member))); break;
     }
-    last_member_failed_ = failed_ > failed_before;
   });
+  Settle();
+  result = Worse(result, result_);
   if (writes) FinishDirectories();
   if (stale_removed_ > 0)
     report_.Line("Removed " + std::to_string(stale_removed_) + " temporary file" + (stale_removed_ == 1 ? "" : "s") +
@@ -301,7 +390,8 @@ Result Extraction::Run() {
   if (!archive_.damage.ok()) {
     // A member cut short has failed by name already when it was selected;
     // any other damage is one more failure, for all the walk never reached.
-    if (!archive_.damage_in_last_member || !last_member_failed_) ++failed_;
+    const bool last_member_failed = walked_ > 0 && last_failed_index_ == walked_ - 1;
+    if (!archive_.damage_in_last_member || !last_member_failed) ++failed_;
     report_.Line(DamageLine(archive_, "above"));
     result = Worse(result, Result::kDamaged);
   }
@@ -315,51 +405,122 @@ void Extraction::Summary() {
                " skipped, " + std::to_string(failed_) + " failed");
 }
 
-Result Extraction::Test(const Selected& member) {
-  const MemberHeader& header = *member.header;
-  if (header.symlink_damaged) return Failed(member, Status::Corrupt("symbolic link without a target"));
-  if (header.is_directory || header.is_symlink) return Result::kOk;
-  progress_.Begin(member.names.path, header.original_size);
-  os::DiscardSink discard;
-  ProgressSink sink(discard, progress_);
-  Status status = ExtractMemberData(*archive_.reader, header, sink);
-  if (!status.ok()) return Failed(member, status);
+Result Extraction::Decode(std::unique_ptr<Member> member) {
+  const MemberHeader& header = member->header;
+  member->elsewhere = HandsOver(header, member->kind);
+  if (!member->elsewhere) {
+    Settle();
+    if (member->kind == Member::Kind::kPrint && member->label)
+      report_.Line("::::::: " + DisplayName(member->names.path, form_));
+    progress_.Begin(member->names.path, header.original_size);
+    ProgressSink sink(*member->sink, progress_);
+    member->decoding.status = ExtractMemberData(*archive_.reader, header, sink);
+    return Finish(*member);
+  }
+  if (!pool_) pool_ = std::make_unique<DecodingPool>();
+  member->own_reader = archive_.reader->Twin();
+  member->decoding = MemberDecoding{member->own_reader.get(), &member->header, member->sink.get(), Status::Ok()};
+  pool_->Start(member->decoding);
+  in_flight_.push_back(std::move(member));
+  if (in_flight_.size() > kMembersInFlight) FinishOldest();
+  return Result::kOk;
+}
+
+void Extraction::FinishOldest() {
+  std::unique_ptr<Member> oldest = std::move(in_flight_.front());
+  in_flight_.pop_front();
+  pool_->FinishOldest();
+  const bool finishing = finishing_;
+  finishing_ = true;
+  result_ = Worse(result_, Finish(*oldest));
+  finishing_ = finishing;
+}
+
+void Extraction::Settle() {
+  if (finishing_) return;
+  while (!in_flight_.empty()) FinishOldest();
+}
+
+void Extraction::SettleNamesOf(const std::vector<std::string>& components) {
+  for (const std::unique_ptr<Member>& member : in_flight_) {
+    const std::string key = NameKey(member->name);
+    for (const std::string& component : components)
+      if (NameKey(component) == key) return Settle();
+  }
+}
+
+Result Extraction::Finish(Member& member) {
+  const MemberHeader& header = member.header;
+  if (member.elsewhere) {
+    // The line stands in for the progress this thread could not show.
+    progress_.Begin(member.names.path, header.original_size);
+    progress_.Update(header.original_size);
+  }
+  switch (member.kind) {
+    case Member::Kind::kFile: return FinishFile(member);
+    case Member::Kind::kPrint: {
+      if (member.elsewhere) {
+        if (member.label) report_.Line("::::::: " + DisplayName(member.names.path, form_));
+        const std::vector<uint8_t>& contents = static_cast<MemoryOutput&>(*member.sink).bytes();
+        ReportSink replay(report_);
+        (void)replay.Write(contents.data(), contents.size());
+        replay.Flush();
+      } else {
+        static_cast<ReportSink&>(*member.sink).Flush();
+      }
+      if (!member.decoding.status.ok()) return Failed(member, member.decoding.status);
+      ++done_;
+      return Result::kOk;
+    }
+    case Member::Kind::kTest: break;
+  }
+  if (!member.decoding.status.ok()) return Failed(member, member.decoding.status);
   ++done_;
   Note("ok", DisplayName(member.names.path, form_));
   return Result::kOk;
 }
 
-Result Extraction::Print(const Selected& member, bool label) {
-  const MemberHeader& header = *member.header;
+Result Extraction::Test(std::unique_ptr<Member> member) {
+  const MemberHeader& header = member->header;
+  if (header.symlink_damaged) return Failed(*member, Status::Corrupt("symbolic link without a target"));
   if (header.is_directory || header.is_symlink) return Result::kOk;
-  if (label) report_.Line("::::::: " + DisplayName(member.names.path, form_));
-  ReportSink sink(report_);
-  Status status = ExtractMemberData(*archive_.reader, header, sink);
-  sink.Flush();
-  if (!status.ok()) return Failed(member, status);
-  ++done_;
-  return Result::kOk;
+  member->kind = Member::Kind::kTest;
+  member->sink = std::make_unique<os::DiscardSink>();
+  return Decode(std::move(member));
 }
 
-Result Extraction::Extract(const Selected& member) {
-  const MemberHeader& header = *member.header;
+Result Extraction::Print(std::unique_ptr<Member> member, bool label) {
+  const MemberHeader& header = member->header;
+  if (header.is_directory || header.is_symlink) return Result::kOk;
+  member->kind = Member::Kind::kPrint;
+  member->label = label;
+  if (HandsOver(header, member->kind))
+    member->sink = std::make_unique<MemoryOutput>();
+  else
+    member->sink = std::make_unique<ReportSink>(report_);
+  return Decode(std::move(member));
+}
+
+Result Extraction::Extract(std::unique_ptr<Member> member) {
+  const MemberHeader& header = member->header;
   // A directory entry without a name (level 0 allows it) creates nothing.
   if (header.is_directory && (!with_directories_ || header.path.empty())) return Result::kOk;
-  if (header.symlink_damaged) return Failed(member, Status::Corrupt("symbolic link without a target"));
+  if (header.symlink_damaged) return Failed(*member, Status::Corrupt("symbolic link without a target"));
   if (!header.is_directory && !header.is_symlink && !CanDecode(header.method))
-    return Failed(member, Status::Unsupported("unsupported method"));
+    return Failed(*member, Status::Unsupported("unsupported method"));
 
   std::vector<std::string> components;
   std::string reason;
-  std::string wanted = with_directories_ ? member.names.path : member.names.base;
+  std::string wanted = with_directories_ ? member->names.path : member->names.base;
   PathVerdict verdict = MakeTargetPath(wanted, &components, &reason);
-  if (verdict == PathVerdict::kRefused) return Skipped(member, reason);
+  if (verdict == PathVerdict::kRefused) return Skipped(*member, reason);
+  SettleNamesOf(components);
   std::string name = components.back();
   if (header.is_directory) {
     os::Directory directory;
     bool through_link = false;
     Status status = OpenTargetDirectory(root_, components, true, &directory, &through_link);
-    if (!status.ok()) return through_link ? Skipped(member, status.message()) : Failed(member, status);
+    if (!status.ok()) return through_link ? Skipped(*member, status.message()) : Failed(*member, status);
     std::string path;
     for (const std::string& component : components) path += (path.empty() ? "" : std::string(1, '\0')) + component;
     directories_.push_back(DirectoryToFinish{std::move(path), header.mtime, header.unix_mode, header.mtime_valid,
@@ -370,20 +531,25 @@ Result Extraction::Extract(const Selected& member) {
   os::Directory directory;
   bool through_link = false;
   Status status = OpenTargetDirectory(root_, components, true, &directory, &through_link);
-  if (!status.ok()) return through_link ? Skipped(member, status.message()) : Failed(member, status);
+  if (!status.ok()) return through_link ? Skipped(*member, status.message()) : Failed(*member, status);
   RemoveStaleTemporaries(directory);
   Result result = Result::kOk;
   if (verdict == PathVerdict::kMadeSafe) {
     std::string safe;
     for (const std::string& component : components) safe += component + "/";
-    Note("note", DisplayName(member.names.path, form_), "written as " + DisplayName(safe + name, form_));
+    Note("note", DisplayName(member->names.path, form_), "written as " + DisplayName(safe + name, form_));
   }
-  if (!MayReplace(member, directory, name, &result)) return result;
-  return Worse(result, header.is_symlink ? ExtractLink(member, directory, name)
-                                         : ExtractFile(member, directory, name));
+  if (!MayReplace(*member, directory, name, &result)) return result;
+  if (header.is_symlink) {
+    Settle();  // a link is made at once, so its line comes now
+    return Worse(result, ExtractLink(*member, directory, name));
+  }
+  member->directory = std::move(directory);
+  member->name = std::move(name);
+  return Worse(result, ExtractFile(std::move(member)));
 }
 
-bool Extraction::MayReplace(const Selected& member, const os::Directory& directory, const std::string& name,
+bool Extraction::MayReplace(const Member& member, const os::Directory& directory, const std::string& name,
                             Result* result) {
   os::EntryInfo existing;
   Status status = directory.Lookup(name, os::Link::kNotFollowed, &existing);
@@ -409,7 +575,7 @@ bool Extraction::MayReplace(const Selected& member, const os::Directory& directo
     *result = Skipped(member, "an earlier member of the archive was extracted to that name");
     return false;
   }
-  const MemberHeader& header = *member.header;
+  const MemberHeader& header = member.header;
   if (!line_.switches.no_date_check && header.mtime_valid && existing.mtime >= header.mtime) {
     ++skipped_;
     Note("kept", shown, "the existing file is as new or newer");
@@ -454,8 +620,8 @@ std::string Extraction::TemporaryName() {
          std::string(kTemporarySuffix);
 }
 
-// This process's own temporaries are stale too: it makes one at a time and
-// none is left when it moves on to another member.
+// This process's own temporaries are stale too (a run of a process with
+// the same id left them), but for those of the members in flight.
 void Extraction::RemoveStaleTemporaries(const os::Directory& directory) {
   if (!cleaned_directories_.insert(directory.path()).second) return;
   std::vector<os::DirectoryEntry> entries;
@@ -464,6 +630,9 @@ void Extraction::RemoveStaleTemporaries(const os::Directory& directory) {
     uint32_t owner = TemporaryOwner(entry.name);
     if (owner == 0 || (entry.type != os::EntryType::kFile && entry.type != os::EntryType::kSymlink)) continue;
     if (owner != os::ProcessId() && os::ProcessIsRunning(owner)) continue;
+    if (std::any_of(in_flight_.begin(), in_flight_.end(),
+                    [&](const std::unique_ptr<Member>& member) { return member->temporary == entry.name; }))
+      continue;
     if (directory.Remove(entry.name).ok()) ++stale_removed_;
   }
 }
@@ -475,65 +644,70 @@ void Extraction::NoteExtracted(const os::Directory& directory, const std::string
     extracted_files_.emplace(written.device, written.file_id);
 }
 
-Result Extraction::ExtractFile(const Selected& member, const os::Directory& directory, const std::string& name) {
-  const MemberHeader& header = *member.header;
+Result Extraction::ExtractFile(std::unique_ptr<Member> member) {
+  const MemberHeader& header = member->header;
+  const os::Directory& directory = member->directory;
   if (!line_.switches.no_space_check && header.original_size > 0) {
     uint64_t free_bytes = 0;
-    if (directory.FreeSpace(&free_bytes).ok() && free_bytes < header.original_size) {
-      ++failed_;
-      Note("FAILED", DisplayName(member.names.path, form_),
-           "not enough free space (" + std::to_string(header.original_size) + " bytes needed, -f skips this check)");
-      return Result::kIoError;
-    }
+    if (directory.FreeSpace(&free_bytes).ok() && free_bytes < header.original_size)
+      return Failed(*member, Fault::kIo,
+                    "not enough free space (" + std::to_string(header.original_size) +
+                        " bytes needed, -f skips this check)");
   }
   const uint8_t attributes = AttributesOf(header);
   const bool read_only = (attributes & kAttributeReadOnly) != 0;
   uint32_t mode = header.has_unix_mode ? (header.unix_mode & 0777) : (read_only ? 0444 : 0666);
   // A stale temporary file (a crashed run with the same process id) is
   // stepped over, never reused.
-  std::string temporary;
   os::EntryInfo stale;
   do {
-    temporary = TemporaryName();
+    member->temporary = TemporaryName();
     stale = os::EntryInfo{};
-  } while (directory.Lookup(temporary, os::Link::kNotFollowed, &stale).ok() && stale.type != os::EntryType::kMissing &&
-           temporary_counter_ < 1000);
+  } while (directory.Lookup(member->temporary, os::Link::kNotFollowed, &stale).ok() &&
+           stale.type != os::EntryType::kMissing && temporary_counter_ < 1000);
   // Registered before it exists: a signal between the two would otherwise
   // leave it behind. The name is this process's own and not taken.
-  os::RemoveOnInterrupt remove_on_interrupt(directory, temporary);
-  os::File file;
-  Status status = directory.CreateNewFile(temporary, mode, &file);
-  if (!status.ok()) return Failed(member, status);
+  member->remove_on_interrupt = std::make_unique<os::RemoveOnInterrupt>(directory, member->temporary);
+  Status status = directory.CreateNewFile(member->temporary, mode, &member->file);
+  if (!status.ok()) return Failed(*member, status);
+  member->kind = Member::Kind::kFile;
+  member->sink = std::make_unique<os::FileOutput>(member->file);
+  return Decode(std::move(member));
+}
 
-  progress_.Begin(member.names.path, header.original_size);
-  os::FileOutput file_sink(file);
-  ProgressSink sink(file_sink, progress_);
-  status = ExtractMemberData(*archive_.reader, header, sink);
-  if (status.ok() && header.mtime_valid) status = file.SetModificationTime(header.mtime);
-  Status closed = file.Close();
+Result Extraction::FinishFile(Member& member) {
+  const MemberHeader& header = member.header;
+  const os::Directory& directory = member.directory;
+  Status status = member.decoding.status;
+  if (status.ok() && header.mtime_valid) status = member.file.SetModificationTime(header.mtime);
+  Status closed = member.file.Close();
   if (status.ok()) status = closed;
-  if (status.ok()) status = directory.Rename(temporary, name);
+  if (status.ok()) status = directory.Rename(member.temporary, member.name);
   if (!status.ok()) {
-    (void)directory.Remove(temporary);  // the member's failure is what gets reported
+    (void)directory.Remove(member.temporary);  // the member's failure is what gets reported
     return Failed(member, status);
   }
   // Last: a read-only file takes no more changes.
-  if (read_only) (void)directory.SetMode(name, mode & ~umask_);
-  (void)directory.SetAttributes(name, attributes);
-  NoteExtracted(directory, name);
+  const uint8_t attributes = AttributesOf(header);
+  if (attributes & kAttributeReadOnly) {
+    const uint32_t mode = header.has_unix_mode ? (header.unix_mode & 0777) : 0444;
+    (void)directory.SetMode(member.name, mode & ~umask_);
+  }
+  (void)directory.SetAttributes(member.name, attributes);
+  NoteExtracted(directory, member.name);
   Note("ok", DisplayName(member.names.path, form_));
   return Result::kOk;
 }
 
-Result Extraction::ExtractLink(const Selected& member, const os::Directory& directory, const std::string& name) {
+Result Extraction::ExtractLink(const Member& member, const os::Directory& directory, const std::string& name) {
   if (!os::SymlinksSupported()) return Skipped(member, "symbolic links are not created on this system");
   // Made under a temporary name and renamed: an existing file or link of
   // that name is replaced, never written through.
   std::string temporary = TemporaryName();
   os::RemoveOnInterrupt remove_on_interrupt(directory, temporary);
   Status status = directory.CreateSymlink(member.names.link_target, temporary);
-  if (status.ok() && member.header->mtime_valid)
-    (void)directory.SetModificationTime(temporary, member.header->mtime);
+  if (status.ok() && member.header.mtime_valid)
+    (void)directory.SetModificationTime(temporary, member.header.mtime);
   if (status.ok()) status = directory.Rename(temporary, name);
   if (!status.ok()) {
     (void)directory.Remove(temporary);

@@ -33,6 +33,8 @@ Status FileReader::Open(const std::string& path, std::unique_ptr<FileReader>* re
   return Status::Ok();
 }
 
+std::unique_ptr<FileReader> FileReader::Twin() { return std::unique_ptr<FileReader>(new FileReader(file_, size_)); }
+
 Status FileReader::ReadAt(uint64_t offset, uint8_t* buffer, size_t size, size_t* got) {
   *got = 0;
   if (offset >= size_) return Status::Ok();
@@ -56,7 +58,7 @@ Status FileReader::ReadFile(uint64_t offset, uint8_t* buffer, size_t size, size_
   // Short reads happen (a pipe, a network file): read until the end.
   while (*got < size) {
     size_t n = 0;
-    LZH_TRY(file_.ReadAt(offset + *got, buffer + *got, size - *got, &n));
+    LZH_TRY(file_->ReadAt(offset + *got, buffer + *got, size - *got, &n));
     if (n == 0) break;
     *got += n;
   }

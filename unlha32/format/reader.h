@@ -48,6 +48,12 @@ class FileReader final : public RandomAccessReader {
  public:
   // Opens `path` (a path in the library's form, see os/text.h).
   static Status Open(const std::string& path, std::unique_ptr<FileReader>* reader);
+  // Another reader of the same open file, with a block of its own: for
+  // another thread, which must not share this reader's block. It reads
+  // through this reader's file, so it must not outlive this reader.
+  std::unique_ptr<FileReader> Twin();
+  FileReader(const FileReader&) = delete;
+  FileReader& operator=(const FileReader&) = delete;
   uint64_t Size() const override { return size_; }
   Status ReadAt(uint64_t offset, uint8_t* buffer, size_t size, size_t* got) override;
 
@@ -57,10 +63,12 @@ class FileReader final : public RandomAccessReader {
   // system call per member cost more than decoding it.
   static constexpr size_t kBlockBytes = 64 * 1024;
 
-  FileReader(os::File file, uint64_t size) : file_(std::move(file)), size_(size) {}
+  FileReader(os::File file, uint64_t size) : owned_(std::move(file)), file_(&owned_), size_(size) {}
+  FileReader(os::File* file, uint64_t size) : file_(file), size_(size) {}
   Status ReadFile(uint64_t offset, uint8_t* buffer, size_t size, size_t* got);
 
-  os::File file_;
+  os::File owned_;  // a twin's stays closed: it reads its original's
+  os::File* file_;
   uint64_t size_;
   std::unique_ptr<uint8_t[]> block_;
   uint64_t block_offset_ = 0;

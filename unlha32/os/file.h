@@ -64,6 +64,8 @@ class File {
   bool is_open() const { return handle_ != kNoHandle; }
   // `*got` is 0 only at the end of the file.
   Status Read(uint8_t* buffer, size_t capacity, size_t* got);
+  // Reads at `offset` without moving the position; threads may share a
+  // file to read it at once (the readers of a member each).
   Status ReadAt(uint64_t offset, uint8_t* buffer, size_t capacity, size_t* got);
   Status Write(const uint8_t* data, size_t size);
   Status Seek(uint64_t offset);

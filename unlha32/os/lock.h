@@ -48,7 +48,8 @@ class ExclusiveLock {
 // Ctrl+C, Ctrl+Break or a console close on Windows) first removes the file
 // `path`, a temporary file that must not outlive the process, and then
 // takes its usual course. Interruptions the program handles itself are
-// left to it. At most four such files at a time.
+// left to it. At most sixteen such files at a time (an extraction has one
+// for each member in flight).
 class RemoveOnInterrupt {
  public:
   explicit RemoveOnInterrupt(const std::string& path);

@@ -68,7 +68,7 @@ ExclusiveLock::~ExclusiveLock() {
 
 namespace {
 
-constexpr int kInterruptSlots = 4;
+constexpr int kInterruptSlots = 16;
 constexpr int kInterruptSignals[] = {SIGINT, SIGTERM, SIGHUP};
 // A slot's file is interrupt_paths[i] relative to interrupt_directories[i]
 // (AT_FDCWD for a path of the user's); unlinkat() is safe in a handler.

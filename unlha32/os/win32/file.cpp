@@ -80,9 +80,21 @@ Status File::Read(uint8_t* buffer, size_t capacity, size_t* got) {
   return Status::Ok();
 }
 
+// The offset travels with the call (OVERLAPPED on a synchronous handle),
+// so threads sharing the handle never move each other's position.
 Status File::ReadAt(uint64_t offset, uint8_t* buffer, size_t capacity, size_t* got) {
-  LZH_TRY(Seek(offset));
-  return Read(buffer, capacity, got);
+  DWORD want = capacity > 0x40000000 ? 0x40000000 : static_cast<DWORD>(capacity);
+  OVERLAPPED at = {};
+  at.Offset = static_cast<DWORD>(offset);
+  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  DWORD n = 0;
+  *got = 0;
+  if (!ReadFile(AsHandle(handle_), buffer, want, &n, &at)) {
+    if (GetLastError() == ERROR_HANDLE_EOF) return Status::Ok();
+    return LastError();
+  }
+  *got = n;
+  return Status::Ok();
 }
 
 Status File::Write(const uint8_t* data, size_t size) {

@@ -67,7 +67,7 @@ ExclusiveLock::~ExclusiveLock() {
 
 namespace {
 
-constexpr int kInterruptSlots = 4;
+constexpr int kInterruptSlots = 16;
 wchar_t interrupt_paths[kInterruptSlots][1024];
 volatile LONG interrupt_slot_used[kInterruptSlots];
 int interrupt_users = 0;
