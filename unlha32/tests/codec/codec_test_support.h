@@ -54,8 +54,10 @@ struct Decoded {
   size_t taken = 0;  // bytes the decoder read from the source
 };
 
+// The compressed size is the whole of `packed` unless stated.
 inline Decoded Decode(Method method, const Bytes& packed, uint64_t original_size,
-                      uint64_t compressed_size, size_t chunk = SIZE_MAX) {
+                      uint64_t compressed_size = UINT64_MAX, size_t chunk = SIZE_MAX) {
+  if (compressed_size == UINT64_MAX) compressed_size = packed.size();
   MemorySource source(packed, chunk);
   MemorySink sink;
   Decoded result;
@@ -63,10 +65,6 @@ inline Decoded Decode(Method method, const Bytes& packed, uint64_t original_size
   result.bytes = std::move(sink.bytes);
   result.taken = source.taken();
   return result;
-}
-
-inline Decoded Decode(Method method, const Bytes& packed, uint64_t original_size) {
-  return Decode(method, packed, original_size, packed.size());
 }
 
 struct Encoded {
@@ -168,8 +166,6 @@ inline std::vector<uint32_t> CanonicalCodes(const std::vector<unsigned>& lengths
   }
   return codes;
 }
-
-inline Bytes AsBytes(const std::string& text) { return Bytes(text.begin(), text.end()); }
 
 // The encodable methods, with "lh5" and so on as the test names gtest shows.
 inline const auto kEncodedMethods = ::testing::Values(Method::kLh1, Method::kLh5, Method::kLh6, Method::kLh7);

@@ -12,66 +12,6 @@ namespace {
 
 std::string Text(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
-// An lh5 block whose three tables each hold one symbol: every symbol costs
-// 0 bits, and the copy's source lies before the start (spaces).
-TEST(StaticHuffmanStream, OneSymbolTablesAndCopiesBeforeTheStart) {
-  BitPacker literals;
-  literals.Put(4, 16);                  // 4 symbols
-  literals.Put(0, 5).Put(0, 5);         // NT: n = 0, symbol 0
-  literals.Put(0, 9).Put('Q', 9);       // NC: only 'Q'
-  literals.Put(0, 4).Put(0, 4);         // NP: only symbol 0
-  Decoded decoded = Decode(Method::kLh5, literals.bytes(), 4);
-  ASSERT_TRUE(decoded.status.ok()) << decoded.status.message();
-  EXPECT_EQ(Text(decoded.bytes), "QQQQ");
-
-  BitPacker copies;
-  copies.Put(2, 16);
-  copies.Put(0, 5).Put(0, 5);
-  copies.Put(0, 9).Put(256 + 2, 9);     // only "copy 5 bytes"
-  copies.Put(0, 5).Put(16, 5);          // lh7 NP: only symbol 16: 2^15 + 15 bits
-  copies.Put(0x1234, 15).Put(0x7FFF, 15);
-  decoded = Decode(Method::kLh7, copies.bytes(), 10);
-  ASSERT_TRUE(decoded.status.ok()) << decoded.status.message();
-  EXPECT_EQ(Text(decoded.bytes), std::string(10, ' '));
-
-  // The output buffer serves member after member on a thread; whatever a
-  // member left in its history (lz5's ring, the last window of a member
-  // longer than the output run), the next one's starts as spaces, near the
-  // start (an lh5 copy from 1000 back, where lz5's ring holds 236s) and far
-  // from it.
-  BitPacker near;
-  near.Put(1, 16);
-  near.Put(0, 5).Put(0, 5);
-  near.Put(0, 9).Put(256 + 2, 9);       // only "copy 5 bytes"
-  near.Put(0, 4).Put(10, 4);            // NP: only symbol 10: 2^9 + 9 bits
-  near.Put(999 - 512, 9);
-  Bytes large = test::Text(300000, 1);
-  Encoded packed = Encode(Method::kLh7, large);
-  for (bool ring : {true, false}) {
-    Decoded before = ring ? Decode(Method::kLz5, {0x00, 0xEE, 0xFF, 0x80, 0xFF}, 36)
-                          : Decode(Method::kLh7, packed.packed, large.size());
-    ASSERT_TRUE(before.status.ok()) << before.status.message();
-    EXPECT_EQ(Text(Decode(Method::kLh5, near.bytes(), 5).bytes), std::string(5, ' ')) << ring;
-    EXPECT_EQ(Text(Decode(Method::kLh7, copies.bytes(), 10).bytes), std::string(10, ' ')) << ring;
-  }
-}
-
-// Literal runs are decoded two symbols at a time; a block that ends after
-// an odd count must still hand its last bits to the next block's header.
-TEST(StaticHuffmanStream, LiteralRunsStopAtTheBlockEnd) {
-  BitPacker bits;
-  for (auto [count, literal] : {std::pair{301, 'a'}, std::pair{300, 'b'}}) {
-    bits.Put(count, 16);
-    bits.Put(0, 5).Put(0, 5);
-    bits.Put(0, 9).Put(literal, 9);
-    bits.Put(0, 4).Put(0, 4);
-  }
-  for (int i = 0; i < 8; ++i) bits.Put(0, 32);  // unused, but lets the fast path run
-  Decoded decoded = Decode(Method::kLh5, bits.bytes(), 601);
-  ASSERT_TRUE(decoded.status.ok()) << decoded.status.message();
-  EXPECT_EQ(Text(decoded.bytes), std::string(301, 'a') + std::string(300, 'b'));
-}
-
 // NT lengths with indices 3..5 skipped by the 2-bit run; NC lengths from 4
 // to 16 placed with gaps of 1, 2, 3..18, 19 and 20+ zeros; NP lengths from
 // 1 to 16 (the unary form up to its longest).
@@ -192,53 +132,89 @@ class AdaptiveStream {
   BitPacker bits_;
 };
 
-TEST(AdaptiveHuffmanStream, CopiesFromTheInitialWindowYieldSpaces) {
-  AdaptiveStream stream;
-  stream.Copy(3, 60);   // the last 60 bytes before the start: spaces
-  stream.Symbol('z');
-  stream.Copy(5, 2);    // " z z " pattern continues across the start
-  stream.Copy(4, 4000); // far back in the initial window
-  Decoded decoded = Decode(Method::kLh1, stream.bytes(), 3 + 1 + 5 + 4);
-  ASSERT_TRUE(decoded.status.ok()) << decoded.status.message();
-  EXPECT_EQ(Text(decoded.bytes), "   z z z     ");
+// An lh5 block with one-symbol tables (every symbol costs 0 bits), after
+// what `bits` holds.
+BitPacker OneSymbolBlock(uint16_t count, unsigned literal, BitPacker bits = {}) {
+  bits.Put(count, 16).Put(0, 5).Put(0, 5).Put(0, 9).Put(literal, 9).Put(0, 4).Put(0, 4);
+  return bits;
 }
 
-TEST(LzsStream, LiteralsCopiesAndTheSpaceFilledRing) {
+// lh7, one-symbol tables: "copy 5 bytes" from 0x1234 + 2^15 and 2^16 - 1
+// back (position symbol 16: 2^15 + 15 bits), before the start: spaces.
+Bytes CopiesBeforeTheStart() {
   BitPacker bits;
-  bits.PutBit(1).Put('A', 8);
-  bits.PutBit(1).Put('B', 8);
-  bits.PutBit(0).Put(2031, 11).Put(2, 4);  // 4 bytes from the first output byte
-  bits.PutBit(0).Put(0, 11).Put(0, 4);     // 2 bytes of the initial ring
-  Decoded decoded = Decode(Method::kLzs, bits.bytes(), 8);
-  ASSERT_TRUE(decoded.status.ok()) << decoded.status.message();
-  EXPECT_EQ(Text(decoded.bytes), "ABABAB  ");
+  bits.Put(2, 16).Put(0, 5).Put(0, 5).Put(0, 9).Put(256 + 2, 9).Put(0, 5).Put(16, 5);
+  bits.Put(0x1234, 15).Put(0x7FFF, 15);
+  return bits.bytes();
 }
 
-TEST(Lz5Stream, LiteralsCopiesAndThePatternedRing) {
-  // Flag bits, least significant first: literal, literal, copy, copy, copy.
-  Bytes packed = {0x03, 'x', 'y',
-                  0xEE, 0xF0,          // position 4078 (first output), length 3
-                  0x00, 0x0F,          // position 0, length 18: 13 zeros, 5 ones
-                  0x41, 0xD0};         // position 3328 + 0x41: ascending values
-  Decoded decoded = Decode(Method::kLz5, packed, 2 + 3 + 18 + 3);
-  ASSERT_TRUE(decoded.status.ok()) << decoded.status.message();
-  Bytes expected = {'x', 'y', 'x', 'y', 'x'};
-  expected.insert(expected.end(), 13, 0x00);
-  expected.insert(expected.end(), 5, 0x01);
-  expected.insert(expected.end(), {0x41, 0x42, 0x43});
-  EXPECT_EQ(decoded.bytes, expected);
+// Each stream with the bytes it must give; the unused zeros after some let
+// the decoders' fast paths run.
+TEST(HandMadeStream, DecodesToWhatItsBitsSay) {
+  // Literal runs are decoded two symbols at a time; a block that ends after
+  // an odd count must still hand its last bits to the next block's header.
+  Bytes runs = OneSymbolBlock(300, 'b', OneSymbolBlock(301, 'a')).bytes();
+  runs.resize(runs.size() + 32, 0);
+  AdaptiveStream lh1;
+  lh1.Copy(3, 60);    // the last 60 bytes before the start: spaces
+  lh1.Symbol('z');
+  lh1.Copy(5, 2);     // " z z " pattern continues across the start
+  lh1.Copy(4, 4000);  // far back in the initial window
+  BitPacker lzs;
+  lzs.PutBit(1).Put('A', 8).PutBit(1).Put('B', 8);
+  lzs.PutBit(0).Put(2031, 11).Put(2, 4);  // 4 bytes from the first output byte
+  lzs.PutBit(0).Put(0, 11).Put(0, 4);     // 2 bytes of the initial ring
+  Bytes lz5_ring = {0x00, 0x01, 0x01, 0x01, 0x01, 0x01};
+  lz5_ring.insert(lz5_ring.begin(), 13, 0x00);
+  const struct {
+    const char* what;
+    Method method;
+    Bytes packed;
+    std::string expected;
+  } cases[] = {
+      {"one-symbol tables", Method::kLh5, OneSymbolBlock(4, 'Q').bytes(), "QQQQ"},
+      {"copies before the start", Method::kLh7, CopiesBeforeTheStart(), std::string(10, ' ')},
+      {"odd literal run", Method::kLh5, runs, std::string(301, 'a') + std::string(300, 'b')},
+      {"lh1 copies from the initial window", Method::kLh1, lh1.bytes(), "   z z z     "},
+      {"lzs copies and the space-filled ring", Method::kLzs, lzs.bytes(), "ABABAB  "},
+      // Flag bits, least significant first: literal, literal, copy, copy,
+      // copy: from position 4078 (the first output), 0 (13 zeros, 5 ones),
+      // 3328 + 0x41 (ascending values).
+      {"lz5 copies and the patterned ring", Method::kLz5,
+       {0x03, 'x', 'y', 0xEE, 0xF0, 0x00, 0x0F, 0x41, 0xD0},
+       "xyxyx" + std::string(13, '\0') + std::string(5, '\1') + "ABC"},
+      // A copy from the write position itself reads each byte before it is
+      // overwritten: the 18 zeros that end the ring; 3968 starts the 110
+      // spaces before them.
+      {"lz5 ring ends with spaces then zeros", Method::kLz5, {0x00, 0xEE, 0xFF, 0x80, 0xFF},
+       std::string(18, '\0') + std::string(18, ' ')},
+  };
+  for (const auto& c : cases) {
+    Decoded decoded = Decode(c.method, c.packed, c.expected.size());
+    ASSERT_TRUE(decoded.status.ok()) << c.what << ": " << decoded.status.message();
+    EXPECT_EQ(Text(decoded.bytes), c.expected) << c.what;
+  }
 }
 
-TEST(Lz5Stream, TheRingEndsWithSpacesThenZeros) {
-  // A copy from the write position itself reads each byte before it is
-  // overwritten: the 18 zeros that end the ring. Position 3968 starts the
-  // 110 spaces before them.
-  Bytes packed = {0x00, 0xEE, 0xFF, 0x80, 0xFF};
-  Decoded decoded = Decode(Method::kLz5, packed, 18 + 18);
-  ASSERT_TRUE(decoded.status.ok()) << decoded.status.message();
-  Bytes expected(18, 0x00);
-  expected.insert(expected.end(), 18, ' ');
-  EXPECT_EQ(decoded.bytes, expected);
+// The output buffer serves member after member on a thread; whatever a
+// member left in its history (lz5's ring, the last window of a member
+// longer than the output run), the next one's starts as spaces, near the
+// start (an lh5 copy from 1000 back, where lz5's ring holds 236s) and far
+// from it.
+TEST(HandMadeStream, EachMemberStartsWithAFreshHistory) {
+  BitPacker near;
+  near.Put(1, 16).Put(0, 5).Put(0, 5).Put(0, 9).Put(256 + 2, 9);  // only "copy 5 bytes"
+  near.Put(0, 4).Put(10, 4).Put(999 - 512, 9);  // NP: only symbol 10: 2^9 + 9 bits
+  Bytes large = test::Text(300000, 1);
+  Encoded packed = Encode(Method::kLh7, large);
+  for (bool ring : {true, false}) {
+    Decoded before = ring ? Decode(Method::kLz5, {0x00, 0xEE, 0xFF, 0x80, 0xFF}, 36)
+                          : Decode(Method::kLh7, packed.packed, large.size());
+    ASSERT_TRUE(before.status.ok()) << before.status.message();
+    EXPECT_EQ(Text(Decode(Method::kLh5, near.bytes(), 5).bytes), std::string(5, ' ')) << ring;
+    EXPECT_EQ(Text(Decode(Method::kLh7, CopiesBeforeTheStart(), 10).bytes), std::string(10, ' '))
+        << ring;
+  }
 }
 
 }  // namespace
