@@ -1,20 +1,47 @@
-// Walking archives: where an archive starts (self-extracting prefixes),
-// where it ends (end byte, missing end byte, junk), and members whose data
-// the input does not hold.
+// Walking archives: where an archive starts (after a self-extracting
+// program, found by the program's image size or by the search from the
+// start), where it ends (end byte, missing end byte, junk), and members
+// whose data the input does not hold. The ELF, PE and DOS images are laid
+// out field by field here, with the bytes past each image's end known, so
+// that a case can make their headers lie one field at a time: a lying
+// header gives no image size and leaves the archive to the search.
 #include <gtest/gtest.h>
 
 #include "format/archive_walker.h"
 #include "format/header_parser.h"
+#include "format/program_image.h"
 #include "tests/format/header_bytes.h"
-#include "tests/format/walk_all.h"
 
 namespace lzh {
 namespace {
 
 using test::Bytes;
 using test::Fields;
-using test::Walk;
-using test::WalkAll;
+
+struct Walk {
+  Status status;
+  std::vector<std::string> names;
+  uint64_t archive_offset = 0;
+  uint64_t end_offset = 0;
+  bool has_end_byte = false;
+};
+
+Walk WalkAll(const Bytes& archive) {
+  MemoryReader reader(archive);
+  ArchiveWalker walker(reader);
+  Walk w;
+  w.status = walker.Open();
+  w.archive_offset = walker.archive_offset();
+  MemberHeader h;
+  for (bool end = false; w.status.ok();) {
+    w.status = walker.Next(&h, &end);
+    if (!w.status.ok() || end) break;
+    w.names.push_back(h.PathString());
+  }
+  w.end_offset = walker.end_offset();
+  w.has_end_byte = walker.has_end_byte();
+  return w;
+}
 
 // A member: a level-0/2 header for `name` followed by `data` stored.
 Bytes StoredMember(const std::string& name, const std::string& data, int level = 0) {
@@ -31,53 +58,76 @@ Bytes Joined(std::initializer_list<Bytes> parts) {
   return all;
 }
 
-Bytes TwoMembers() {
-  Bytes a = StoredMember("one", "first");
-  test::Append(&a, StoredMember("two", "second", 2));
-  return a;
+// An executable stub: "MZ", text that looks like method ids but is no
+// header, then the archive.
+Bytes SelfExtractor(size_t stub_size, const Bytes& archive) {
+  Bytes b(stub_size, 0x90);
+  b[0] = 'M';
+  b[1] = 'Z';
+  std::string decoy = "xx-lh5-decoy text with -lh0- inside and zeros";
+  std::copy(decoy.begin(), decoy.end(), b.begin() + 100);
+  return Joined({b, archive});
 }
 
-// Where an archive ends: at its end byte, at the end of the file without
-// one, before junk; and where the file ends first.
-TEST(Walker, EndsAtTheEndByteOrTheFileAndNamesWhatIsCut) {
-  Bytes two = TwoMembers();
-  Bytes junk = StoredMember("ghost", "not ours");
-  junk.insert(junk.end(), {0x1A, 0x1A, 0xFF});
+// Where an archive starts and ends, and where the file ends first.
+TEST(Walker, FindsWhereTheArchiveStartsAndEndsAndNamesWhatIsCut) {
+  const Bytes two = Joined({StoredMember("one", "first"), StoredMember("two", "second", 2)});
+  const uint64_t n = two.size();
+  const Bytes junk = Joined({StoredMember("ghost", "not ours"), {0x1A, 0x1A, 0xFF}});
   Fields huge;
   huge.packed = 0xFFFFFFFF;
-  Bytes cut_header = StoredMember("one", "first");
-  Bytes second = StoredMember("two", "x");
-  cut_header.insert(cut_header.end(), second.begin(), second.begin() + 10);
-  const struct Case {
+  const Bytes second = StoredMember("two", "x");
+  const Bytes help = Joined({StoredMember("help.txt", "how to use"), {0}});
+  const Bytes payload = Joined({StoredMember("payload", "the real thing", 2), {0}});
+  const Bytes both = Joined({help, Bytes(3000, 0x4E), payload});  // more program code between
+  Fields four;
+  four.packed = four.original = 4;
+  const Bytes atari = Joined({test::Level23(2, four, 0, 'a', {{0x01, "atari"}}, false), {'d', 'a', 't', 'a'}});
+  const std::vector<std::string> one_two = {"one", "two"};
+  const char* const cut = "member data runs past the end of the archive";
+  const char* const none = "not an LZH archive";
+  const struct {
     const char* what;
     Bytes archive;
     const char* message;  // nullptr: read whole
     std::vector<std::string> names;
-    bool end_byte;
+    bool end_byte = false;
+    uint64_t start = 0, end = 0;
   } cases[] = {
-      {"end byte", Joined({two, {0}}), nullptr, {"one", "two"}, true},
-      {"no end byte", two, nullptr, {"one", "two"}, false},
-      {"junk after the end byte", Joined({two, {0}, junk}), nullptr, {"one", "two"}, true},
+      {"end byte", Joined({two, {0}}), nullptr, one_two, true, 0, n},
+      {"no end byte", two, nullptr, one_two, false, 0, n},
+      {"junk after the end byte", Joined({two, {0}, junk}), nullptr, one_two, true, 0, n},
       {"a lone end byte", {0}, nullptr, {}, true},
-      {"data cut short", Bytes(two.begin(), two.end() - 3), "member data runs past the end of the archive", {"one"}},
-      {"size 0xFFFFFFFF", Joined({test::Level0(huge, "huge"), {0}}), "member data runs past the end of the archive", {}},
-      {"header cut short", cut_header, "truncated header", {"one"}},
-      {"empty", {}, "not an LZH archive", {}},
-      {"text", {'h', 'e', 'l', 'l', 'o'}, "not an LZH archive", {}},
-      {"dashes", Bytes(100000, 0x2D), "not an LZH archive", {}},
-      {"a byte 1", {1}, "not an LZH archive", {}},
+      {"data cut short", Bytes(two.begin(), two.end() - 3), cut, {"one"}},
+      {"size 0xFFFFFFFF", Joined({test::Level0(huge, "huge"), {0}}), cut, {}},
+      {"header cut short", Joined({StoredMember("one", "first"), Bytes(second.begin(), second.begin() + 10)}),
+       "truncated header", {"one"}},
+      {"empty", {}, none, {}},
+      {"text", {'h', 'e', 'l', 'l', 'o'}, none, {}},
+      {"dashes", Bytes(100000, 0x2D), none, {}},
+      {"a byte 1", {1}, none, {}},
+      {"after a stub", SelfExtractor(1000, Joined({two, {0}})), nullptr, one_two, true, 1000, 1000 + n},
+      {"after a stub of 0xD000", SelfExtractor(0xD000, Joined({two, {0}})), nullptr, one_two, true,
+       0xD000, 0xD000 + n},
+      {"at the end of the search", SelfExtractor(kSelfExtractorSearchBytes - 30, Joined({two, {0}})),
+       nullptr, one_two, true, kSelfExtractorSearchBytes - 30, kSelfExtractorSearchBytes - 30 + n},
+      {"past the search", SelfExtractor(kSelfExtractorSearchBytes + 10, two), none, {}},
+      {"two archives after a stub", SelfExtractor(2000, both), nullptr, {"help.txt", "payload"}, true,
+       2000, 2000 + both.size() - 1},
+      {"level 2 without header CRC after a stub", SelfExtractor(5000, atari), nullptr,
+       {"atari"}, false, 5000, 5000 + atari.size()},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     Walk w = WalkAll(c.archive);
-    if (c.message) EXPECT_STREQ(w.status.message(), c.message) << c.what;
-    else EXPECT_TRUE(w.status.ok()) << c.what << ": " << w.status.message();
     EXPECT_EQ(w.names, c.names) << c.what;
-    if (!c.message) {
-      EXPECT_EQ(w.has_end_byte, c.end_byte) << c.what;
+    if (c.message) {
+      EXPECT_STREQ(w.status.message(), c.message) << c.what;
+      continue;
     }
-    if (!c.message) {
-      EXPECT_EQ(w.end_offset, two.size() * !c.names.empty()) << c.what;
-    }
+    EXPECT_TRUE(w.status.ok()) << c.what << ": " << w.status.message();
+    EXPECT_EQ(w.has_end_byte, c.end_byte) << c.what;
+    EXPECT_EQ(w.archive_offset, c.start) << c.what;
+    EXPECT_EQ(w.end_offset, c.end) << c.what;
   }
 }
 
@@ -112,57 +162,243 @@ TEST(Walker, LinkEntryWithoutATargetIsFollowedByTheNextMember) {
   }
 }
 
-// An executable stub: "MZ", text that looks like method ids but is no
-// header, then the archive.
-Bytes SelfExtractor(size_t stub_size, const Bytes& archive) {
-  Bytes b(stub_size, 0x90);
-  b[0] = 'M';
-  b[1] = 'Z';
-  std::string decoy = "xx-lh5-decoy text with -lh0- inside and zeros";
-  std::copy(decoy.begin(), decoy.end(), b.begin() + 100);
-  test::Append(&b, archive);
+// Writes `value` as `width` bytes at `at`.
+void PutField(Bytes* b, size_t at, uint64_t value, size_t width, bool big_endian = false) {
+  for (size_t i = 0; i < width; ++i)
+    (*b)[big_endian ? at + width - 1 - i : at + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+// An ELF of either class and byte order whose image ends with its section
+// table at `image_size`: headers, one loaded segment, a code section and a
+// bss section (which takes no file bytes).
+struct ElfImage {
+  bool wide, big_endian;
+  uint64_t file_size;
+  uint64_t program_table = wide ? 64 : 52;
+  uint64_t section_table = file_size - 3 * section_entry();
+  uint64_t segment_size = section_table;
+  uint64_t code_size = section_table - 0x200;
+
+  size_t word() const { return wide ? 8 : 4; }
+  size_t section_entry() const { return wide ? 64 : 40; }
+  size_t tables() const { return wide ? 0x20 : 0x1C; }         // where e_phoff is
+  size_t halves() const { return tables() + 2 * word() + 4; }  // where e_ehsize is
+
+  Bytes Build() const {
+    Bytes b(file_size, 0x90);
+    std::fill(b.begin(), b.begin() + program_table, 0);
+    b[0] = 0x7F, b[1] = 'E', b[2] = 'L', b[3] = 'F';
+    b[4] = wide ? 2 : 1, b[5] = big_endian ? 2 : 1, b[6] = 1;
+    auto put = [&](size_t at, uint64_t value, size_t width) { PutField(&b, at, value, width, big_endian); };
+    put(tables(), program_table, word());
+    put(tables() + word(), section_table, word());
+    put(halves(), program_table, 2);
+    put(halves() + 2, wide ? 56 : 32, 2);
+    put(halves() + 4, 1, 2);
+    put(halves() + 6, section_entry(), 2);
+    put(halves() + 8, 3, 2);
+    put(program_table + (wide ? 8 : 4), 0, word());
+    put(program_table + (wide ? 32 : 16), segment_size, word());
+    std::fill(b.begin() + section_table, b.begin() + section_table + section_entry(), 0);
+    const uint64_t sections[2][3] = {{1, 0x200, code_size}, {8, section_table, 0x10000}};
+    for (size_t i = 0; i < 2; ++i) {
+      size_t at = section_table + (i + 1) * section_entry();
+      put(at + 4, sections[i][0], 4);
+      put(at + (wide ? 24 : 16), sections[i][1], word());
+      put(at + (wide ? 32 : 20), sections[i][2], word());
+    }
+    return b;
+  }
+};
+
+// A PE with its headers, two sections and a certificate table after them.
+struct PeImage {
+  bool wide = false;
+  uint32_t signature = 0x80;
+  uint16_t optional_size() const { return wide ? 0xF0 : 0xE0; }
+  uint64_t section_table() const { return signature + 24 + optional_size(); }
+  uint64_t directories() const { return signature + 24 + (wide ? 112 : 96); }
+  uint32_t certificate_size = 0x100;  // after the sections, at 0xA00
+
+  Bytes Build() const {
+    Bytes b(0xB00, 0xCC);
+    std::fill(b.begin(), b.begin() + 0x400, 0);
+    b[0] = 'M', b[1] = 'Z';
+    PutField(&b, 0x3C, signature, 4);
+    b[signature] = 'P', b[signature + 1] = 'E';
+    PutField(&b, signature + 4, wide ? 0x8664 : 0x14C, 2);
+    PutField(&b, signature + 6, 2, 2);
+    PutField(&b, signature + 20, optional_size(), 2);
+    PutField(&b, signature + 24, wide ? 0x20B : 0x10B, 2);
+    PutField(&b, directories() - 4, 16, 4);
+    PutField(&b, directories() + 32, 0xA00, 4);
+    PutField(&b, directories() + 36, certificate_size, 4);
+    const uint32_t sections[2][2] = {{0x400, 0x200}, {0x600, 0x400}};  // raw data: offset, size
+    for (size_t i = 0; i < 2; ++i) {
+      PutField(&b, section_table() + 40 * i + 16, sections[i][1], 4);
+      PutField(&b, section_table() + 40 * i + 20, sections[i][0], 4);
+    }
+    return b;
+  }
+};
+
+// A DOS program of `size` bytes (its header states pages of 512 bytes).
+Bytes DosProgram(uint32_t size) {
+  Bytes b(size, 0x90);
+  std::fill(b.begin(), b.begin() + 32, 0);
+  b[0] = 'M', b[1] = 'Z';
+  PutField(&b, 2, size % 512, 2);
+  PutField(&b, 4, (size + 511) / 512, 2);
+  PutField(&b, 8, 2, 2);  // header paragraphs
   return b;
 }
 
-TEST(Walker, FindsTheArchiveInASelfExtractor) {
-  Bytes archive = TwoMembers();
-  archive.push_back(0);
-  for (size_t stub : {size_t{1000}, size_t{0xD000}, size_t{kSelfExtractorSearchBytes - 30}}) {
-    Walk w = WalkAll(SelfExtractor(stub, archive));
-    ASSERT_TRUE(w.status.ok()) << stub;
-    EXPECT_TRUE(w.self_extracting);
-    EXPECT_EQ(w.archive_offset, stub);
-    EXPECT_EQ(w.names, (std::vector<std::string>{"one", "two"}));
+Status ImageEnd(const Bytes& bytes, uint64_t* end) {
+  MemoryReader reader(bytes);
+  return ProgramImageEnd(reader, end);
+}
+
+TEST(ProgramImage, EndsAtTheFurthestPartItsHeadersName) {
+  struct Case {
+    std::string what;
+    Bytes program;
+    uint64_t end;
+  };
+  std::vector<Case> cases;
+  for (bool wide : {false, true}) {
+    for (bool big : {false, true}) {
+      const std::string kind = std::string(wide ? "64" : "32") + (big ? " big" : " little") + "-endian ELF";
+      ElfImage elf{wide, big, 0x1000};
+      cases.push_back({kind + " ending at its section table", elf.Build(), 0x1000});
+      elf.file_size = 0x1800;
+      elf.code_size = 0x1400 - 0x200;
+      cases.push_back({kind + " ending at a section's bytes", elf.Build(), 0x1400});
+      elf.segment_size = 0x1700;
+      cases.push_back({kind + " ending at its segment's bytes", elf.Build(), 0x1700});
+    }
+    PeImage pe;
+    pe.wide = wide;
+    Bytes padded = pe.Build();
+    padded.resize(0x1000, 0);
+    cases.push_back({"PE ending at its certificates", padded, 0xB00});
+    pe.certificate_size = 0;
+    cases.push_back({"unsigned PE", pe.Build(), 0xA00});
+  }
+  for (uint32_t size : {1636u, 1024u}) {
+    Bytes program = DosProgram(size);
+    program.resize(size + 100);
+    cases.push_back({"DOS program", program, size});
+  }
+  for (const Case& c : cases) {
+    uint64_t end = 0;
+    Status status = ImageEnd(c.program, &end);
+    EXPECT_TRUE(status.ok()) << c.what << ": " << status.message();
+    EXPECT_EQ(end, c.end) << c.what;
   }
 }
 
-TEST(Walker, SelfExtractorCarryingTwoArchivesShowsBoth) {
-  Bytes help = StoredMember("help.txt", "how to use");
-  help.push_back(0);
-  Bytes payload = StoredMember("payload", "the real thing", 2);
-  payload.push_back(0);
-  Bytes both = help;
-  both.insert(both.end(), 3000, 0x4E);  // more program code between them
-  test::Append(&both, payload);
-  Walk w = WalkAll(SelfExtractor(2000, both));
-  ASSERT_TRUE(w.status.ok());
-  EXPECT_EQ(w.names, (std::vector<std::string>{"help.txt", "payload"}));
-  EXPECT_EQ(w.end_offset, 2000 + both.size() - 1);
+Bytes StoredArchive(const std::string& name, const std::string& data) {
+  return Joined({StoredMember(name, data), {0}});
 }
 
-TEST(Walker, ArchiveBeyondTheSearchRangeIsNotFound) {
-  Walk w = WalkAll(SelfExtractor(kSelfExtractorSearchBytes + 10, TwoMembers()));
-  EXPECT_STREQ(w.status.message(), "not an LZH archive");
+// Each lie is put into a good image followed by its archive; the image
+// size must fail, and the archive still be found by the search from the
+// start (it lies within kSelfExtractorSearchBytes).
+TEST(ProgramImage, HeadersThatLieGiveNoImageSizeAndTheSearchStillFindsTheArchive) {
+  struct Lie {
+    const char* what;
+    Bytes program;
+  };
+  std::vector<Lie> lies;
+  for (bool wide : {false, true}) {
+    const ElfImage elf{wide, !wide, 0x1000};
+    const Bytes good = elf.Build();
+    const size_t word = elf.word();
+    const size_t code = elf.section_table + elf.section_entry();  // the code section's entry
+    auto lie = [&](const char* what, size_t at, uint64_t value, size_t width) {
+      Bytes b = good;
+      PutField(&b, at, value, width, elf.big_endian);
+      lies.push_back({what, b});
+    };
+    lie("section table past the end", elf.tables() + word, 0x1000 - 8, word);
+    lie("section table offset overflowing", elf.tables() + word, ~uint64_t{0} >> (64 - 8 * word), word);
+    lie("65535 sections", elf.halves() + 8, 0xFFFF, 2);
+    lie("extended section count", elf.halves() + 8, 0, 2);
+    lie("extended segment count", elf.halves() + 4, 0xFFFF, 2);
+    lie("section entries too small", elf.halves() + 6, 8, 2);
+    lie("segment past the end", elf.program_table + (wide ? 32 : 16), 0x1001, word);
+    lie("section size past the end", code + (wide ? 32 : 20), ~uint64_t{0} >> (64 - 8 * word), word);
+    lie("unknown class", 4, 3, 1);
+    lies.push_back({"cut inside the section table", Bytes(good.begin(), good.begin() + elf.section_table + 20)});
+  }
+  for (bool wide : {false, true}) {
+    PeImage pe;
+    pe.wide = wide;
+    const Bytes good = pe.Build();
+    auto lie = [&](const char* what, uint64_t at, uint64_t value, size_t width) {
+      Bytes b = good;
+      PutField(&b, at, value, width);
+      lies.push_back({what, b});
+    };
+    lie("section data past the end", pe.section_table() + 40 + 16, 0xFFFFFF00, 4);
+    lie("section offset past the end", pe.section_table() + 20, 0xFFFFFFF0, 4);
+    lie("certificates past the end", pe.directories() + 36, 0x101, 4);
+    lie("65535 sections", pe.signature + 6, 0xFFFF, 2);
+    lie("unknown optional header", pe.signature + 24, 0x107, 2);
+    lies.push_back({"cut inside the section table", Bytes(good.begin(), good.begin() + pe.section_table() + 50)});
+  }
+  const std::pair<size_t, uint64_t> dos_sizes[] = {{2, 600}, {4, 0xFFFF}, {8, 0x1000}};  // last page, pages, header
+  for (auto [at, value] : dos_sizes) {
+    Bytes dos = DosProgram(1000);
+    PutField(&dos, at, value, 2);
+    lies.push_back({"DOS size", dos});
+  }
+  for (const Lie& lie : lies) {
+    SCOPED_TRACE(lie.what);
+    uint64_t end = 0;
+    EXPECT_FALSE(ImageEnd(lie.program, &end).ok()) << end;
+    Walk found = WalkAll(Joined({lie.program, StoredArchive("inside", "payload")}));
+    ASSERT_TRUE(found.status.ok()) << found.status.message();
+    EXPECT_EQ(found.archive_offset, lie.program.size());
+    EXPECT_EQ(found.names, std::vector<std::string>{"inside"});
+  }
 }
 
-TEST(Walker, SelfExtractorWithLevel2HeaderWithoutCrc) {
-  Fields f;
-  f.packed = f.original = 4;
-  Bytes archive = test::Level23(2, f, 0, 'a', {{0x01, "atari"}}, false);
-  test::AddText(&archive, "data");
-  Walk w = WalkAll(SelfExtractor(5000, archive));
-  ASSERT_TRUE(w.status.ok());
-  EXPECT_EQ(w.names, std::vector<std::string>{"atari"});
+// Our own extractor is megabytes when built with sanitizers; the archive
+// after it, past padding, is found however large the program is, and an
+// archive the program itself holds in its bytes is not taken for it.
+TEST(ProgramImage, ArchiveIsFoundAfterAnImageOfAnySizeAndNotInsideIt) {
+  const uint64_t image = (4 << 20) + 0x123;
+  Bytes program = ElfImage{true, false, image}.Build();
+  Bytes inner = StoredArchive("inner", "part of the program");
+  std::copy(inner.begin(), inner.end(), program.begin() + 0x300);
+  for (size_t padding : {size_t{0}, size_t{4096}, size_t{kImagePaddingBytes - 100}}) {
+    Walk found = WalkAll(Joined({program, Bytes(padding, 0), StoredArchive("carried", "the archive")}));
+    ASSERT_TRUE(found.status.ok()) << found.status.message();
+    EXPECT_EQ(found.archive_offset, image + padding);
+    EXPECT_EQ(found.names, std::vector<std::string>{"carried"});
+  }
+  // Nothing after the image: the search from the start finds what is there.
+  Walk found = WalkAll(program);
+  EXPECT_EQ(found.names, std::vector<std::string>{"inner"});
+  EXPECT_EQ(found.archive_offset, 0x300u);
+}
+
+// A level-0 header of 79 bytes whose checksum is 'Z' starts with "MZ":
+// a plain archive all the same, read from its first byte.
+TEST(ProgramImage, PlainArchiveBeginningWithMzIsReadFromItsStart) {
+  std::string name(55, 'a');
+  Bytes archive;
+  for (size_t i = 0;; ++i) {
+    archive = StoredArchive(name, "content");
+    if (archive[1] == 'Z') break;
+    ++name[i % name.size()];
+  }
+  ASSERT_EQ(archive[0], 'M');
+  Walk found = WalkAll(archive);
+  ASSERT_TRUE(found.status.ok()) << found.status.message();
+  EXPECT_EQ(found.archive_offset, 0u);
+  EXPECT_EQ(found.names, std::vector<std::string>{name});
 }
 
 }  // namespace
