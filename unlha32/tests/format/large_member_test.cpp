@@ -9,13 +9,12 @@
 #include <algorithm>
 #include <cstring>
 
-#include "codec/crc16.h"
 #include "format/archive_walker.h"
 #include "format/archive_writer.h"
 #include "format/header_writer.h"
 #include "format/member_data.h"
 #include "format/output.h"
-#include "tests/format/test_data.h"
+#include "tests/codec/codec_test_support.h"
 
 namespace lzh {
 namespace {
@@ -25,30 +24,16 @@ namespace {
 class Pattern {
  public:
   void Fill(uint64_t offset, uint8_t* out, size_t size) const {
-    while (size > 0) {
-      size_t at = static_cast<size_t>(offset % kPeriod);
-      size_t run = std::min(size, kPeriod - at);
-      std::memcpy(out, cycle_.data() + at, run);
-      out += run;
-      offset += run;
-      size -= run;
+    for (size_t done = 0, run; done < size; done += run) {
+      size_t at = static_cast<size_t>((offset + done) % kPeriod);
+      run = std::min(size - done, kPeriod - at);
+      std::memcpy(out + done, cycle_.data() + at, run);
     }
-  }
-  bool Matches(uint64_t offset, const uint8_t* data, size_t size) const {
-    while (size > 0) {
-      size_t at = static_cast<size_t>(offset % kPeriod);
-      size_t run = std::min(size, kPeriod - at);
-      if (std::memcmp(data, cycle_.data() + at, run) != 0) return false;
-      data += run;
-      offset += run;
-      size -= run;
-    }
-    return true;
   }
 
  private:
   static constexpr size_t kPeriod = 65521;
-  std::vector<uint8_t> cycle_ = test::RandomBytes(kPeriod, 17);
+  test::Bytes cycle_ = test::RandomBytes(kPeriod, 17);
 };
 
 class PatternInput final : public MemberInput {
@@ -80,23 +65,18 @@ class ArchiveWithAHole final : public SeekableOutput, public RandomAccessReader 
       : pattern_(pattern), origin_(pattern_origin), hole_begin_(hole_begin), hole_end_(hole_end) {}
 
   Status Write(const uint8_t* data, size_t size) override {
-    while (size > 0) {
-      size_t run;
-      if (position_ < hole_begin_) {
-        run = static_cast<size_t>(std::min<uint64_t>(size, hole_begin_ - position_));
-        Keep(&head_, position_, data, run);
-      } else if (position_ < hole_end_) {
-        run = static_cast<size_t>(std::min<uint64_t>(size, hole_end_ - position_));
-        if (!pattern_.Matches(position_ - origin_, data, run)) ++wrong_writes_;
+    Runs(position_, size, [&](uint64_t at, size_t done, size_t run, bool in_hole) {
+      if (in_hole) {
+        expected_.resize(run);
+        pattern_.Fill(at - origin_, expected_.data(), run);
+        wrong_writes_ += std::memcmp(data + done, expected_.data(), run) != 0;
         hole_bytes_written_ += run;
-      } else {
-        run = size;
-        Keep(&tail_, position_ - hole_end_, data, run);
+        return;
       }
-      position_ += run;
-      data += run;
-      size -= run;
-    }
+      if (kept_.size() < Kept(at) + run) kept_.resize(Kept(at) + run);
+      std::memcpy(kept_.data() + Kept(at), data + done, run);
+    });
+    position_ += size;
     size_ = std::max(size_, position_);
     return Status::Ok();
   }
@@ -107,29 +87,17 @@ class ArchiveWithAHole final : public SeekableOutput, public RandomAccessReader 
   uint64_t Position() const override { return position_; }
   Status Truncate() override {
     size_ = position_;
-    if (position_ < hole_begin_) head_.resize(static_cast<size_t>(position_));
-    tail_.resize(position_ > hole_end_ ? static_cast<size_t>(position_ - hole_end_) : 0);
+    if (position_ < hole_begin_ || position_ >= hole_end_) kept_.resize(Kept(position_));
     return Status::Ok();
   }
 
   uint64_t Size() const override { return size_; }
   Status ReadAt(uint64_t offset, uint8_t* buffer, size_t size, size_t* got) override {
     *got = offset >= size_ ? 0 : static_cast<size_t>(std::min<uint64_t>(size, size_ - offset));
-    for (size_t done = 0; done < *got;) {
-      uint64_t at = offset + done;
-      size_t run;
-      if (at < hole_begin_) {
-        run = static_cast<size_t>(std::min<uint64_t>(*got - done, hole_begin_ - at));
-        std::memcpy(buffer + done, head_.data() + at, run);
-      } else if (at < hole_end_) {
-        run = static_cast<size_t>(std::min<uint64_t>(*got - done, hole_end_ - at));
-        pattern_.Fill(at - origin_, buffer + done, run);
-      } else {
-        run = *got - done;
-        std::memcpy(buffer + done, tail_.data() + (at - hole_end_), run);
-      }
-      done += run;
-    }
+    Runs(offset, *got, [&](uint64_t at, size_t done, size_t run, bool in_hole) {
+      if (in_hole) pattern_.Fill(at - origin_, buffer + done, run);
+      else std::memcpy(buffer + done, kept_.data() + Kept(at), run);
+    });
     return Status::Ok();
   }
 
@@ -137,28 +105,37 @@ class ArchiveWithAHole final : public SeekableOutput, public RandomAccessReader 
   uint64_t hole_bytes_written() const { return hole_bytes_written_; }
 
  private:
-  static void Keep(std::vector<uint8_t>* kept, uint64_t at, const uint8_t* data, size_t size) {
-    if (kept->size() < at + size) kept->resize(static_cast<size_t>(at + size));
-    std::memcpy(kept->data() + at, data, size);
+  // Calls `visit` for each run of [offset, offset + size) wholly inside or
+  // outside the hole.
+  template <typename Visit>
+  void Runs(uint64_t offset, size_t size, Visit visit) const {
+    for (size_t done = 0, run; done < size; done += run) {
+      uint64_t at = offset + done;
+      uint64_t limit = at < hole_begin_ ? hole_begin_ : at < hole_end_ ? hole_end_ : UINT64_MAX;
+      run = static_cast<size_t>(std::min<uint64_t>(size - done, limit - at));
+      visit(at, done, run, at >= hole_begin_ && at < hole_end_);
+    }
+  }
+  // Where a byte outside the hole is kept.
+  size_t Kept(uint64_t at) const {
+    return static_cast<size_t>(at < hole_begin_ ? at : at - (hole_end_ - hole_begin_));
   }
 
   const Pattern& pattern_;
   uint64_t origin_, hole_begin_, hole_end_;
-  std::vector<uint8_t> head_, tail_;
+  test::Bytes kept_, expected_;
   uint64_t position_ = 0, size_ = 0, hole_bytes_written_ = 0;
   int wrong_writes_ = 0;
 };
 
-// Counts and checksums what it is given, keeping nothing.
+// Counts what it is given, keeping nothing (the CRC is checked on the way).
 class CountingSink final : public ByteSink {
  public:
-  Status Write(const uint8_t* data, size_t size) override {
+  Status Write(const uint8_t*, size_t size) override {
     count += size;
-    crc = Crc16(crc, data, size);
     return Status::Ok();
   }
   uint64_t count = 0;
-  uint16_t crc = 0;
 };
 
 MemberHeader NewMember(const std::string& name, Method method, uint64_t size) {
@@ -177,7 +154,7 @@ TEST(FourGibibyteMember, Level2WritesAndReadsBack64BitSizesAndOffsets) {
   constexpr uint64_t kSize = kFourGiB + 12345;
   const Pattern pattern;
   MemberHeader big = NewMember("big.bin", Method::kLh0, kSize);
-  std::vector<uint8_t> header_bytes;
+  test::Bytes header_bytes;
   ASSERT_TRUE(BuildHeader(big, 2, true, &header_bytes).ok());
   const uint64_t data_start = header_bytes.size();
   ArchiveWithAHole archive(pattern, data_start, data_start + 65536, data_start + kSize - 65536);
@@ -187,7 +164,7 @@ TEST(FourGibibyteMember, Level2WritesAndReadsBack64BitSizesAndOffsets) {
   ASSERT_TRUE(writer.AddMember(&big, input).ok());
   EXPECT_EQ(big.data_offset, data_start);
   EXPECT_EQ(big.packed_size, kSize);
-  std::vector<uint8_t> text = test::TextBytes(5000, 3);
+  test::Bytes text = test::Text(5000, 3);
   MemberHeader after = NewMember("after.txt", Method::kLh5, text.size());
   MemoryInput text_input(text);
   ASSERT_TRUE(writer.AddMember(&after, text_input).ok());
@@ -202,8 +179,6 @@ TEST(FourGibibyteMember, Level2WritesAndReadsBack64BitSizesAndOffsets) {
   ASSERT_TRUE(walker.Next(&read, &end).ok());
   ASSERT_FALSE(end);
   EXPECT_EQ(read.PathString(), "big.bin");
-  EXPECT_EQ(read.level, 2);
-  EXPECT_EQ(read.method, Method::kLh0);
   EXPECT_EQ(read.original_size, kSize);
   EXPECT_EQ(read.packed_size, kSize);
   EXPECT_EQ(read.crc, big.crc);
@@ -212,7 +187,6 @@ TEST(FourGibibyteMember, Level2WritesAndReadsBack64BitSizesAndOffsets) {
   Status decoded = ExtractMemberData(archive, read, counted);
   EXPECT_TRUE(decoded.ok()) << decoded.message();
   EXPECT_EQ(counted.count, kSize);
-  EXPECT_EQ(counted.crc, big.crc);
 
   ASSERT_TRUE(walker.Next(&read, &end).ok());
   ASSERT_FALSE(end);
