@@ -69,7 +69,34 @@ Bytes SelfExtractor(size_t stub_size, const Bytes& archive) {
   return Joined({b, archive});
 }
 
-// Where an archive starts and ends, and where the file ends first.
+// A level-0 link entry with the Unix extension and no "|target" in its
+// name, of `size` in its size fields with `stored` after it, then perhaps
+// a member and the end byte.
+Bytes LinkWithoutTarget(uint32_t size, const std::string& stored, bool member_after) {
+  Fields f;
+  f.method = "-lhd-";
+  f.packed = f.original = size;
+  Bytes b = test::Level0(f, "nolink", test::UnixExtension(777777777, 0120777, 1000, 1000));
+  test::AddText(&b, stored);
+  return Joined({b, member_after ? StoredMember("after.txt", "after") : Bytes(), {0}});
+}
+
+// A level-0 header of 79 bytes whose checksum is 'Z' starts with "MZ".
+Bytes PlainArchiveBeginningWithMz() {
+  std::string name(55, 'a');
+  for (size_t i = 0;; ++i) {
+    Bytes archive = Joined({StoredMember(name, "content"), {0}});
+    if (archive[0] == 'M' && archive[1] == 'Z') return archive;
+    ++name[i % name.size()];
+  }
+}
+
+// Where an archive starts and ends, and where the file ends first. A link
+// entry with its target's length in the size fields and nothing stored (a
+// link's lstat size; 12 reaches a zero byte inside the next header, which
+// is no end byte) goes on exactly at the next header, as does one with
+// that many bytes really stored. A plain archive that begins with "MZ" is
+// read from its first byte.
 TEST(Walker, FindsWhereTheArchiveStartsAndEndsAndNamesWhatIsCut) {
   const Bytes two = Joined({StoredMember("one", "first"), StoredMember("two", "second", 2)});
   const uint64_t n = two.size();
@@ -83,7 +110,11 @@ TEST(Walker, FindsWhereTheArchiveStartsAndEndsAndNamesWhatIsCut) {
   Fields four;
   four.packed = four.original = 4;
   const Bytes atari = Joined({test::Level23(2, four, 0, 'a', {{0x01, "atari"}}, false), {'d', 'a', 't', 'a'}});
-  const std::vector<std::string> one_two = {"one", "two"};
+  const std::vector<std::string> one_two = {"one", "two"}, link = {"nolink", "after.txt"};
+  const Bytes links[] = {LinkWithoutTarget(0, "", true), LinkWithoutTarget(12, "", true),
+                         LinkWithoutTarget(12, "", false), LinkWithoutTarget(11, "../a/target", true)};
+  const Bytes mz = PlainArchiveBeginningWithMz();
+  const std::string mz_name(mz.begin() + 22, mz.begin() + 22 + 55);
   const char* const cut = "member data runs past the end of the archive";
   const char* const none = "not an LZH archive";
   const struct {
@@ -116,6 +147,11 @@ TEST(Walker, FindsWhereTheArchiveStartsAndEndsAndNamesWhatIsCut) {
        2000, 2000 + both.size() - 1},
       {"level 2 without header CRC after a stub", SelfExtractor(5000, atari), nullptr,
        {"atari"}, false, 5000, 5000 + atari.size()},
+      {"plain archive beginning with MZ", mz, nullptr, {mz_name}, true, 0, mz.size() - 1},
+      {"link of size 0", links[0], nullptr, link, true, 0, links[0].size() - 1},
+      {"link of size 12", links[1], nullptr, link, true, 0, links[1].size() - 1},
+      {"link of size 12, last", links[2], nullptr, {"nolink"}, true, 0, links[2].size() - 1},
+      {"link with its target", links[3], nullptr, link, true, 0, links[3].size() - 1},
   };
   for (const auto& c : cases) {
     Walk w = WalkAll(c.archive);
@@ -128,37 +164,6 @@ TEST(Walker, FindsWhereTheArchiveStartsAndEndsAndNamesWhatIsCut) {
     EXPECT_EQ(w.has_end_byte, c.end_byte) << c.what;
     EXPECT_EQ(w.archive_offset, c.start) << c.what;
     EXPECT_EQ(w.end_offset, c.end) << c.what;
-  }
-}
-
-// A level-0 link entry with the Unix extension and no "|target" in its
-// name, then a member: with sizes 0, with its target's length in the size
-// fields and nothing stored (a link's lstat size; 12 reaches a zero byte
-// inside the next header, which is no end byte; also as the last
-// member), and with that many bytes really stored. Each walk goes on
-// exactly at the next header, and the link stays a damaged one.
-TEST(Walker, LinkEntryWithoutATargetIsFollowedByTheNextMember) {
-  struct Case {
-    uint32_t size;
-    std::string stored;
-    bool member_after;
-  };
-  for (const Case& c : {Case{0, "", true}, Case{12, "", true}, Case{12, "", false}, Case{11, "../a/target", true}}) {
-    Fields f;
-    f.method = "-lhd-";
-    f.packed = f.original = c.size;
-    Bytes archive = test::Level0(f, "nolink", test::UnixExtension(777777777, 0120777, 1000, 1000));
-    MemberHeader link;
-    ASSERT_TRUE(ParseHeader(archive, 0, &link).ok());
-    EXPECT_TRUE(link.symlink_damaged);
-    test::AddText(&archive, c.stored);
-    if (c.member_after) test::Append(&archive, StoredMember("after.txt", "after"));
-    archive.push_back(0);
-    Walk w = WalkAll(archive);
-    EXPECT_TRUE(w.status.ok()) << w.status.message() << " size " << c.size << " stored " << c.stored.size();
-    EXPECT_EQ(w.names, (c.member_after ? std::vector<std::string>{"nolink", "after.txt"}
-                                       : std::vector<std::string>{"nolink"}));
-    EXPECT_EQ(w.end_offset, archive.size() - 1);
   }
 }
 
@@ -253,12 +258,18 @@ Bytes DosProgram(uint32_t size) {
   return b;
 }
 
-Status ImageEnd(const Bytes& bytes, uint64_t* end) {
-  MemoryReader reader(bytes);
-  return ProgramImageEnd(reader, end);
+Bytes StoredArchive(const std::string& name, const std::string& data) {
+  return Joined({StoredMember(name, data), {0}});
 }
 
-TEST(ProgramImage, EndsAtTheFurthestPartItsHeadersName) {
+// Each program, followed by an archive: its image ends at the furthest
+// part its headers name, and the archive is found after it (past padding,
+// however large the image: our own extractor is megabytes when built with
+// sanitizers), not an archive the program holds in its bytes. Headers that
+// lie (parts past the end, overflowing offsets, tables cut short) give no
+// image size (end 0 below), leaving the archive to the search from the
+// start, which finds it within kSelfExtractorSearchBytes.
+TEST(ProgramImage, ArchiveIsFoundAfterTheImageWhereverItsHeadersPointOrLie) {
   struct Case {
     std::string what;
     Bytes program;
@@ -276,41 +287,6 @@ TEST(ProgramImage, EndsAtTheFurthestPartItsHeadersName) {
       elf.segment_size = 0x1700;
       cases.push_back({kind + " ending at its segment's bytes", elf.Build(), 0x1700});
     }
-    PeImage pe;
-    pe.wide = wide;
-    Bytes padded = pe.Build();
-    padded.resize(0x1000, 0);
-    cases.push_back({"PE ending at its certificates", padded, 0xB00});
-    pe.certificate_size = 0;
-    cases.push_back({"unsigned PE", pe.Build(), 0xA00});
-  }
-  for (uint32_t size : {1636u, 1024u}) {
-    Bytes program = DosProgram(size);
-    program.resize(size + 100);
-    cases.push_back({"DOS program", program, size});
-  }
-  for (const Case& c : cases) {
-    uint64_t end = 0;
-    Status status = ImageEnd(c.program, &end);
-    EXPECT_TRUE(status.ok()) << c.what << ": " << status.message();
-    EXPECT_EQ(end, c.end) << c.what;
-  }
-}
-
-Bytes StoredArchive(const std::string& name, const std::string& data) {
-  return Joined({StoredMember(name, data), {0}});
-}
-
-// Each lie is put into a good image followed by its archive; the image
-// size must fail, and the archive still be found by the search from the
-// start (it lies within kSelfExtractorSearchBytes).
-TEST(ProgramImage, HeadersThatLieGiveNoImageSizeAndTheSearchStillFindsTheArchive) {
-  struct Lie {
-    const char* what;
-    Bytes program;
-  };
-  std::vector<Lie> lies;
-  for (bool wide : {false, true}) {
     const ElfImage elf{wide, !wide, 0x1000};
     const Bytes good = elf.Build();
     const size_t word = elf.word();
@@ -318,7 +294,7 @@ TEST(ProgramImage, HeadersThatLieGiveNoImageSizeAndTheSearchStillFindsTheArchive
     auto lie = [&](const char* what, size_t at, uint64_t value, size_t width) {
       Bytes b = good;
       PutField(&b, at, value, width, elf.big_endian);
-      lies.push_back({what, b});
+      cases.push_back({what, b, 0});
     };
     lie("section table past the end", elf.tables() + word, 0x1000 - 8, word);
     lie("section table offset overflowing", elf.tables() + word, ~uint64_t{0} >> (64 - 8 * word), word);
@@ -329,76 +305,56 @@ TEST(ProgramImage, HeadersThatLieGiveNoImageSizeAndTheSearchStillFindsTheArchive
     lie("segment past the end", elf.program_table + (wide ? 32 : 16), 0x1001, word);
     lie("section size past the end", code + (wide ? 32 : 20), ~uint64_t{0} >> (64 - 8 * word), word);
     lie("unknown class", 4, 3, 1);
-    lies.push_back({"cut inside the section table", Bytes(good.begin(), good.begin() + elf.section_table + 20)});
+    cases.push_back({"ELF cut inside the section table", Bytes(good.begin(), good.begin() + code - 20), 0});
   }
   for (bool wide : {false, true}) {
     PeImage pe;
     pe.wide = wide;
     const Bytes good = pe.Build();
+    cases.push_back({"PE ending at its certificates", Joined({good, Bytes(0x500, 0)}), 0xB00});
     auto lie = [&](const char* what, uint64_t at, uint64_t value, size_t width) {
       Bytes b = good;
       PutField(&b, at, value, width);
-      lies.push_back({what, b});
+      cases.push_back({what, b, 0});
     };
     lie("section data past the end", pe.section_table() + 40 + 16, 0xFFFFFF00, 4);
     lie("section offset past the end", pe.section_table() + 20, 0xFFFFFFF0, 4);
     lie("certificates past the end", pe.directories() + 36, 0x101, 4);
     lie("65535 sections", pe.signature + 6, 0xFFFF, 2);
     lie("unknown optional header", pe.signature + 24, 0x107, 2);
-    lies.push_back({"cut inside the section table", Bytes(good.begin(), good.begin() + pe.section_table() + 50)});
+    cases.push_back({"PE cut inside the section table", Bytes(good.begin(), good.begin() + pe.section_table() + 50), 0});
+    pe.certificate_size = 0;
+    cases.push_back({"unsigned PE", pe.Build(), 0xA00});
   }
+  for (uint32_t size : {1636u, 1024u}) cases.push_back({"DOS program", Joined({DosProgram(size), Bytes(100, 0)}), size});
   const std::pair<size_t, uint64_t> dos_sizes[] = {{2, 600}, {4, 0xFFFF}, {8, 0x1000}};  // last page, pages, header
   for (auto [at, value] : dos_sizes) {
     Bytes dos = DosProgram(1000);
     PutField(&dos, at, value, 2);
-    lies.push_back({"DOS size", dos});
+    cases.push_back({"DOS size lying", dos, 0});
   }
-  for (const Lie& lie : lies) {
-    SCOPED_TRACE(lie.what);
-    uint64_t end = 0;
-    EXPECT_FALSE(ImageEnd(lie.program, &end).ok()) << end;
-    Walk found = WalkAll(Joined({lie.program, StoredArchive("inside", "payload")}));
-    ASSERT_TRUE(found.status.ok()) << found.status.message();
-    EXPECT_EQ(found.archive_offset, lie.program.size());
-    EXPECT_EQ(found.names, std::vector<std::string>{"inside"});
-  }
-}
-
-// Our own extractor is megabytes when built with sanitizers; the archive
-// after it, past padding, is found however large the program is, and an
-// archive the program itself holds in its bytes is not taken for it.
-TEST(ProgramImage, ArchiveIsFoundAfterAnImageOfAnySizeAndNotInsideIt) {
-  const uint64_t image = (4 << 20) + 0x123;
-  Bytes program = ElfImage{true, false, image}.Build();
+  const uint64_t large = (4 << 20) + 0x123;
+  Bytes program = ElfImage{true, false, large}.Build();
   Bytes inner = StoredArchive("inner", "part of the program");
   std::copy(inner.begin(), inner.end(), program.begin() + 0x300);
-  for (size_t padding : {size_t{0}, size_t{4096}, size_t{kImagePaddingBytes - 100}}) {
-    Walk found = WalkAll(Joined({program, Bytes(padding, 0), StoredArchive("carried", "the archive")}));
+  for (size_t padding : {size_t{0}, size_t{4096}, size_t{kImagePaddingBytes - 100}})
+    cases.push_back({"4 MiB ELF and padding", Joined({program, Bytes(padding, 0)}), large});
+
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    MemoryReader reader(c.program);
+    uint64_t end = 0;
+    Status status = ProgramImageEnd(reader, &end);
+    EXPECT_EQ(status.ok() ? end : 0, c.end) << status.message();
+    Walk found = WalkAll(Joined({c.program, StoredArchive("carried", "the archive")}));
     ASSERT_TRUE(found.status.ok()) << found.status.message();
-    EXPECT_EQ(found.archive_offset, image + padding);
+    EXPECT_EQ(found.archive_offset, c.program.size());
     EXPECT_EQ(found.names, std::vector<std::string>{"carried"});
   }
   // Nothing after the image: the search from the start finds what is there.
   Walk found = WalkAll(program);
   EXPECT_EQ(found.names, std::vector<std::string>{"inner"});
   EXPECT_EQ(found.archive_offset, 0x300u);
-}
-
-// A level-0 header of 79 bytes whose checksum is 'Z' starts with "MZ":
-// a plain archive all the same, read from its first byte.
-TEST(ProgramImage, PlainArchiveBeginningWithMzIsReadFromItsStart) {
-  std::string name(55, 'a');
-  Bytes archive;
-  for (size_t i = 0;; ++i) {
-    archive = StoredArchive(name, "content");
-    if (archive[1] == 'Z') break;
-    ++name[i % name.size()];
-  }
-  ASSERT_EQ(archive[0], 'M');
-  Walk found = WalkAll(archive);
-  ASSERT_TRUE(found.status.ok()) << found.status.message();
-  EXPECT_EQ(found.archive_offset, 0u);
-  EXPECT_EQ(found.names, std::vector<std::string>{name});
 }
 
 }  // namespace
