@@ -62,59 +62,17 @@ std::vector<ReadBack> ReadArchive(const Bytes& archive) {
   return members;
 }
 
-// Fails after handing out `fail_after` bytes.
-class FailingInput final : public MemberInput {
+// Hands out `first` and, after a rewind, `second`; fails with an I/O
+// error where it would hand out more than `fail_after` bytes.
+class ScriptedInput final : public MemberInput {
  public:
-  explicit FailingInput(size_t fail_after) : fail_after_(fail_after) {}
-  Status Read(uint8_t* buffer, size_t capacity, size_t* got) override {
-    LZH_REQUIRE(given_ < fail_after_, kIo, "cannot read the file");
-    *got = std::min(capacity, fail_after_ - given_);
-    std::fill(buffer, buffer + *got, 'q');
-    given_ += *got;
-    return Status::Ok();
-  }
-  Status Rewind() override {
-    given_ = 0;
-    return Status::Ok();
-  }
-
- private:
-  size_t fail_after_;
-  size_t given_ = 0;
-};
-
-// After a member that did not compress (stored in full), one whose source
-// fails leaves nothing behind, whatever its method.
-TEST(ArchiveWriterFaults, UnreadableSourceLeavesNoTrace) {
-  const Bytes random = test::RandomBytes(20000, 4);
-  for (Method method : {Method::kLh0, Method::kLh1, Method::kLh5, Method::kLh6, Method::kLh7}) {
-    SCOPED_TRACE(MethodIdText(method));
-    MemoryOutput output;
-    ArchiveWriter writer(output, 2);
-    MemberHeader stored = NewMember("stored", Method::kLh5, random.size());
-    MemoryInput source(random);
-    ASSERT_TRUE(writer.AddMember(&stored, source).ok());
-    const size_t before = output.bytes().size();
-    MemberHeader bad = NewMember("bad", method, 100000);
-    FailingInput failing(70000);
-    EXPECT_EQ(writer.AddMember(&bad, failing).fault(), Fault::kIo);
-    EXPECT_EQ(output.bytes().size(), before);
-    ASSERT_TRUE(writer.Finish().ok());
-    std::vector<ReadBack> members = ReadArchive(output.bytes());
-    ASSERT_EQ(members.size(), 1u);
-    EXPECT_EQ(members[0].header.MethodText(), "-lh0-");
-    EXPECT_EQ(members[0].header.packed_size, random.size());
-    EXPECT_TRUE(members[0].bytes == random);
-  }
-}
-
-// Random bytes on the first reading, a short run on the second: a file that
-// shrank between compression and the stored fallback.
-class ShrinkingInput final : public MemberInput {
- public:
+  ScriptedInput(Bytes first, Bytes second, size_t fail_after = SIZE_MAX)
+      : first_(std::move(first)), second_(std::move(second)), fail_after_(fail_after) {}
   Status Read(uint8_t* buffer, size_t capacity, size_t* got) override {
     const Bytes& now = rewound_ ? second_ : first_;
-    *got = std::min(capacity, now.size() - position_);
+    LZH_REQUIRE(position_ < std::min(now.size(), fail_after_) || position_ == now.size(), kIo,
+                "cannot read the file");
+    *got = std::min({capacity, now.size() - position_, fail_after_ - position_});
     std::copy(now.begin() + position_, now.begin() + position_ + *got, buffer);
     position_ += *got;
     return Status::Ok();
@@ -126,22 +84,42 @@ class ShrinkingInput final : public MemberInput {
   }
 
  private:
-  Bytes first_ = test::RandomBytes(50000, 5);
-  Bytes second_ = test::Text(10, 5);
+  Bytes first_, second_;
+  size_t fail_after_;
   bool rewound_ = false;
   size_t position_ = 0;
 };
 
-TEST(ArchiveWriterFaults, SourceThatShrankIsStoredAsItIsNow) {
-  MemoryOutput output;
-  ArchiveWriter writer(output, 2);
-  MemberHeader h = NewMember("shrinking", Method::kLh7, 50000);
-  ShrinkingInput input;
-  ASSERT_TRUE(writer.AddMember(&h, input).ok());
-  ASSERT_TRUE(writer.Finish().ok());
-  std::vector<ReadBack> members = ReadArchive(output.bytes());
-  ASSERT_EQ(members.size(), 1u);
-  EXPECT_TRUE(members[0].bytes == test::Text(10, 5));
+// For every method: after a member that did not compress (stored in full),
+// one whose source fails part-way through leaves nothing behind, and one
+// that shrank between compression and the stored fallback (random bytes
+// on the first reading, a short text on the second) is stored as it is
+// now.
+TEST(ArchiveWriterFaults, FailingAndShrinkingSourcesLeaveAReadableArchive) {
+  const Bytes random = test::RandomBytes(50000, 4), text = test::Text(10, 5);
+  for (Method method : {Method::kLh0, Method::kLh1, Method::kLh5, Method::kLh6, Method::kLh7}) {
+    SCOPED_TRACE(MethodIdText(method));
+    MemoryOutput output;
+    ArchiveWriter writer(output, 2);
+    MemberHeader stored = NewMember("stored", Method::kLh5, random.size());
+    MemoryInput source(random);
+    ASSERT_TRUE(writer.AddMember(&stored, source).ok());
+    const size_t before = output.bytes().size();
+    MemberHeader bad = NewMember("bad", method, 100000);
+    ScriptedInput failing(Bytes(100000, 'q'), Bytes(100000, 'q'), 70000);
+    EXPECT_EQ(writer.AddMember(&bad, failing).fault(), Fault::kIo);
+    EXPECT_EQ(output.bytes().size(), before);
+    MemberHeader shrinking = NewMember("shrinking", method, random.size());
+    ScriptedInput shrinking_source(random, text);
+    ASSERT_TRUE(writer.AddMember(&shrinking, shrinking_source).ok());
+    ASSERT_TRUE(writer.Finish().ok());
+    std::vector<ReadBack> members = ReadArchive(output.bytes());
+    ASSERT_EQ(members.size(), 2u);
+    EXPECT_EQ(members[0].header.MethodText(), "-lh0-");
+    EXPECT_EQ(members[0].header.packed_size, random.size());
+    EXPECT_TRUE(members[0].bytes == random);
+    EXPECT_TRUE(members[1].bytes == text);
+  }
 }
 
 namespace fs = std::filesystem;
