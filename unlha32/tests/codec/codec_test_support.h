@@ -136,18 +136,6 @@ class BitPacker {
   size_t bits_ = 0;
 };
 
-// Canonical codes from lengths: shorter first, smaller symbol first.
-inline std::vector<uint32_t> CanonicalCodes(const std::vector<unsigned>& lengths) {
-  std::vector<uint32_t> codes(lengths.size());
-  uint32_t code = 0;
-  for (unsigned length = 1; length <= 16; ++length) {
-    for (size_t s = 0; s < lengths.size(); ++s)
-      if (lengths[s] == length) codes[s] = code++;
-    code <<= 1;
-  }
-  return codes;
-}
-
 // The encodable methods, with "lh5" and so on as the test names gtest shows.
 inline const auto kEncodedMethods = ::testing::Values(Method::kLh1, Method::kLh5, Method::kLh6, Method::kLh7);
 inline std::string MethodTestName(const ::testing::TestParamInfo<Method>& instance) {
