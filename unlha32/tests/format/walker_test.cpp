@@ -216,32 +216,27 @@ struct ElfImage {
   }
 };
 
-// A PE with its headers, two sections and a certificate table after them.
+// A PE (signature at 0x80) with its headers, two sections (raw data at
+// 0x400 and 0x600) and a certificate table after them at 0xA00.
 struct PeImage {
-  bool wide = false;
-  uint32_t signature = 0x80;
-  uint16_t optional_size() const { return wide ? 0xF0 : 0xE0; }
-  uint64_t section_table() const { return signature + 24 + optional_size(); }
-  uint64_t directories() const { return signature + 24 + (wide ? 112 : 96); }
-  uint32_t certificate_size = 0x100;  // after the sections, at 0xA00
+  bool wide;
+  uint64_t sections = 0x98 + (wide ? 0xF0 : 0xE0), directories = 0x98 + (wide ? 112 : 96);
 
-  Bytes Build() const {
+  Bytes Build(uint32_t certificate_size) const {
     Bytes b(0xB00, 0xCC);
     std::fill(b.begin(), b.begin() + 0x400, 0);
-    b[0] = 'M', b[1] = 'Z';
-    PutField(&b, 0x3C, signature, 4);
-    b[signature] = 'P', b[signature + 1] = 'E';
-    PutField(&b, signature + 4, wide ? 0x8664 : 0x14C, 2);
-    PutField(&b, signature + 6, 2, 2);
-    PutField(&b, signature + 20, optional_size(), 2);
-    PutField(&b, signature + 24, wide ? 0x20B : 0x10B, 2);
-    PutField(&b, directories() - 4, 16, 4);
-    PutField(&b, directories() + 32, 0xA00, 4);
-    PutField(&b, directories() + 36, certificate_size, 4);
-    const uint32_t sections[2][2] = {{0x400, 0x200}, {0x600, 0x400}};  // raw data: offset, size
-    for (size_t i = 0; i < 2; ++i) {
-      PutField(&b, section_table() + 40 * i + 16, sections[i][1], 4);
-      PutField(&b, section_table() + 40 * i + 20, sections[i][0], 4);
+    b[0] = 'M', b[1] = 'Z', b[0x80] = 'P', b[0x81] = 'E';
+    PutField(&b, 0x3C, 0x80, 4);
+    PutField(&b, 0x84, wide ? 0x8664 : 0x14C, 2);
+    PutField(&b, 0x86, 2, 2);  // sections
+    PutField(&b, 0x94, sections - 0x98, 2);  // optional header size
+    PutField(&b, 0x98, wide ? 0x20B : 0x10B, 2);
+    PutField(&b, directories - 4, 16, 4);
+    PutField(&b, directories + 32, 0xA00, 4);
+    PutField(&b, directories + 36, certificate_size, 4);
+    for (uint32_t i = 0; i < 2; ++i) {
+      PutField(&b, sections + 40 * i + 16, 0x200 * (i + 1), 4);
+      PutField(&b, sections + 40 * i + 20, 0x400 + 0x200 * i, 4);
     }
     return b;
   }
@@ -308,23 +303,21 @@ TEST(ProgramImage, ArchiveIsFoundAfterTheImageWhereverItsHeadersPointOrLie) {
     cases.push_back({"ELF cut inside the section table", Bytes(good.begin(), good.begin() + code - 20), 0});
   }
   for (bool wide : {false, true}) {
-    PeImage pe;
-    pe.wide = wide;
-    const Bytes good = pe.Build();
+    const PeImage pe{wide};
+    const Bytes good = pe.Build(0x100);
     cases.push_back({"PE ending at its certificates", Joined({good, Bytes(0x500, 0)}), 0xB00});
     auto lie = [&](const char* what, uint64_t at, uint64_t value, size_t width) {
       Bytes b = good;
       PutField(&b, at, value, width);
       cases.push_back({what, b, 0});
     };
-    lie("section data past the end", pe.section_table() + 40 + 16, 0xFFFFFF00, 4);
-    lie("section offset past the end", pe.section_table() + 20, 0xFFFFFFF0, 4);
-    lie("certificates past the end", pe.directories() + 36, 0x101, 4);
-    lie("65535 sections", pe.signature + 6, 0xFFFF, 2);
-    lie("unknown optional header", pe.signature + 24, 0x107, 2);
-    cases.push_back({"PE cut inside the section table", Bytes(good.begin(), good.begin() + pe.section_table() + 50), 0});
-    pe.certificate_size = 0;
-    cases.push_back({"unsigned PE", pe.Build(), 0xA00});
+    lie("section data past the end", pe.sections + 40 + 16, 0xFFFFFF00, 4);
+    lie("section offset past the end", pe.sections + 20, 0xFFFFFFF0, 4);
+    lie("certificates past the end", pe.directories + 36, 0x101, 4);
+    lie("65535 sections", 0x86, 0xFFFF, 2);
+    lie("unknown optional header", 0x98, 0x107, 2);
+    cases.push_back({"PE cut inside the section table", Bytes(good.begin(), good.begin() + pe.sections + 50), 0});
+    cases.push_back({"unsigned PE", pe.Build(0), 0xA00});
   }
   for (uint32_t size : {1636u, 1024u}) cases.push_back({"DOS program", Joined({DosProgram(size), Bytes(100, 0)}), size});
   const std::pair<size_t, uint64_t> dos_sizes[] = {{2, 600}, {4, 0xFFFF}, {8, 0x1000}};  // last page, pages, header
