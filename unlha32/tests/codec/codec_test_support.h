@@ -2,14 +2,14 @@
 // inputs, and a most-significant-bit-first packer for hand-made streams.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <random>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "codec/decoder.h"
 #include "codec/encoder.h"
@@ -22,7 +22,8 @@ using Bytes = std::vector<uint8_t>;
 // so that tests see both block-boundary handling and overreads.
 class MemorySource : public ByteSource {
  public:
-  explicit MemorySource(const Bytes& bytes, size_t chunk = SIZE_MAX) : bytes_(bytes), chunk_(chunk) {}
+  explicit MemorySource(const Bytes& bytes, size_t chunk = SIZE_MAX)
+      : bytes_(bytes), chunk_(chunk) {}
   Status Read(uint8_t* buffer, size_t capacity, size_t* got) override {
     size_t n = std::min({capacity, chunk_, bytes_.size() - taken_});
     if (n > 0) std::memcpy(buffer, bytes_.data() + taken_, n);
@@ -94,9 +95,9 @@ inline Bytes RandomBytes(size_t size, uint32_t seed) {
 // literals with skewed counts, like real text.
 inline Bytes Text(size_t size, uint32_t seed) {
   static const char* const kWords[] = {
-      "the",   "archive", "member", "header", "of",     "and",     "compressed", "data",
-      "to",    "a",       "table",  "is",     "in",     "block",   "length",     "static",
-      "const", "while",   "{",      "}",      ";\n",    "\n\n",    "    ",       "0x20"};
+      "the",   "archive", "member", "header", "of",  "and",   "compressed", "data",
+      "to",    "a",       "table",  "is",     "in",  "block", "length",     "static",
+      "const", "while",   "{",      "}",      ";\n", "\n\n",  "    ",       "0x20"};
   std::mt19937 random(seed);
   std::geometric_distribution<int> pick(0.12);
   Bytes bytes;
@@ -186,7 +187,8 @@ class BitPacker {
 };
 
 // The encodable methods, with "lh5" and so on as the test names gtest shows.
-inline const auto kEncodedMethods = ::testing::Values(Method::kLh1, Method::kLh5, Method::kLh6, Method::kLh7);
+inline const auto kEncodedMethods =
+    ::testing::Values(Method::kLh1, Method::kLh5, Method::kLh6, Method::kLh7);
 inline std::string MethodTestName(const ::testing::TestParamInfo<Method>& instance) {
   return std::string(MethodIdText(instance.param)).substr(1, 3);
 }

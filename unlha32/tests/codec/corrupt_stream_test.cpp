@@ -24,10 +24,12 @@ class DamagedStream : public ::testing::TestWithParam<Method> {};
 TEST_P(DamagedStream, CutPaddedAndMisSizedStreamsNameTheirFaults) {
   const Bytes data = Text(70000, 52);
   const Bytes packed = Encode(GetParam(), data).packed;
-  for (size_t size = 0; size < packed.size(); size += size < 1200 || size + 300 > packed.size() ? 1 : 97) {
+  for (size_t size = 0; size < packed.size();
+       size += size < 1200 || size + 300 > packed.size() ? 1 : 97) {
     const Bytes prefix(packed.begin(), packed.begin() + size);
     ASSERT_EQ(Decode(GetParam(), prefix, data.size()).status.fault(), Fault::kTruncated) << size;
-    ASSERT_EQ(Decode(GetParam(), prefix, data.size(), packed.size()).status.fault(), Fault::kTruncated)
+    ASSERT_EQ(Decode(GetParam(), prefix, data.size(), packed.size()).status.fault(),
+              Fault::kTruncated)
         << "short source " << size;
   }
   Bytes followed_by_more = packed;
@@ -102,9 +104,10 @@ TEST(CorruptTables, EveryMalformedBlockHeaderIsACorruptStream) {
     uint64_t original = 4;
   } cases[] = {
       {"NT lengths 1, 1, 1 over-fill the code space",
-       bits().Put(3, 5).PutPtLength(1).PutPtLength(1).PutPtLength(1).Put(0, 2), "bad Huffman table"},
-      {"NT lengths 1, 2 leave a quarter of it empty", bits().Put(2, 5).PutPtLength(1).PutPtLength(2),
+       bits().Put(3, 5).PutPtLength(1).PutPtLength(1).PutPtLength(1).Put(0, 2),
        "bad Huffman table"},
+      {"NT lengths 1, 2 leave a quarter of it empty",
+       bits().Put(2, 5).PutPtLength(1).PutPtLength(2), "bad Huffman table"},
       {"NP n = 1 with all lengths 0",
        bits().Put(0, 5).Put(0, 5).Put(0, 9).Put('a', 9).Put(1, 4).PutPtLength(0), ""},
       {"NT count 20 of 19 symbols", bits().Put(20, 5), ""},
@@ -112,7 +115,8 @@ TEST(CorruptTables, EveryMalformedBlockHeaderIsACorruptStream) {
       {"lh5 NP count 15 of 14", bits().Put(0, 5).Put(0, 5).Put(0, 9).Put('a', 9).Put(15, 4), ""},
       {"NT one symbol 19", bits().Put(0, 5).Put(19, 5), ""},
       {"NC one symbol 510", bits().Put(0, 5).Put(0, 5).Put(0, 9).Put(510, 9), ""},
-      {"NP one symbol 14", bits().Put(0, 5).Put(0, 5).Put(0, 9).Put('a', 9).Put(0, 4).Put(14, 4), ""},
+      {"NP one symbol 14", bits().Put(0, 5).Put(0, 5).Put(0, 9).Put('a', 9).Put(0, 4).Put(14, 4),
+       ""},
       // NT in one-symbol form yields symbol 2 (a run of 20+ zeros) for free;
       // n = 5 leaves no room for it.
       {"zero run past the count", bits().Put(0, 5).Put(2, 5).Put(5, 9).Put(0, 9), "zero run"},
@@ -120,7 +124,8 @@ TEST(CorruptTables, EveryMalformedBlockHeaderIsACorruptStream) {
       {"a block of 0 symbols",
        BitPacker().Put(0, 16).Put(0, 5).Put(0, 5).Put(0, 9).Put('a', 9).Put(0, 4).Put(0, 4), ""},
       {"lh4 distance 4097",
-       BitPacker().Put(1, 16).Put(0, 5).Put(0, 5).Put(0, 9).Put(256, 9).Put(0, 4).Put(13, 4).Put(0, 12),
+       BitPacker().Put(1, 16).Put(0, 5).Put(0, 5).Put(0, 9).Put(256, 9).Put(0, 4).Put(13, 4).Put(
+           0, 12),
        "distance beyond the window", Method::kLh4, 3},
       {"lh4 distance 4097 on the fast path", far, "distance beyond the window", Method::kLh4, 5000},
   };

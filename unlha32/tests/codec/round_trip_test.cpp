@@ -22,7 +22,8 @@ TEST_P(RoundTrip, RestoresEveryInputExactly) {
     EXPECT_EQ(encoded.result.original_size, input.data.size());
     EXPECT_EQ(encoded.result.packed_size, encoded.packed.size());
     EXPECT_EQ(encoded.result.crc, Crc16(0, input.data.data(), input.data.size()));
-    Decoded decoded = Decode(GetParam(), encoded.packed, input.data.size(), UINT64_MAX, input.chunk);
+    Decoded decoded =
+        Decode(GetParam(), encoded.packed, input.data.size(), UINT64_MAX, input.chunk);
     ASSERT_TRUE(decoded.status.ok()) << decoded.status.message();
     EXPECT_TRUE(decoded.bytes == input.data);
     EXPECT_EQ(decoded.crc, encoded.result.crc);
@@ -82,7 +83,8 @@ TEST_P(RoundTrip, PackedBytesDoNotDependOnTheThreads) {
     EXPECT_TRUE(decoded.bytes == data);
   }
   // Giving up while chunks are still being parsed.
-  EXPECT_TRUE(Encode(GetParam(), RandomBytes(3 * chunk, 61), chunk, SIZE_MAX, 2).result.store_instead);
+  EXPECT_TRUE(
+      Encode(GetParam(), RandomBytes(3 * chunk, 61), chunk, SIZE_MAX, 2).result.store_instead);
 }
 
 INSTANTIATE_TEST_SUITE_P(Methods, RoundTrip, kEncodedMethods, MethodTestName);
@@ -100,7 +102,9 @@ TEST(MethodId, KnownIdsRoundTripAndRareOnesAreUnsupported) {
     ASSERT_TRUE(ParseMethodId(reinterpret_cast<const uint8_t*>(id), &parsed)) << id;
     EXPECT_EQ(parsed, Method::kOther) << id;
   }
-  for (const char* id : {"xlh5-", "-lh5x", "-l\x01" "5-"}) {
+  for (const char* id : {"xlh5-", "-lh5x",
+                         "-l\x01"
+                         "5-"}) {
     Method parsed;
     EXPECT_FALSE(ParseMethodId(reinterpret_cast<const uint8_t*>(id), &parsed)) << id;
   }

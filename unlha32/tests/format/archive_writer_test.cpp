@@ -8,6 +8,8 @@
 // unar also -lh1-. The codec's round-trip inputs hold those that trip such
 // readers when a writer is careless (1-byte files, runs, tiny files ending
 // at every bit position). A tool that is not installed is skipped.
+#include "format/archive_writer.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,7 +20,6 @@
 #include <iterator>
 
 #include "format/archive_walker.h"
-#include "format/archive_writer.h"
 #include "format/header_writer.h"
 #include "format/member_data.h"
 #include "format/output.h"
@@ -80,8 +81,10 @@ class ScriptedInput final : public MemberInput {
   ScriptedInput(Fill fill, uint64_t size, uint64_t resize, uint64_t fail_after = UINT64_MAX)
       : fill_(std::move(fill)), size_(size), resize_(resize), fail_after_(fail_after) {}
   Status Read(uint8_t* buffer, size_t capacity, size_t* got) override {
-    LZH_REQUIRE(position_ < std::min(size_, fail_after_) || position_ == size_, kIo, "cannot read the file");
-    *got = static_cast<size_t>(std::min({uint64_t{capacity}, size_ - position_, fail_after_ - position_}));
+    LZH_REQUIRE(position_ < std::min(size_, fail_after_) || position_ == size_, kIo,
+                "cannot read the file");
+    *got = static_cast<size_t>(
+        std::min({uint64_t{capacity}, size_ - position_, fail_after_ - position_}));
     fill_(position_, buffer, *got);
     position_ += *got;
     return Status::Ok();
@@ -113,13 +116,14 @@ TEST(ArchiveWriterFaults, FailingAndShrinkingSourcesLeaveAReadableArchive) {
     ASSERT_TRUE(writer.AddMember(&stored, source).ok());
     const size_t before = output.bytes().size();
     MemberHeader bad = NewMember("bad", method, 100000);
-    ScriptedInput failing([](uint64_t, uint8_t* out, size_t n) { std::fill_n(out, n, 'q'); }, 100000, 100000,
-                          70000);
+    ScriptedInput failing([](uint64_t, uint8_t* out, size_t n) { std::fill_n(out, n, 'q'); },
+                          100000, 100000, 70000);
     EXPECT_EQ(writer.AddMember(&bad, failing).fault(), Fault::kIo);
     EXPECT_EQ(output.bytes().size(), before);
     MemberHeader shrinking = NewMember("shrinking", method, random.size());
     ScriptedInput shrinking_source(
-        [&](uint64_t at, uint8_t* out, size_t n) { std::copy_n(random.begin() + at, n, out); }, random.size(), 10);
+        [&](uint64_t at, uint8_t* out, size_t n) { std::copy_n(random.begin() + at, n, out); },
+        random.size(), 10);
     ASSERT_TRUE(writer.AddMember(&shrinking, shrinking_source).ok());
     ASSERT_TRUE(writer.Finish().ok());
     MemoryReader reader(output.bytes());
@@ -158,7 +162,8 @@ class Pattern {
 // `pattern_origin`. Read back, the hole is the pattern.
 class ArchiveWithAHole final : public SeekableOutput, public RandomAccessReader {
  public:
-  ArchiveWithAHole(const Pattern& pattern, uint64_t pattern_origin, uint64_t hole_begin, uint64_t hole_end)
+  ArchiveWithAHole(const Pattern& pattern, uint64_t pattern_origin, uint64_t hole_begin,
+                   uint64_t hole_end)
       : pattern_(pattern), origin_(pattern_origin), hole_begin_(hole_begin), hole_end_(hole_end) {}
 
   Status Write(const uint8_t* data, size_t size) override {
@@ -192,8 +197,10 @@ class ArchiveWithAHole final : public SeekableOutput, public RandomAccessReader 
   Status ReadAt(uint64_t offset, uint8_t* buffer, size_t size, size_t* got) override {
     *got = offset >= size_ ? 0 : static_cast<size_t>(std::min<uint64_t>(size, size_ - offset));
     Runs(offset, *got, [&](uint64_t at, size_t done, size_t run, bool in_hole) {
-      if (in_hole) pattern_.Fill(at - origin_, buffer + done, run);
-      else std::memcpy(buffer + done, kept_.data() + Kept(at), run);
+      if (in_hole)
+        pattern_.Fill(at - origin_, buffer + done, run);
+      else
+        std::memcpy(buffer + done, kept_.data() + Kept(at), run);
     });
     return Status::Ok();
   }
@@ -237,7 +244,8 @@ TEST(FourGibibyteMember, Level2WritesAndReadsBack64BitSizesAndOffsets) {
   ArchiveWithAHole archive(pattern, data_start, data_start + 65536, data_start + kSize - 65536);
 
   ArchiveWriter writer(archive, 2);
-  ScriptedInput input([&](uint64_t at, uint8_t* out, size_t n) { pattern.Fill(at, out, n); }, kSize, kSize);
+  ScriptedInput input([&](uint64_t at, uint8_t* out, size_t n) { pattern.Fill(at, out, n); }, kSize,
+                      kSize);
   ASSERT_TRUE(writer.AddMember(&big, input).ok());
   EXPECT_EQ(big.data_offset, data_start);
   EXPECT_EQ(big.packed_size, kSize);
@@ -274,7 +282,10 @@ struct Tool {
 const Tool kTools[] = {
     {"7z", "7z x -y -o", " ", {Method::kLh0, Method::kLh5, Method::kLh6, Method::kLh7}},
     {"bsdtar", "bsdtar -C ", " -xf ", {Method::kLh0, Method::kLh5, Method::kLh6, Method::kLh7}},
-    {"unar", "unar -q -f -o ", " ", {Method::kLh0, Method::kLh1, Method::kLh5, Method::kLh6, Method::kLh7}},
+    {"unar",
+     "unar -q -f -o ",
+     " ",
+     {Method::kLh0, Method::kLh1, Method::kLh5, Method::kLh6, Method::kLh7}},
 };
 
 Bytes ReadFile(const fs::path& path) {
@@ -291,8 +302,8 @@ TEST_P(Oracle, ExtractsOurArchivesByteIdentically) {
   std::vector<test::Input> corpus = test::RoundTripInputs();
   std::erase_if(corpus, [](const test::Input& input) { return input.data.size() > (1 << 20); });
   // A directory no concurrent run shares (ctest may run several build trees' tests at once).
-  const fs::path work = fs::temp_directory_path() /
-                        ("lzh_oracle_" + std::string(tool.name) + "_" + std::to_string(std::random_device()()));
+  const fs::path work = fs::temp_directory_path() / ("lzh_oracle_" + std::string(tool.name) + "_" +
+                                                     std::to_string(std::random_device()()));
   for (int level = 0; level <= 2; ++level) {
     for (Method method : tool.methods) {
       const std::string label = std::to_string(level) + MethodIdText(method);
@@ -312,7 +323,8 @@ TEST_P(Oracle, ExtractsOurArchivesByteIdentically) {
                  static_cast<std::streamsize>(output.bytes().size()));
       const fs::path log = work / "log";
       int result = std::system((tool.into + ("'" + out.string() + "'") + tool.from + "'" +
-                                archive.string() + "' > '" + log.string() + "' 2>&1").c_str());
+                                archive.string() + "' > '" + log.string() + "' 2>&1")
+                                   .c_str());
       Bytes logged = ReadFile(log);
       EXPECT_EQ(result, 0) << std::string(logged.begin(), logged.end());
       for (const test::Input& input : corpus) {

@@ -109,10 +109,12 @@ TEST(Walker, FindsWhereTheArchiveStartsAndEndsAndNamesWhatIsCut) {
   const Bytes both = Joined({help, Bytes(3000, 0x4E), payload});  // more program code between
   Fields four;
   four.packed = four.original = 4;
-  const Bytes atari = Joined({test::Level23(2, four, 0, 'a', {{0x01, "atari"}}, false), {'d', 'a', 't', 'a'}});
+  const Bytes atari =
+      Joined({test::Level23(2, four, 0, 'a', {{0x01, "atari"}}, false), {'d', 'a', 't', 'a'}});
   const std::vector<std::string> one_two = {"one", "two"}, link = {"nolink", "after.txt"};
   const Bytes links[] = {LinkWithoutTarget(0, "", true), LinkWithoutTarget(12, "", true),
-                         LinkWithoutTarget(12, "", false), LinkWithoutTarget(11, "../a/target", true)};
+                         LinkWithoutTarget(12, "", false),
+                         LinkWithoutTarget(11, "../a/target", true)};
   const Bytes mz = PlainArchiveBeginningWithMz();
   const std::string mz_name(mz.begin() + 22, mz.begin() + 22 + 55);
   const char* const cut = "member data runs past the end of the archive";
@@ -131,22 +133,36 @@ TEST(Walker, FindsWhereTheArchiveStartsAndEndsAndNamesWhatIsCut) {
       {"a lone end byte", {0}, nullptr, {}, true},
       {"data cut short", Bytes(two.begin(), two.end() - 3), cut, {"one"}},
       {"size 0xFFFFFFFF", Joined({test::Level0(huge, "huge"), {0}}), cut, {}},
-      {"header cut short", Joined({StoredMember("one", "first"), Bytes(second.begin(), second.begin() + 10)}),
-       "truncated header", {"one"}},
+      {"header cut short",
+       Joined({StoredMember("one", "first"), Bytes(second.begin(), second.begin() + 10)}),
+       "truncated header",
+       {"one"}},
       {"empty", {}, none, {}},
       {"text", {'h', 'e', 'l', 'l', 'o'}, none, {}},
       {"dashes", Bytes(100000, 0x2D), none, {}},
       {"a byte 1", {1}, none, {}},
-      {"after a stub", SelfExtractor(1000, Joined({two, {0}})), nullptr, one_two, true, 1000, 1000 + n},
+      {"after a stub", SelfExtractor(1000, Joined({two, {0}})), nullptr, one_two, true, 1000,
+       1000 + n},
       {"after a stub of 0xD000", SelfExtractor(0xD000, Joined({two, {0}})), nullptr, one_two, true,
        0xD000, 0xD000 + n},
-      {"at the end of the search", SelfExtractor(kSelfExtractorSearchBytes - 30, Joined({two, {0}})),
-       nullptr, one_two, true, kSelfExtractorSearchBytes - 30, kSelfExtractorSearchBytes - 30 + n},
+      {"at the end of the search",
+       SelfExtractor(kSelfExtractorSearchBytes - 30, Joined({two, {0}})), nullptr, one_two, true,
+       kSelfExtractorSearchBytes - 30, kSelfExtractorSearchBytes - 30 + n},
       {"past the search", SelfExtractor(kSelfExtractorSearchBytes + 10, two), none, {}},
-      {"two archives after a stub", SelfExtractor(2000, both), nullptr, {"help.txt", "payload"}, true,
-       2000, 2000 + both.size() - 1},
-      {"level 2 without header CRC after a stub", SelfExtractor(5000, atari), nullptr,
-       {"atari"}, false, 5000, 5000 + atari.size()},
+      {"two archives after a stub",
+       SelfExtractor(2000, both),
+       nullptr,
+       {"help.txt", "payload"},
+       true,
+       2000,
+       2000 + both.size() - 1},
+      {"level 2 without header CRC after a stub",
+       SelfExtractor(5000, atari),
+       nullptr,
+       {"atari"},
+       false,
+       5000,
+       5000 + atari.size()},
       {"plain archive beginning with MZ", mz, nullptr, {mz_name}, true, 0, mz.size() - 1},
       {"link of size 0", links[0], nullptr, link, true, 0, links[0].size() - 1},
       {"link of size 12", links[1], nullptr, link, true, 0, links[1].size() - 1},
@@ -194,7 +210,9 @@ struct ElfImage {
     std::fill(b.begin(), b.begin() + program_table, 0);
     b[0] = 0x7F, b[1] = 'E', b[2] = 'L', b[3] = 'F';
     b[4] = wide ? 2 : 1, b[5] = big_endian ? 2 : 1, b[6] = 1;
-    auto put = [&](size_t at, uint64_t value, size_t width) { PutField(&b, at, value, width, big_endian); };
+    auto put = [&](size_t at, uint64_t value, size_t width) {
+      PutField(&b, at, value, width, big_endian);
+    };
     put(tables(), program_table, word());
     put(tables() + word(), section_table, word());
     put(halves(), program_table, 2);
@@ -228,7 +246,7 @@ struct PeImage {
     b[0] = 'M', b[1] = 'Z', b[0x80] = 'P', b[0x81] = 'E';
     PutField(&b, 0x3C, 0x80, 4);
     PutField(&b, 0x84, wide ? 0x8664 : 0x14C, 2);
-    PutField(&b, 0x86, 2, 2);  // sections
+    PutField(&b, 0x86, 2, 2);                // sections
     PutField(&b, 0x94, sections - 0x98, 2);  // optional header size
     PutField(&b, 0x98, wide ? 0x20B : 0x10B, 2);
     PutField(&b, directories - 4, 16, 4);
@@ -273,7 +291,8 @@ TEST(ProgramImage, ArchiveIsFoundAfterTheImageWhereverItsHeadersPointOrLie) {
   std::vector<Case> cases;
   for (bool wide : {false, true}) {
     for (bool big : {false, true}) {
-      const std::string kind = std::string(wide ? "64" : "32") + (big ? " big" : " little") + "-endian ELF";
+      const std::string kind =
+          std::string(wide ? "64" : "32") + (big ? " big" : " little") + "-endian ELF";
       ElfImage elf{wide, big, 0x1000};
       cases.push_back({kind + " ending at its section table", elf.Build(), 0x1000});
       elf.file_size = 0x1800;
@@ -292,15 +311,18 @@ TEST(ProgramImage, ArchiveIsFoundAfterTheImageWhereverItsHeadersPointOrLie) {
       cases.push_back({what, b, 0});
     };
     lie("section table past the end", elf.tables() + word, 0x1000 - 8, word);
-    lie("section table offset overflowing", elf.tables() + word, ~uint64_t{0} >> (64 - 8 * word), word);
+    lie("section table offset overflowing", elf.tables() + word, ~uint64_t{0} >> (64 - 8 * word),
+        word);
     lie("65535 sections", elf.halves() + 8, 0xFFFF, 2);
     lie("extended section count", elf.halves() + 8, 0, 2);
     lie("extended segment count", elf.halves() + 4, 0xFFFF, 2);
     lie("section entries too small", elf.halves() + 6, 8, 2);
     lie("segment past the end", elf.program_table + (wide ? 32 : 16), 0x1001, word);
-    lie("section size past the end", code + (wide ? 32 : 20), ~uint64_t{0} >> (64 - 8 * word), word);
+    lie("section size past the end", code + (wide ? 32 : 20), ~uint64_t{0} >> (64 - 8 * word),
+        word);
     lie("unknown class", 4, 3, 1);
-    cases.push_back({"ELF cut inside the section table", Bytes(good.begin(), good.begin() + code - 20), 0});
+    cases.push_back(
+        {"ELF cut inside the section table", Bytes(good.begin(), good.begin() + code - 20), 0});
   }
   for (bool wide : {false, true}) {
     const PeImage pe{wide};
@@ -316,11 +338,14 @@ TEST(ProgramImage, ArchiveIsFoundAfterTheImageWhereverItsHeadersPointOrLie) {
     lie("certificates past the end", pe.directories + 36, 0x101, 4);
     lie("65535 sections", 0x86, 0xFFFF, 2);
     lie("unknown optional header", 0x98, 0x107, 2);
-    cases.push_back({"PE cut inside the section table", Bytes(good.begin(), good.begin() + pe.sections + 50), 0});
+    cases.push_back({"PE cut inside the section table",
+                     Bytes(good.begin(), good.begin() + pe.sections + 50), 0});
     cases.push_back({"unsigned PE", pe.Build(0), 0xA00});
   }
-  for (uint32_t size : {1636u, 1024u}) cases.push_back({"DOS program", Joined({DosProgram(size), Bytes(100, 0)}), size});
-  const std::pair<size_t, uint64_t> dos_sizes[] = {{2, 600}, {4, 0xFFFF}, {8, 0x1000}};  // last page, pages, header
+  for (uint32_t size : {1636u, 1024u})
+    cases.push_back({"DOS program", Joined({DosProgram(size), Bytes(100, 0)}), size});
+  const std::pair<size_t, uint64_t> dos_sizes[] = {
+      {2, 600}, {4, 0xFFFF}, {8, 0x1000}};  // last page, pages, header
   for (auto [at, value] : dos_sizes) {
     Bytes dos = DosProgram(1000);
     PutField(&dos, at, value, 2);
