@@ -142,37 +142,31 @@ TEST(ArchiveWriterFaults, FailingAndShrinkingSourcesLeaveAReadableArchive) {
 // serves the pattern when it is read back. Stored (-lh0-), so that the run
 // costs two CRC passes and no compression. The pattern is random bytes
 // repeating with a prime period, so that a block at a wrong offset differs.
-class Pattern {
- public:
-  void Fill(uint64_t offset, uint8_t* out, size_t size) const {
-    for (size_t done = 0, run; done < size; done += run) {
-      size_t at = static_cast<size_t>((offset + done) % kPeriod);
-      run = std::min(size - done, kPeriod - at);
-      std::memcpy(out + done, cycle_.data() + at, run);
-    }
-  }
-
- private:
+void Pattern(uint64_t offset, uint8_t* out, size_t size) {
   static constexpr size_t kPeriod = 65521;
-  test::Bytes cycle_ = test::RandomBytes(kPeriod, 17);
-};
+  static const test::Bytes cycle = test::RandomBytes(kPeriod, 17);
+  for (size_t done = 0, run; done < size; done += run) {
+    size_t at = static_cast<size_t>((offset + done) % kPeriod);
+    run = std::min(size - done, kPeriod - at);
+    std::memcpy(out + done, cycle.data() + at, run);
+  }
+}
 
 // An archive that keeps what is written outside [hole_begin, hole_end) and
 // only checks what lands inside: it must be the pattern, counted from
-// `pattern_origin`. Read back, the hole is the pattern.
+// `origin`. Read back, the hole is the pattern.
 class ArchiveWithAHole final : public SeekableOutput, public RandomAccessReader {
  public:
-  ArchiveWithAHole(const Pattern& pattern, uint64_t pattern_origin, uint64_t hole_begin,
-                   uint64_t hole_end)
-      : pattern_(pattern), origin_(pattern_origin), hole_begin_(hole_begin), hole_end_(hole_end) {}
+  ArchiveWithAHole(uint64_t origin, uint64_t hole_begin, uint64_t hole_end)
+      : origin_(origin), hole_begin_(hole_begin), hole_end_(hole_end) {}
 
   Status Write(const uint8_t* data, size_t size) override {
     Runs(position_, size, [&](uint64_t at, size_t done, size_t run, bool in_hole) {
       if (in_hole) {
-        expected_.resize(run);
-        pattern_.Fill(at - origin_, expected_.data(), run);
-        wrong_writes_ += std::memcmp(data + done, expected_.data(), run) != 0;
-        hole_bytes_written_ += run;
+        test::Bytes expected(run);
+        Pattern(at - origin_, expected.data(), run);
+        wrong_writes += std::memcmp(data + done, expected.data(), run) != 0;
+        hole_bytes_written += run;
         return;
       }
       if (kept_.size() < Kept(at) + run) kept_.resize(Kept(at) + run);
@@ -189,7 +183,6 @@ class ArchiveWithAHole final : public SeekableOutput, public RandomAccessReader 
   uint64_t Position() const override { return position_; }
   Status Truncate() override {
     size_ = position_;
-    if (position_ < hole_begin_ || position_ >= hole_end_) kept_.resize(Kept(position_));
     return Status::Ok();
   }
 
@@ -198,15 +191,15 @@ class ArchiveWithAHole final : public SeekableOutput, public RandomAccessReader 
     *got = offset >= size_ ? 0 : static_cast<size_t>(std::min<uint64_t>(size, size_ - offset));
     Runs(offset, *got, [&](uint64_t at, size_t done, size_t run, bool in_hole) {
       if (in_hole)
-        pattern_.Fill(at - origin_, buffer + done, run);
+        Pattern(at - origin_, buffer + done, run);
       else
         std::memcpy(buffer + done, kept_.data() + Kept(at), run);
     });
     return Status::Ok();
   }
 
-  int wrong_writes() const { return wrong_writes_; }
-  uint64_t hole_bytes_written() const { return hole_bytes_written_; }
+  int wrong_writes = 0;
+  uint64_t hole_bytes_written = 0;
 
  private:
   // Calls `visit` for each run of [offset, offset + size) wholly inside or
@@ -225,27 +218,23 @@ class ArchiveWithAHole final : public SeekableOutput, public RandomAccessReader 
     return static_cast<size_t>(at < hole_begin_ ? at : at - (hole_end_ - hole_begin_));
   }
 
-  const Pattern& pattern_;
   uint64_t origin_, hole_begin_, hole_end_;
-  test::Bytes kept_, expected_;
-  uint64_t position_ = 0, size_ = 0, hole_bytes_written_ = 0;
-  int wrong_writes_ = 0;
+  test::Bytes kept_;
+  uint64_t position_ = 0, size_ = 0;
 };
 
 // 64-bit sizes in the header, and 64-bit offsets everywhere after it: the
 // member behind the big one and the end byte must be found where they are.
 TEST(FourGibibyteMember, Level2WritesAndReadsBack64BitSizesAndOffsets) {
   constexpr uint64_t kSize = kFourGiB + 12345;
-  const Pattern pattern;
   MemberHeader big = NewMember("big.bin", Method::kLh0, kSize);
   test::Bytes header_bytes;
   ASSERT_TRUE(BuildHeader(big, 2, true, &header_bytes).ok());
   const uint64_t data_start = header_bytes.size();
-  ArchiveWithAHole archive(pattern, data_start, data_start + 65536, data_start + kSize - 65536);
+  ArchiveWithAHole archive(data_start, data_start + 65536, data_start + kSize - 65536);
 
   ArchiveWriter writer(archive, 2);
-  ScriptedInput input([&](uint64_t at, uint8_t* out, size_t n) { pattern.Fill(at, out, n); }, kSize,
-                      kSize);
+  ScriptedInput input(Pattern, kSize, kSize);
   ASSERT_TRUE(writer.AddMember(&big, input).ok());
   EXPECT_EQ(big.data_offset, data_start);
   EXPECT_EQ(big.packed_size, kSize);
@@ -254,8 +243,8 @@ TEST(FourGibibyteMember, Level2WritesAndReadsBack64BitSizesAndOffsets) {
   MemoryInput text_input(text);
   ASSERT_TRUE(writer.AddMember(&after, text_input).ok());
   ASSERT_TRUE(writer.Finish().ok());
-  EXPECT_EQ(archive.wrong_writes(), 0);
-  EXPECT_EQ(archive.hole_bytes_written(), kSize - 2 * 65536);
+  EXPECT_EQ(archive.wrong_writes, 0);
+  EXPECT_EQ(archive.hole_bytes_written, kSize - 2 * 65536);
 
   std::vector<ReadBack> members = ReadArchive(archive);
   ASSERT_EQ(members.size(), 2u);
