@@ -112,9 +112,7 @@ TEST(Walker, FindsWhereTheArchiveStartsAndEndsAndNamesWhatIsCut) {
   const Bytes atari =
       Joined({test::Level23(2, four, 0, 'a', {{0x01, "atari"}}, false), {'d', 'a', 't', 'a'}});
   const std::vector<std::string> one_two = {"one", "two"}, link = {"nolink", "after.txt"};
-  const Bytes links[] = {LinkWithoutTarget(0, "", true), LinkWithoutTarget(12, "", true),
-                         LinkWithoutTarget(12, "", false),
-                         LinkWithoutTarget(11, "../a/target", true)};
+  const uint64_t search = kSelfExtractorSearchBytes;
   const Bytes mz = PlainArchiveBeginningWithMz();
   const std::string mz_name(mz.begin() + 22, mz.begin() + 22 + 55);
   const char* const cut = "member data runs past the end of the archive";
@@ -125,10 +123,10 @@ TEST(Walker, FindsWhereTheArchiveStartsAndEndsAndNamesWhatIsCut) {
     const char* message;  // nullptr: read whole
     std::vector<std::string> names;
     bool end_byte = false;
-    uint64_t start = 0, end = 0;
+    uint64_t start = 0, end = 0;  // end 0: the input's end, less its end byte
   } cases[] = {
-      {"end byte", Joined({two, {0}}), nullptr, one_two, true, 0, n},
-      {"no end byte", two, nullptr, one_two, false, 0, n},
+      {"end byte", Joined({two, {0}}), nullptr, one_two, true},
+      {"no end byte", two, nullptr, one_two, false},
       {"junk after the end byte", Joined({two, {0}, junk}), nullptr, one_two, true, 0, n},
       {"a lone end byte", {0}, nullptr, {}, true},
       {"data cut short", Bytes(two.begin(), two.end() - 3), cut, {"one"}},
@@ -141,33 +139,19 @@ TEST(Walker, FindsWhereTheArchiveStartsAndEndsAndNamesWhatIsCut) {
       {"text", {'h', 'e', 'l', 'l', 'o'}, none, {}},
       {"dashes", Bytes(100000, 0x2D), none, {}},
       {"a byte 1", {1}, none, {}},
-      {"after a stub", SelfExtractor(1000, Joined({two, {0}})), nullptr, one_two, true, 1000,
-       1000 + n},
+      {"after a stub", SelfExtractor(1000, Joined({two, {0}})), nullptr, one_two, true, 1000},
       {"after a stub of 0xD000", SelfExtractor(0xD000, Joined({two, {0}})), nullptr, one_two, true,
-       0xD000, 0xD000 + n},
-      {"at the end of the search",
-       SelfExtractor(kSelfExtractorSearchBytes - 30, Joined({two, {0}})), nullptr, one_two, true,
-       kSelfExtractorSearchBytes - 30, kSelfExtractorSearchBytes - 30 + n},
-      {"past the search", SelfExtractor(kSelfExtractorSearchBytes + 10, two), none, {}},
-      {"two archives after a stub",
-       SelfExtractor(2000, both),
-       nullptr,
-       {"help.txt", "payload"},
-       true,
-       2000,
-       2000 + both.size() - 1},
-      {"level 2 without header CRC after a stub",
-       SelfExtractor(5000, atari),
-       nullptr,
-       {"atari"},
-       false,
-       5000,
-       5000 + atari.size()},
-      {"plain archive beginning with MZ", mz, nullptr, {mz_name}, true, 0, mz.size() - 1},
-      {"link of size 0", links[0], nullptr, link, true, 0, links[0].size() - 1},
-      {"link of size 12", links[1], nullptr, link, true, 0, links[1].size() - 1},
-      {"link of size 12, last", links[2], nullptr, {"nolink"}, true, 0, links[2].size() - 1},
-      {"link with its target", links[3], nullptr, link, true, 0, links[3].size() - 1},
+       0xD000},
+      {"at the end of the search", SelfExtractor(search - 30, Joined({two, {0}})), nullptr, one_two,
+       true, search - 30},
+      {"past the search", SelfExtractor(search + 10, two), none, {}},
+      {"two archives", SelfExtractor(2000, both), nullptr, {"help.txt", "payload"}, true, 2000},
+      {"level 2 without header CRC", SelfExtractor(5000, atari), nullptr, {"atari"}, false, 5000},
+      {"plain archive beginning with MZ", mz, nullptr, {mz_name}, true},
+      {"link of size 0", LinkWithoutTarget(0, "", true), nullptr, link, true},
+      {"link of size 12", LinkWithoutTarget(12, "", true), nullptr, link, true},
+      {"link of size 12, last", LinkWithoutTarget(12, "", false), nullptr, {"nolink"}, true},
+      {"link with its target", LinkWithoutTarget(11, "../a/target", true), nullptr, link, true},
   };
   for (const auto& c : cases) {
     Walk w = WalkAll(c.archive);
@@ -179,7 +163,7 @@ TEST(Walker, FindsWhereTheArchiveStartsAndEndsAndNamesWhatIsCut) {
     EXPECT_TRUE(w.status.ok()) << c.what << ": " << w.status.message();
     EXPECT_EQ(w.has_end_byte, c.end_byte) << c.what;
     EXPECT_EQ(w.archive_offset, c.start) << c.what;
-    EXPECT_EQ(w.end_offset, c.end) << c.what;
+    EXPECT_EQ(w.end_offset, c.end ? c.end : c.archive.size() - c.end_byte) << c.what;
   }
 }
 
