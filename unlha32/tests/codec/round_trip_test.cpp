@@ -63,15 +63,17 @@ TEST_P(RoundTrip, MembersEncodedInTurnStayIndependent) {
 // threads and however the source hands out its bytes, the packed bytes
 // must be those one thread writes, and decode: a chunk parse that read past
 // its history, or a parser that kept state from another chunk, differs.
-// The mix of text and noise gives blocks of every kind.
+// The mix of text, records and noise gives blocks of every kind.
 TEST_P(RoundTrip, PackedBytesDoNotDependOnTheThreads) {
   const size_t chunk = size_t{1} << 20;
-  for (size_t size : {chunk, chunk + 1, 3 * chunk + 70000}) {
+  Bytes mixed;  // ends in records, 4.15 MiB: past four chunks
+  for (uint32_t part = 0; mixed.size() < 4 * chunk; ++part)
+    mixed = Joined({mixed, part % 3 == 0   ? Text(300000, part)
+                           : part % 3 == 1 ? BinaryLike(200000, part)
+                                           : RandomBytes(50000, part)});
+  for (size_t size : {chunk, chunk + 1, mixed.size()}) {
     SCOPED_TRACE(size);
-    Bytes data;
-    for (uint32_t part = 0; data.size() < size; ++part)
-      data = Joined({data, part % 2 ? RandomBytes(50000, part) : Text(150000, part)});
-    data.resize(size);
+    const Bytes data(mixed.begin(), mixed.begin() + size);
     Encoded one = Encode(GetParam(), data, UINT64_MAX, SIZE_MAX, 1);
     ASSERT_TRUE(one.status.ok());
     if (GetParam() != Method::kLh1) {  // lh1 is parsed on one thread
