@@ -225,13 +225,19 @@ TEST(HeaderVectors, NamesSplitIntoThePathTheirSystemMeant) {
   dir.method = "-lhd-";
   const Ext link = test::Ext16(0x50, 0120777);
   const std::string sjis = "\x95\x5C\\\x95\x5C.txt";  // 0x95 0x5C is one character
+  auto level1 = [](const std::string& name, uint8_t os, std::vector<Ext> exts = {}) {
+    return test::Level1(Fields{}, name, os, std::move(exts));
+  };
+  auto level2 = [](uint8_t os, std::vector<Ext> exts) {
+    return test::Level23(2, Fields{}, 0, os, std::move(exts));
+  };
   const struct {
     const char* what;
     Bytes bytes;
     Path path;
     std::string link_target;
   } cases[] = {
-      {"level-1 whole path", test::Level1(Fields{}, "a\\b/c.txt", 'M', {}), {"a", "b", "c.txt"}},
+      {"level-1 whole path", level1("a\\b/c.txt", 'M'), {"a", "b", "c.txt"}},
       {"level-0 directory", test::Level0(dir, "docs\\old\\"), {"docs", "old"}},
       {"level-1 directory",
        test::Level1(dir, "", 'H', {{0x02, "subdir\xFFsubdir2\xFF"}}),
@@ -243,30 +249,23 @@ TEST(HeaderVectors, NamesSplitIntoThePathTheirSystemMeant) {
        "../a/b"},
       {"level-0 Shift_JIS", test::Level0(Fields{}, sjis), {"\x95\x5C", "\x95\x5C.txt"}},
       {"code page 932",
-       test::Level23(2, Fields{}, 0, 'U', {{0x01, sjis}, test::Ext32(0x46, 932)}),
+       level2('U', {{0x01, sjis}, test::Ext32(0x46, 932)}),
        {"\x95\x5C", "\x95\x5C.txt"}},
-      {"Windows", test::Level1(Fields{}, sjis, 'W', {}), {"\x95\x5C", "\x95\x5C.txt"}},
-      {"Unix without a code page", test::Level1(Fields{}, sjis, 'U', {}), {"\x95", "\x95", ".txt"}},
-      {"Unix UTF-8",
-       test::Level1(Fields{}, "\xE8\xA1\xA8\\x.txt", 'U', {}),
-       {"\xE8\xA1\xA8", "x.txt"}},
-      {"GBK",
-       test::Level1(Fields{}, "\x81\x5C\\x", 'W', {test::Ext32(0x46, 936)}),
-       {"\x81\x5C", "x"}},
+      {"Windows", level1(sjis, 'W'), {"\x95\x5C", "\x95\x5C.txt"}},
+      {"Unix without a code page", level1(sjis, 'U'), {"\x95", "\x95", ".txt"}},
+      {"Unix UTF-8", level1("\xE8\xA1\xA8\\x.txt", 'U'), {"\xE8\xA1\xA8", "x.txt"}},
+      {"GBK", level1("\x81\x5C\\x", 'W', {test::Ext32(0x46, 936)}), {"\x81\x5C", "x"}},
       {"Shift_JIS second byte '|'",
        test::Level1(dir, "\x83\x7C|t", 'M', {link}),
        {"\x83\x7C"},
        "t"},
       {"UTF-16 forms",
-       test::Level23(2, Fields{}, 0, 'W',
-                     {{0x01, "_.txt"},
-                      {0x02, "__\xFF"},
-                      {0x44, test::Utf16({0x00E9, '.', 't', 'x', 't'})},
-                      {0x45, test::Utf16({0x65E5, 0xD83D, 0xDE00, 0xFFFF, 'b', 0xFFFF})}}),
+       level2('W', {{0x01, "_.txt"},
+                    {0x02, "__\xFF"},
+                    {0x44, test::Utf16({0x00E9, '.', 't', 'x', 't'})},
+                    {0x45, test::Utf16({0x65E5, 0xD83D, 0xDE00, 0xFFFF, 'b', 0xFFFF})}}),
        {"\xE6\x97\xA5\xF0\x9F\x98\x80", "b", "\xC3\xA9.txt"}},
-      {"unpaired surrogate",
-       test::Level23(2, Fields{}, 0, 'W', {{0x44, test::Utf16({0xD800, 'a'})}}),
-       {"\357\277\275a"}},
+      {"unpaired surrogate", level2('W', {{0x44, test::Utf16({0xD800, 'a'})}}), {"\357\277\275a"}},
       {"extended header size 0 ends the chain", Level2WithFirstExtensionSize(0), {}},
   };
   for (const auto& c : cases) {

@@ -266,7 +266,7 @@ Bytes StoredArchive(const std::string& name, const std::string& data) {
 // lie (parts past the end, overflowing offsets, tables cut short) give no
 // image size (end 0 below), leaving the archive to the search from the
 // start, which finds it within kSelfExtractorSearchBytes.
-TEST(ProgramImage, ArchiveIsFoundAfterTheImageWhereverItsHeadersPointOrLie) {
+TEST(ProgramImage, HeadersThatLieOrNotLeadToTheArchiveAfterTheImage) {
   struct Case {
     std::string what;
     Bytes program;
