@@ -1,10 +1,10 @@
-// Streams built bit by bit for what our encoders never produce but real
+// Streams built bit by bit (the longest two kept as the bytes that
+// construction gave) for what our encoders never produce but real
 // archives contain: one-symbol tables, the NT table's 2-bit zero run, zero
 // runs of every coded size, 16-bit codes, copies from before the start,
 // lh1 copies from its space-filled initial window, and lzs and lz5.
 #include <gtest/gtest.h>
 
-#include "codec/adaptive_huffman_tree.h"
 #include "tests/codec/codec_test_support.h"
 
 namespace lzh::test {
@@ -12,233 +12,99 @@ namespace {
 
 std::string Text(const Bytes& bytes) { return std::string(bytes.begin(), bytes.end()); }
 
-// An lh5 block whose three tables each hold one symbol: every symbol costs
-// 0 bits, and the copy's source lies before the start (spaces).
-TEST(StaticHuffmanStream, OneSymbolTablesAndCopiesBeforeTheStart) {
-  BitPacker literals;
-  literals.Put(4, 16);                  // 4 symbols
-  literals.Put(0, 5).Put(0, 5);         // NT: n = 0, symbol 0
-  literals.Put(0, 9).Put('Q', 9);       // NC: only 'Q'
-  literals.Put(0, 4).Put(0, 4);         // NP: only symbol 0
-  Decoded decoded = Decode(Method::kLh5, literals.bytes(), 4);
-  ASSERT_TRUE(decoded.status.ok()) << decoded.status.message();
-  EXPECT_EQ(Text(decoded.bytes), "QQQQ");
-
-  BitPacker copies;
-  copies.Put(2, 16);
-  copies.Put(0, 5).Put(0, 5);
-  copies.Put(0, 9).Put(256 + 2, 9);     // only "copy 5 bytes"
-  copies.Put(0, 5).Put(16, 5);          // lh7 NP: only symbol 16: 2^15 + 15 bits
-  copies.Put(0x1234, 15).Put(0x7FFF, 15);
-  decoded = Decode(Method::kLh7, copies.bytes(), 10);
-  ASSERT_TRUE(decoded.status.ok()) << decoded.status.message();
-  EXPECT_EQ(Text(decoded.bytes), std::string(10, ' '));
-
-  // The output buffer serves member after member on a thread; whatever a
-  // member left in its history (lz5's ring, the last window of a member
-  // longer than the output run), the next one's starts as spaces, near the
-  // start (an lh5 copy from 1000 back, where lz5's ring holds 236s) and far
-  // from it.
-  BitPacker near;
-  near.Put(1, 16);
-  near.Put(0, 5).Put(0, 5);
-  near.Put(0, 9).Put(256 + 2, 9);       // only "copy 5 bytes"
-  near.Put(0, 4).Put(10, 4);            // NP: only symbol 10: 2^9 + 9 bits
-  near.Put(999 - 512, 9);
-  Bytes large = test::Text(300000, 1);
-  Encoded packed = Encode(Method::kLh7, large);
-  for (bool ring : {true, false}) {
-    Decoded before = ring ? Decode(Method::kLz5, {0x00, 0xEE, 0xFF, 0x80, 0xFF}, 36)
-                          : Decode(Method::kLh7, packed.packed, large.size());
-    ASSERT_TRUE(before.status.ok()) << before.status.message();
-    EXPECT_EQ(Text(Decode(Method::kLh5, near.bytes(), 5).bytes), std::string(5, ' ')) << ring;
-    EXPECT_EQ(Text(Decode(Method::kLh7, copies.bytes(), 10).bytes), std::string(10, ' ')) << ring;
-  }
+// An lh5 block with one-symbol tables (every symbol costs 0 bits), after
+// what `bits` holds.
+BitPacker OneSymbolBlock(uint16_t count, unsigned literal, BitPacker bits = {}) {
+  bits.Put(count, 16).Put(0, 5).Put(0, 5).Put(0, 9).Put(literal, 9).Put(0, 4).Put(0, 4);
+  return bits;
 }
 
-// Literal runs are decoded two symbols at a time; a block that ends after
-// an odd count must still hand its last bits to the next block's header.
-TEST(StaticHuffmanStream, LiteralRunsStopAtTheBlockEnd) {
+// lh7, one-symbol tables: "copy 5 bytes" from 0x1234 + 2^15 and 2^16 - 1
+// back (position symbol 16: 2^15 + 15 bits), before the start: spaces.
+Bytes CopiesBeforeTheStart() {
   BitPacker bits;
-  for (auto [count, literal] : {std::pair{301, 'a'}, std::pair{300, 'b'}}) {
-    bits.Put(count, 16);
-    bits.Put(0, 5).Put(0, 5);
-    bits.Put(0, 9).Put(literal, 9);
-    bits.Put(0, 4).Put(0, 4);
-  }
-  for (int i = 0; i < 8; ++i) bits.Put(0, 32);  // unused, but lets the fast path run
-  Decoded decoded = Decode(Method::kLh5, bits.bytes(), 601);
-  ASSERT_TRUE(decoded.status.ok()) << decoded.status.message();
-  EXPECT_EQ(Text(decoded.bytes), std::string(301, 'a') + std::string(300, 'b'));
+  bits.Put(2, 16).Put(0, 5).Put(0, 5).Put(0, 9).Put(256 + 2, 9).Put(0, 5).Put(16, 5);
+  bits.Put(0x1234, 15).Put(0x7FFF, 15);
+  return bits.bytes();
 }
 
-// NT lengths with indices 3..5 skipped by the 2-bit run; NC lengths from 4
-// to 16 placed with gaps of 1, 2, 3..18, 19 and 20+ zeros; NP lengths from
-// 1 to 16 (the unary form up to its longest).
-TEST(StaticHuffmanStream, EveryTableFormDecodes) {
-  // NC: 15 codes of 4 bits, then one each of 5..15 and two of 16 (complete).
-  std::vector<unsigned> nc_lengths(510, 0);
-  std::vector<unsigned> by_rank;
-  for (int i = 0; i < 15; ++i) by_rank.push_back(4);
-  for (unsigned l = 5; l <= 16; ++l) by_rank.push_back(l);
-  by_rank.push_back(16);
-  // Symbols: 'a'.. with zero gaps of 1, 2, 3, 18, 19, 20, 40 between some.
-  std::vector<unsigned> gaps = {0, 1, 2, 3, 18, 19, 20, 40};
-  std::vector<unsigned> symbols;
-  unsigned next = 'A';
-  for (size_t i = 0; i < by_rank.size(); ++i) {
-    next += i < gaps.size() ? gaps[i] : 0;
-    symbols.push_back(next++);
+// Each stream with the bytes it must give; the unused zeros after some let
+// the decoders' fast paths run.
+TEST(HandMadeStream, DecodesToWhatItsBitsSay) {
+  // Literal runs are decoded two symbols at a time; a block that ends after
+  // an odd count must still hand its last bits to the next block's header.
+  Bytes runs = OneSymbolBlock(300, 'b', OneSymbolBlock(301, 'a')).bytes();
+  runs.resize(runs.size() + 32, 0);
+  // lh7, one block of 46 symbols in tables of every form: NT lengths with
+  // indices 3..5 skipped by the 2-bit run; NC lengths 4 to 16 (15 codes of
+  // 4 bits, one each of 5..15, two of 16) with zero gaps of 1, 2, 3, 18,
+  // 19, 20 and 40 between them (runs of every coded size); NP lengths 1 to
+  // 16 (the unary form up to its longest). Symbols: every literal once,
+  // 10 bytes from 2 back, then 10 from 2^15 + 1 + 0x1FF back (the 16-bit
+  // position code, before the start: spaces).
+  const Bytes tables = {0x00, 0x1D, 0x9C, 0x93, 0x92, 0x49, 0x24, 0x92, 0x49, 0x08, 0x21, 0x69,
+                        0x81, 0x80, 0x18, 0x81, 0x8F, 0x98, 0xF8, 0x19, 0x00, 0x0C, 0x82, 0x86,
+                        0x66, 0x66, 0x66, 0x68, 0xAC, 0xF1, 0x35, 0x79, 0xBD, 0xE4, 0x30, 0xF8,
+                        0x94, 0xE5, 0xDD, 0xEF, 0xBF, 0x7F, 0x7F, 0xBF, 0xEF, 0xFD, 0xFF, 0xDF,
+                        0xFE, 0xFF, 0xF0, 0x09, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E, 0x6F, 0x7B, 0xEF,
+                        0xDF, 0xDF, 0xEF, 0xFB, 0xFF, 0x7F, 0xF7, 0xFF, 0xBF, 0xFE, 0xFF, 0xFD,
+                        0xFF, 0xFD, 0xFF, 0xFF, 0x7F, 0xFF, 0xFF, 0xFF, 0x81, 0xFF};
+  std::string every_literal = "ACFJ]q\x86";
+  for (int literal = 0xAF; literal <= 0xC2; ++literal) every_literal += static_cast<char>(literal);
+  BitPacker lzs;
+  lzs.PutBit(1).Put('A', 8).PutBit(1).Put('B', 8);
+  lzs.PutBit(0).Put(2031, 11).Put(2, 4);  // 4 bytes from the first output byte
+  lzs.PutBit(0).Put(0, 11).Put(0, 4);     // 2 bytes of the initial ring
+  const Bytes large = test::Text(300000, 1);
+  BitPacker near;  // lh5, one-symbol tables: 5 bytes from 1000 back
+  near.Put(1, 16).Put(0, 5).Put(0, 5).Put(0, 9).Put(256 + 2, 9).Put(0, 4).Put(10, 4).Put(487, 9);
+  const struct {
+    const char* what;
+    Method method;
+    Bytes packed;
+    std::string expected;
+  } cases[] = {
+      {"one-symbol tables", Method::kLh5, OneSymbolBlock(4, 'Q').bytes(), "QQQQ"},
+      {"copies before the start", Method::kLh7, CopiesBeforeTheStart(), std::string(10, ' ')},
+      {"odd literal run", Method::kLh5, runs, std::string(301, 'a') + std::string(300, 'b')},
+      {"every table form", Method::kLh7, tables,
+       every_literal + "\xC1\xC2\xC1\xC2\xC1\xC2\xC1\xC2\xC1\xC2" + std::string(10, ' ')},
+      // Adaptive codes of: 3 bytes from 60 back (spaces before the start),
+      // 'z', 5 from 2 back (" z z " across the start), 4 from 4000 back.
+      {"lh1 copies from the initial window",
+       Method::kLh1,
+       {0x8C, 0x1D, 0x83, 0x47, 0x00, 0x63, 0x7F, 0x9F},
+       "   z z z     "},
+      {"lzs copies and the space-filled ring", Method::kLzs, lzs.bytes(), "ABABAB  "},
+      // Flag bits, least significant first: literal, literal, copy, copy,
+      // copy: from position 4078 (the first output), 0 (13 zeros, 5 ones),
+      // 3328 + 0x41 (ascending values).
+      {"lz5 copies and the patterned ring",
+       Method::kLz5,
+       {0x03, 'x', 'y', 0xEE, 0xF0, 0x00, 0x0F, 0x41, 0xD0},
+       "xyxyx" + std::string(13, '\0') + std::string(5, '\1') + "ABC"},
+      // A copy from the write position itself reads each byte before it is
+      // overwritten: the 18 zeros that end the ring; 3968 starts the 110
+      // spaces before them.
+      {"lz5 ring ends with spaces then zeros",
+       Method::kLz5,
+       {0x00, 0xEE, 0xFF, 0x80, 0xFF},
+       std::string(18, '\0') + std::string(18, ' ')},
+      {"a member longer than the output run", Method::kLh7, Encode(Method::kLh7, large).packed,
+       Text(large)},
+  };
+  for (const auto& c : cases) {
+    Decoded decoded = Decode(c.method, c.packed, c.expected.size());
+    ASSERT_TRUE(decoded.status.ok()) << c.what << ": " << decoded.status.message();
+    EXPECT_EQ(Text(decoded.bytes), c.expected) << c.what;
+    // The output buffer serves member after member on a thread; whatever
+    // this one left in its history (lz5's ring, the last window of a member
+    // longer than the output run), the next one's starts as spaces, near
+    // the start (where lz5's ring holds 236s) and far from it.
+    EXPECT_EQ(Text(Decode(Method::kLh5, near.bytes(), 5).bytes), "     ") << "after " << c.what;
+    EXPECT_EQ(Text(Decode(Method::kLh7, CopiesBeforeTheStart(), 10).bytes), std::string(10, ' '))
+        << "after " << c.what;
   }
-  symbols.back() = 256 + 7;  // one copy symbol (length 10) among the literals
-  for (size_t i = 0; i < symbols.size(); ++i) nc_lengths[symbols[i]] = by_rank[i];
-
-  // NT: symbols 0, 1, 2 and 6..18 (lengths 4..16) each 4 bits; 3..5 unused.
-  std::vector<unsigned> nt_lengths = {4, 4, 4, 0, 0, 0};
-  for (int i = 6; i < 19; ++i) nt_lengths.push_back(4);
-  // NP (lh7): lengths 1..15 then 16, 16.
-  std::vector<unsigned> np_lengths;
-  for (unsigned l = 1; l <= 16; ++l) np_lengths.push_back(l);
-  np_lengths.push_back(16);
-
-  auto nt_codes = CanonicalCodes(nt_lengths);
-  auto nc_codes = CanonicalCodes(nc_lengths);
-  auto np_codes = CanonicalCodes(np_lengths);
-
-  BitPacker bits;
-  bits.Put(static_cast<uint32_t>(symbols.size()) + 1, 16);  // the literals and two copies
-  bits.Put(19, 5);
-  for (int i = 0; i < 3; ++i) bits.PutPtLength(nt_lengths[i]);
-  bits.Put(3, 2);  // indices 3, 4, 5 are zero
-  for (int i = 6; i < 19; ++i) bits.PutPtLength(nt_lengths[i]);
-
-  unsigned n = symbols.back() + 1;
-  bits.Put(n, 9);
-  auto nt = [&](unsigned symbol) { bits.Put(nt_codes[symbol], nt_lengths[symbol]); };
-  for (unsigned i = 0; i < n;) {
-    if (nc_lengths[i] != 0) {
-      nt(nc_lengths[i] + 2);
-      ++i;
-      continue;
-    }
-    unsigned zeros = 0;
-    while (nc_lengths[i + zeros] == 0) ++zeros;
-    i += zeros;
-    if (zeros == 19) {
-      nt(1), bits.Put(15, 4), nt(0);  // 18 + 1
-    } else if (zeros >= 20) {
-      nt(2), bits.Put(zeros - 20, 9);
-    } else if (zeros >= 3) {
-      nt(1), bits.Put(zeros - 3, 4);
-    } else {
-      for (unsigned k = 0; k < zeros; ++k) nt(0);
-    }
-  }
-  bits.Put(17, 5);
-  for (unsigned length : np_lengths) bits.PutPtLength(length);
-
-  // Every literal once, then the copy: 10 bytes from 2 back (p = 1).
-  std::string expected;
-  for (size_t i = 0; i + 1 < symbols.size(); ++i) {
-    bits.Put(nc_codes[symbols[i]], nc_lengths[symbols[i]]);
-    expected += static_cast<char>(symbols[i]);
-  }
-  bits.Put(nc_codes[symbols.back()], nc_lengths[symbols.back()]);
-  bits.Put(np_codes[1], np_lengths[1]);
-  for (int i = 0; i < 10; ++i) expected += expected[expected.size() - 2];
-  // A final copy with the 16-bit position code: distance 2^15 + 1 + 0x1FF
-  // reaches before the start, so it yields spaces.
-  bits.Put(nc_codes[symbols.back()], nc_lengths[symbols.back()]);
-  bits.Put(np_codes[16], np_lengths[16]).Put(0x1FF, 15);
-  expected += std::string(10, ' ');
-
-  Decoded decoded = Decode(Method::kLh7, bits.bytes(), expected.size());
-  ASSERT_TRUE(decoded.status.ok()) << decoded.status.message();
-  EXPECT_EQ(Text(decoded.bytes), expected);
-}
-
-// lh1 symbols coded with the adaptive tree as it stands before each one.
-class AdaptiveStream {
- public:
-  void Symbol(int symbol) {
-    std::vector<int> path;
-    int node = tree_.parent[symbol + adaptive_huffman::kNodes];
-    do {
-      path.push_back(node & 1);
-      node = tree_.parent[node];
-    } while (node != adaptive_huffman::kRoot);
-    for (size_t i = path.size(); i-- > 0;) bits_.PutBit(path[i]);
-    tree_.Update(symbol);
-  }
-  void Copy(unsigned length, unsigned distance) {
-    Symbol(static_cast<int>(length + 253));
-    unsigned q = distance - 1;
-    unsigned high = q >> 6;
-    // The fixed code of the high 6 bits, canonical over lengths 3..8.
-    unsigned code = 0;
-    unsigned length_of = 3;
-    for (unsigned v = 0; v <= high; ++v) {
-      unsigned l = adaptive_huffman::PositionCodeLength(v);
-      code <<= l - length_of;
-      length_of = l;
-      if (v < high) ++code;
-    }
-    bits_.Put(code, length_of).Put(q & 63, 6);
-  }
-  const Bytes& bytes() const { return bits_.bytes(); }
-
- private:
-  adaptive_huffman::Tree tree_;
-  BitPacker bits_;
-};
-
-TEST(AdaptiveHuffmanStream, CopiesFromTheInitialWindowYieldSpaces) {
-  AdaptiveStream stream;
-  stream.Copy(3, 60);   // the last 60 bytes before the start: spaces
-  stream.Symbol('z');
-  stream.Copy(5, 2);    // " z z " pattern continues across the start
-  stream.Copy(4, 4000); // far back in the initial window
-  Decoded decoded = Decode(Method::kLh1, stream.bytes(), 3 + 1 + 5 + 4);
-  ASSERT_TRUE(decoded.status.ok()) << decoded.status.message();
-  EXPECT_EQ(Text(decoded.bytes), "   z z z     ");
-}
-
-TEST(LzsStream, LiteralsCopiesAndTheSpaceFilledRing) {
-  BitPacker bits;
-  bits.PutBit(1).Put('A', 8);
-  bits.PutBit(1).Put('B', 8);
-  bits.PutBit(0).Put(2031, 11).Put(2, 4);  // 4 bytes from the first output byte
-  bits.PutBit(0).Put(0, 11).Put(0, 4);     // 2 bytes of the initial ring
-  Decoded decoded = Decode(Method::kLzs, bits.bytes(), 8);
-  ASSERT_TRUE(decoded.status.ok()) << decoded.status.message();
-  EXPECT_EQ(Text(decoded.bytes), "ABABAB  ");
-}
-
-TEST(Lz5Stream, LiteralsCopiesAndThePatternedRing) {
-  // Flag bits, least significant first: literal, literal, copy, copy, copy.
-  Bytes packed = {0x03, 'x', 'y',
-                  0xEE, 0xF0,          // position 4078 (first output), length 3
-                  0x00, 0x0F,          // position 0, length 18: 13 zeros, 5 ones
-                  0x41, 0xD0};         // position 3328 + 0x41: ascending values
-  Decoded decoded = Decode(Method::kLz5, packed, 2 + 3 + 18 + 3);
-  ASSERT_TRUE(decoded.status.ok()) << decoded.status.message();
-  Bytes expected = {'x', 'y', 'x', 'y', 'x'};
-  expected.insert(expected.end(), 13, 0x00);
-  expected.insert(expected.end(), 5, 0x01);
-  expected.insert(expected.end(), {0x41, 0x42, 0x43});
-  EXPECT_EQ(decoded.bytes, expected);
-}
-
-TEST(Lz5Stream, TheRingEndsWithSpacesThenZeros) {
-  // A copy from the write position itself reads each byte before it is
-  // overwritten: the 18 zeros that end the ring. Position 3968 starts the
-  // 110 spaces before them.
-  Bytes packed = {0x00, 0xEE, 0xFF, 0x80, 0xFF};
-  Decoded decoded = Decode(Method::kLz5, packed, 18 + 18);
-  ASSERT_TRUE(decoded.status.ok()) << decoded.status.message();
-  Bytes expected(18, 0x00);
-  expected.insert(expected.end(), 18, ' ');
-  EXPECT_EQ(decoded.bytes, expected);
 }
 
 }  // namespace
