@@ -11,61 +11,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
-#include <cstdio>
-#include <filesystem>
 #include <map>
 #include <memory>
-#include <string>
-#include <vector>
 
-#include "format/archive_walker.h"
 #include "library_e2e.h"
 
 namespace e2e {
 namespace {
 
-namespace fs = std::filesystem;
-using Names = std::vector<std::string>;
-
-class RoundTrip : public ::testing::Test {
+class RoundTrip : public LibraryTest {
  protected:
-  // tavo in the locale of names; the exit status must be `status` and
-  // standard error empty (it is a file, and progress is for terminals).
-  Outcome Run(const std::vector<std::string>& arguments, int status = 0) {
-    Outcome outcome = box.Run(arguments, NamesLocale());
-    EXPECT_EQ(outcome.status, status) << outcome.output;
-    EXPECT_EQ(outcome.errors, "");
-    return outcome;
-  }
-  void Put(const std::string& relative, const std::string& content) { box.File(relative, content); }
-  std::string Path(const std::string& relative) const { return box.work() + "/" + relative; }
-
-  std::vector<lzh::MemberHeader> Members(const std::string& archive) const {
-    std::string bytes = box.Read(archive);
-    lzh::MemoryReader reader(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
-    lzh::ArchiveWalker walker(reader);
-    std::vector<lzh::MemberHeader> members;
-    EXPECT_TRUE(walker.Open().ok()) << archive;
-    for (bool end = false;;) {
-      lzh::MemberHeader header;
-      if (!walker.Next(&header, &end).ok() || end) break;
-      members.push_back(header);
-    }
-    return members;
-  }
-  // A member's path in UTF-8, as stored or from Shift_JIS.
-  static std::string PathOf(const lzh::MemberHeader& member) {
-    return member.code_page == 932u ? Converted(member.PathString(), "UTF-8", "CP932") : member.PathString();
-  }
-  // The paths of an archive's members, in its order.
-  Names Paths(const std::string& archive) const {
-    Names paths;
-    for (const lzh::MemberHeader& member : Members(archive)) paths.push_back(PathOf(member));
-    return paths;
-  }
   // The header's own attribute byte, which the readers check.
   uint8_t BaseAttributeByte(const std::string& archive, const lzh::MemberHeader& member) const {
     return static_cast<uint8_t>(box.Read(archive)[member.header_offset + 19]);
@@ -80,8 +35,6 @@ class RoundTrip : public ::testing::Test {
     EXPECT_EQ(outcome.status, 0) << relative;
     return static_cast<unsigned>(std::stoul("0" + outcome.output, nullptr, 16));
   }
-
-  Sandbox box{Library::Real};
 };
 
 // A program of this machine run on an archive below work/, with its

@@ -1,10 +1,10 @@
 // The handle functions as an embedding program uses them, through the
-// exported functions alone (the C program in tests/client checks the
-// contracts of every entry point and its misuse on Linux and under Wine):
-// each fact a walk gives must be what `v` shows, names of every kind and
-// in both text forms included; no damage may make a walk crash or run on;
-// a million members must walk in flat memory, even with two threads
-// sharing the handle; and a handle must work beside a running Unlha().
+// exported functions alone: each fact a walk gives must be what `v` shows,
+// names of every kind and in both text forms included; no damage may make
+// a walk crash or run on; a million members must walk in flat memory, even
+// with two threads sharing the handle; a handle must work beside a running
+// Unlha(); names too long for the record are whole through
+// UnlhaGetFileName; and misuse of a handle is refused.
 #include <sys/stat.h>
 
 #include <cinttypes>
@@ -259,5 +259,56 @@ TEST_F(ReadingThroughHandles, AHandleWalksWhileUnlhaRunsOnAnotherThread) {
   EXPECT_NE(listed.report.find(" 2 members"), std::string::npos) << listed.report;
 }
 
+TEST_F(ReadingThroughHandles, LongNamesAreCutInTheRecordAndWholeThroughGetFileName) {
+  std::string name = std::string(510, 'n') + "\xe6\xbc\xa2";  // a three-byte character across byte 512
+  std::string archive = Put("long.lzh", RawArchive({RawMember{name, "", ToBytes("data")}}));
+  UnlhaArchive* handle = UnlhaOpenArchive(nullptr, archive.c_str(), 0);
+  UnlhaMemberInfo info;
+  ASSERT_EQ(UnlhaFindFirst(handle, "", &info), 0);
+  EXPECT_EQ(info.flags, uint32_t(UNLHA_MEMBER_NAME_CUT));
+  EXPECT_EQ(std::string(info.name), name.substr(0, 510));
+  std::vector<char> whole(1000);
+  EXPECT_EQ(UnlhaGetFileName(handle, whole.data(), 1000), int(name.size()));
+  EXPECT_EQ(std::string(whole.data()), name);
+  UnlhaCloseArchive(handle);
+}
+TEST_F(ReadingThroughHandles, DamageEndsTheWalkForGoodAndMisuseIsRefused) {
+  Bytes archive = RawArchive({RawMember{"first.txt", "", ToBytes("data")}, RawMember{"second.txt", "", ToBytes(std::string(3000, 's'))}});
+  archive.resize(archive.size() - 1000);
+  UnlhaArchive* handle = UnlhaOpenArchive(nullptr, Put("cut.lzh", archive).c_str(), 0);
+  ASSERT_NE(handle, nullptr);
+  UnlhaMemberInfo info;
+  EXPECT_EQ(UnlhaFindFirst(handle, nullptr, &info), 0);
+  EXPECT_EQ(UnlhaFindNext(handle, &info), 0);  // the member cut short is still met, as listings show it
+  EXPECT_STREQ(info.name, "second.txt");
+  for (int again = 0; again < 3; ++again) EXPECT_EQ(UnlhaFindNext(handle, &info), UNLHA_DAMAGED);
+  EXPECT_EQ(UnlhaOpenArchive(nullptr, Put("text.lzh", ToBytes("no archive, only some text")).c_str(), 0), nullptr);
+
+  char buffer[8];
+  EXPECT_EQ(UnlhaFindFirst(handle, nullptr, nullptr), UNLHA_BAD_COMMAND);
+  EXPECT_EQ(UnlhaGetFileName(handle, nullptr, 8), -1);
+  EXPECT_EQ(UnlhaGetFileName(handle, buffer, 0), -1);
+  EXPECT_EQ(UnlhaCloseArchive(handle), UNLHA_OK);
+  for (UnlhaArchive* refused : {handle, static_cast<UnlhaArchive*>(nullptr), reinterpret_cast<UnlhaArchive*>(&info)}) {
+    EXPECT_EQ(UnlhaFindFirst(refused, nullptr, &info), UNLHA_BAD_COMMAND);
+    EXPECT_EQ(UnlhaFindNext(refused, &info), UNLHA_BAD_COMMAND);
+    EXPECT_EQ(UnlhaGetFileName(refused, buffer, 8), -1);
+    EXPECT_EQ(UnlhaCloseArchive(refused), UNLHA_BAD_COMMAND);
+  }
+  EXPECT_EQ(UnlhaOpenArchive(nullptr, nullptr, 0), nullptr);
+  EXPECT_EQ(UnlhaOpenArchive(nullptr, (root_ / "missing.lzh").c_str(), 0), nullptr);
+  EXPECT_EQ(UnlhaOpenArchive(nullptr, Put("ok.lzh", RawArchive({RawMember{"a"}})).c_str(), 1), nullptr);
+}
+// A locale whose character set is Shift_JIS under another name: names stay
+// as stored, whole double-byte characters, never escaped byte by byte.
+TEST_F(ReadingThroughHandles, ShiftJisLocaleUnderAnyNameShowsNamesAsStored) {
+  std::string archive = Put("sjis.lzh", RawArchive({RawMember{"\x95\x5c.txt", "\x8a\xbf\x8e\x9a", ToBytes("x"), "-lh0-", 'M'}}));
+  setenv("LC_ALL", "ja_JP.SHIFT_JISX0213", 1);
+  UnlhaArchive* handle = UnlhaOpenArchive(nullptr, archive.c_str(), 0);
+  UnlhaMemberInfo info;
+  ASSERT_EQ(UnlhaFindFirst(handle, "\x95\x5c.txt", &info), 0);
+  EXPECT_STREQ(info.name, "\x8a\xbf\x8e\x9a/\x95\x5c.txt");
+  UnlhaCloseArchive(handle);
+}
 }  // namespace
 }  // namespace lzh::test

@@ -1,8 +1,9 @@
 // Hostile names: every way a member's path can try to leave the target
 // directory (".." in names and in the directory header, absolute and drive
 // paths, '\' and 0xFF separators, Shift_JIS trail bytes that look like
-// '\'), links that point out of the target, and members named like the
-// archive being read. Whatever the member, nothing outside out/ may change
+// '\'), links in the archive or already on disk that point out of the
+// target, members named like the archive being read, and names that would
+// drive a terminal. Whatever the member, nothing outside out/ may change
 // (checked after every run by the fixture) and each refused member is
 // named in the report.
 #include "tests/hostile/hostile_fixture.h"
@@ -175,6 +176,51 @@ TEST_F(HostileTest, DuplicateNamesAreReportedAndNeverMixed) {
   Outcome replaced = Run("x -m -c " + archive + " " + Out());
   EXPECT_EQ(ReadFile(root_ / "out" / "dup.txt"), ToBytes("first")) << replaced.report;
   EXPECT_EQ(ReadFile(root_ / "out" / "clash"), ToBytes("a file"));
+}
+
+// Roots, drives and UNC servers are dropped with a note: the member lands
+// inside the target, never at the path it names (here the fence itself).
+TEST_F(HostileTest, AbsoluteDriveAndUncPathsLandInsideTheTarget) {
+  std::string archive = Archive(RawArchive({
+      RawMember{fence_.string() + "/abs.txt", "", ToBytes("a")},
+      RawMember{"C:\\drive.txt", "", ToBytes("d")},
+      RawMember{"unc.txt", kFF + kFF + "server" + kFF + "share" + kFF, ToBytes("u")},
+  }));
+  Outcome x = ListTestExtract(archive);
+  EXPECT_EQ(x.result, UNLHA_OK) << x.report;
+  ExpectNamed(x, "written as");
+  EXPECT_TRUE(fs::exists(root_ / "out" / fence_.relative_path() / "abs.txt"));
+  EXPECT_TRUE(fs::exists(root_ / "out" / "drive.txt"));
+  EXPECT_TRUE(fs::exists(root_ / "out" / "server" / "share" / "unc.txt"));
+}
+
+// Links already in the target (put there by someone else): a member is
+// never written through one, and a member of a link's name replaces the
+// link itself, not what it points at.
+TEST_F(HostileTest, ALinkAlreadyOnDiskIsNeverWrittenThrough) {
+  fs::create_directory_symlink(fence_, root_ / "out" / "link");
+  fs::create_symlink(fence_ / "secret.txt", root_ / "out" / "victim");
+  Outcome x = Run("x -m -c " +
+                  Archive(RawArchive({RawMember{"planted.txt", "link" + kFF, ToBytes("through the link")},
+                                      RawMember{"victim", "", ToBytes("replaces the link itself")}})) +
+                  " " + Out());
+  EXPECT_EQ(x.result, UNLHA_SKIPPED) << x.report;
+  ExpectNamed(x, "planted.txt");
+  EXPECT_FALSE(fs::is_symlink(root_ / "out" / "victim"));
+  EXPECT_EQ(ReadFile(root_ / "out" / "victim"), ToBytes("replaces the link itself"));
+}
+
+// A name may hold terminal controls or a character cut short: reports show
+// them escaped, never as the bytes a terminal would obey.
+TEST_F(HostileTest, EscapeSequencesInNamesNeverReachTheReport) {
+  std::string archive = Archive(RawArchive({RawMember{"\x1b]0;owned\x07\x1b[2J.txt", "", ToBytes("x")},
+                                            RawMember{"cut\xe3\x81", "", ToBytes("y")}}));
+  for (const char* command : {"l ", "v ", "t "}) {
+    Outcome run = Run(command + archive);
+    EXPECT_EQ(run.report.find_first_of("\x1b\x07"), std::string::npos) << command;
+    ExpectNamed(run, "\\x1B]0;owned");
+    ExpectNamed(run, "cut\\xE3\\x81");
+  }
 }
 
 }  // namespace
