@@ -76,7 +76,7 @@ TEST_F(CommandLanguage, LinesWithoutOneReadingAreRefusedWithTheReason) {
     EXPECT_NE(run.report.find(reason), std::string::npos) << line << ": " << run.report;
   }
   EXPECT_EQ(ReadFile(a), before);
-  EXPECT_TRUE(OutEntries().empty());
+  EXPECT_TRUE(Entries().empty());
   EXPECT_EQ(Unlha(nullptr, nullptr, nullptr, 0), UNLHA_BAD_COMMAND);
 }
 

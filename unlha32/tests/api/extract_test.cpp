@@ -65,7 +65,7 @@ TEST_F(Extraction, ExistingFilesAreKeptAskedAboutOrReplaced) {
   set_existing(1300000000 + 10);  // newer, but -c skips the date check
   EXPECT_EQ(RunUnlha("x -c -m " + archive + " " + Out()).result, UNLHA_OK);
   EXPECT_EQ(ReadFile(existing), ToBytes("from archive"));
-  EXPECT_EQ(OutEntries(), std::vector<std::string>{"f.txt"});  // no temporary left behind
+  EXPECT_EQ(Entries(), std::vector<std::string>{"f.txt"});  // no temporary left behind
 }
 
 // Runs `line` in a child whose terminal is a pseudo-terminal, and prints

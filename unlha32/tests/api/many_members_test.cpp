@@ -55,7 +55,7 @@ TEST_F(ManyMembers, SelectedMembersAreExtractedAndPrintedWithLabelsOnlyWhenSever
     expected.push_back(path);
   }
   std::sort(expected.begin(), expected.end());
-  EXPECT_EQ(OutEntries(), expected);
+  EXPECT_EQ(Entries(), expected);
 
   EXPECT_EQ(RunUnlha("p " + archive_ + " file77777.txt").report, "member 77777");
   Outcome labelled = RunUnlha("p " + archive_ + " file1234?.txt");

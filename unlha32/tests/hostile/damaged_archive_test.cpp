@@ -47,7 +47,7 @@ TEST_F(HostileTest, DeclaredSizesFarBeyondTheDataAreReportedAsTruncation) {
   EXPECT_TRUE(huge.result == UNLHA_DAMAGED || huge.result == UNLHA_IO_ERROR) << huge.report;
   ExpectNamed(huge, "wide.bin");
   ExpectNamed(huge, "damaged");
-  EXPECT_TRUE(Extracted().empty());
+  EXPECT_TRUE(Entries().empty());
 }
 
 // A member whose stream holds far more than its declared original size:
@@ -68,7 +68,7 @@ TEST_F(HostileTest, AStreamLongerThanItsDeclaredSizeStopsThere) {
   Outcome x = ListTestExtract(Archive(archive));
   EXPECT_EQ(x.result, UNLHA_DAMAGED) << x.report;
   ExpectNamed(x, "packed.bin");
-  EXPECT_TRUE(Extracted().empty());
+  EXPECT_TRUE(Entries().empty());
 }
 
 // Peak memory (KiB) of a child process that tests `archive`.
@@ -199,7 +199,7 @@ TEST_F(HostileTest, WrongHeaderCrcsAndChecksumsAreReported) {
     // The walk ends at the bad header: one failure, for all it never reached.
     ExpectNamed(x, "; the rest of it was not read.");
     ExpectNamed(x, "1 member extracted, 0 skipped, 1 failed");
-    EXPECT_EQ(Extracted(), std::vector<std::string>{"good.txt"});
+    EXPECT_EQ(Entries(), std::vector<std::string>{"good.txt"});
   }
 }
 
@@ -214,7 +214,7 @@ TEST_F(HostileTest, EmptyNamesCreateNothing) {
   }));
   Outcome x = ListTestExtract(archive);
   EXPECT_EQ(x.result, UNLHA_SKIPPED) << x.report;
-  EXPECT_EQ(Extracted(), std::vector<std::string>{"good.txt"});
+  EXPECT_EQ(Entries(), std::vector<std::string>{"good.txt"});
 }
 
 TEST_F(HostileTest, NamesOfAThousandBytesFailByNameOrExtractWhole) {

@@ -32,7 +32,7 @@ TEST_F(HostileTest, DotDotAndBackslashTricksInLevel0And1NamesAreRefused) {
   EXPECT_EQ(x.result, UNLHA_SKIPPED) << x.report;
   for (const char* name : {"evil0.txt", "evil1.txt", "evil3.txt", "evil4.txt", "evil5.txt", "evil6.txt"})
     ExpectNamed(x, name);
-  EXPECT_EQ(Extracted(), (std::vector<std::string>{"good.txt", "rooted.txt"}));
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"good.txt", "rooted.txt"}));
 }
 
 TEST_F(HostileTest, FFSeparatorTricksInDirectoryHeadersAreRefused) {
@@ -50,7 +50,7 @@ TEST_F(HostileTest, FFSeparatorTricksInDirectoryHeadersAreRefused) {
   EXPECT_NE(x.result, UNLHA_OK) << x.report;
   for (const char* name : {"ff1.txt", "ff2.txt", "ff3.txt", "ff5.txt"}) ExpectNamed(x, name);
   // 0xFF separates only in the directory header: in a name it is a byte.
-  for (const std::string& entry : Extracted())
+  for (const std::string& entry : Entries())
     for (const auto& component : fs::path(entry)) EXPECT_NE(component, "..") << entry;
   EXPECT_EQ(ReadFile(root_ / "out" / "only-separators.txt"), ToBytes("fine"));
 }
@@ -103,7 +103,7 @@ TEST_F(HostileTest, ShiftJisTrailBackslashNeitherSplitsNorClimbs) {
   ExpectNamed(x, "sjis1.txt");
   ExpectNamed(x, "sjis3.txt");
   // 0x81 0x5C is U+2015, 0x95 0x5C is U+8868: each stays one name.
-  EXPECT_EQ(Extracted(), (std::vector<std::string>{"..\xe2\x80\x95sjis2.txt", "\xe8\xa1\xa8.txt"}));
+  EXPECT_EQ(Entries(), (std::vector<std::string>{"..\xe2\x80\x95sjis2.txt", "\xe8\xa1\xa8.txt"}));
 }
 
 Bytes Link(const std::string& name_and_target, const std::string& directory = "") {

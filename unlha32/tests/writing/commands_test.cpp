@@ -4,18 +4,17 @@
 // not become archives, a work directory on another file system, files too
 // large for a header level, and many files compressed two at a time in
 // batches. The self-extracting program's image and its name.
-#include "format/archive_walker.h"
 #include "format/program_image.h"
 #include "sfx/stub.h"
-#include "tests/writing/writing_fixture.h"
+#include "tests/api/api_fixture.h"
 
 namespace lzh::test {
 namespace {
 
-class Commands : public WritingTest {
+class Commands : public ScratchTest {
  protected:
   void SetUp() override {
-    WritingTest::SetUp();
+    ScratchTest::SetUp();
     Make("src/a.txt", "alpha alpha alpha alpha", 1500000000);
     Make("src/b.c", "int main() { return 0; }", 1500000000);
     Make("src/sub/c.txt", "gamma", 1500000000);
@@ -24,8 +23,6 @@ class Commands : public WritingTest {
     return RunUnlha(command + " \"" + Archive() + "\" " + Base() + " " + arguments);
   }
 };
-
-using Names = std::vector<std::string>;
 
 TEST_F(Commands, StoredPathsNeverClimbOutOrStartAtTheRoot) {
   Make("outside.txt", "outside");
