@@ -123,23 +123,6 @@ std::string Contents(const fs::path& path) {
   return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
-// The committed sample must stay what samples/make_sample makes of
-// samples/files: a stale or damaged sample shows up here.
-TEST_F(Samples, BundledSampleTestsCleanAndExtractsToTheFilesItWasMadeFrom) {
-  fs::path samples = fs::path(TAVO_SOURCE_DIR) / "samples";
-  box.File("sample.lzh", Contents(samples / "sample.lzh"));
-  EXPECT_TRUE(HasLine(box, box.Run({"t", "sample.lzh"}).output, "3 members tested, 0 skipped, 0 failed"));
-  box.Run({"x", "sample.lzh", "out/"});
-  int files = 0;
-  for (const auto& entry : fs::recursive_directory_iterator(samples / "files")) {
-    if (!entry.is_regular_file()) continue;
-    ++files;
-    std::string relative = fs::relative(entry.path(), samples / "files").generic_string();
-    EXPECT_EQ(box.Read("out/" + relative), Contents(entry.path())) << relative;
-  }
-  EXPECT_EQ(files, 3);
-}
-
 // Windows cannot create a symbolic link member (it is skipped, not failed).
 // The Shift_JIS names of cp932_names.lzh must come out as the names they
 // are, in either code page, like every other member.

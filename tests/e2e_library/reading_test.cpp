@@ -53,36 +53,6 @@ TEST_F(Reading, PrintShowsTheMemberAsItsText) {
     EXPECT_EQ(Run({"p", "p.lzh", c.name}).output, target.UnderWine() ? c.shownUnderWine : c.shown) << c.name;
 }
 
-// Long paths in many members, the last one damaged: tavo sizes the report
-// from the archive on every route (named, wildcard, bare), and the last
-// member's FAILED line and the summary after it must still be there.
-TEST_F(Reading, ReportsAreWholeOnEveryRoute) {
-  std::vector<RawMember> members;
-  for (int i = 0; i < 40; ++i) {
-    std::string folder = std::string(50, static_cast<char>('a' + i % 3)) + kFF + std::string(50, 'x') + kFF;
-    members.push_back(RawMember{"member-" + std::to_string(i) + ".txt", folder, Text("m", 100 + i)});
-  }
-  members.back().crc = 0x1234;
-  const std::string last = std::string(50, 'a') + "/" + std::string(50, 'x') + "/member-39.txt";
-  Put("big.lzh", RawArchive(members));
-  for (const Names& arguments : {Names{"v", "big.lzh"}, Names{"v", "b*.lzh"}, Names{"t", "big.lzh"},
-                                 Names{"x", "b*.lzh", "two/"}, Names{"b*.lzh"}}) {
-    const bool listed = arguments.size() < 3 && arguments[0] != "t";
-    Names lines = Lines(box, Run(arguments, listed ? 0 : 3).output);
-    ASSERT_FALSE(lines.empty()) << arguments[0];
-    if (listed) {
-      EXPECT_NE(lines.back().find("40 members"), std::string::npos) << arguments[0] << ": " << lines.back();
-    } else {
-      EXPECT_EQ(lines.back(), "39 members " + std::string(arguments[0] == "t" ? "tested" : "extracted") +
-                                  ", 0 skipped, 1 failed");
-      EXPECT_NE(std::find(lines.begin(), lines.end(), "FAILED   " + last + ": CRC mismatch"), lines.end());
-    }
-    if (arguments[0] == "v") {
-      EXPECT_NE(std::find(lines.begin(), lines.end(), last), lines.end());
-    }
-  }
-}
-
 // A temporary file that a killed extraction left in a target directory,
 // however deep, goes with the next extraction there; one of a process that
 // is still running stays. (Under Wine no Windows process id is ours to

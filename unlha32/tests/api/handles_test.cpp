@@ -38,16 +38,6 @@ std::string DateTime(uint32_t date, uint32_t time) {
   return text;
 }
 
-std::string OsName(uint32_t os_type) {
-  static const std::map<uint32_t, std::string> kNames = {
-      {'M', "MS-DOS"}, {'2', "OS/2"}, {'9', "OS-9"},   {'K', "OS-9/68K"}, {'3', "OS/386"}, {'H', "Human68K"},
-      {'U', "Unix"},   {'C', "CP/M"}, {'F', "FLEX"},   {'m', "Mac"},      {'R', "Runser"}, {'T', "TownsOS"},
-      {'X', "XOSK"},   {'w', "Win95"}, {'W', "WinNT"}, {'J', "Java"},     {'A', "Amiga"},  {'a', "Atari"},
-      {0, "generic"}};
-  auto found = kNames.find(os_type);
-  return found == kNames.end() ? "?" : found->second;
-}
-
 // Walks `archive` through the handle and checks every fact of every member,
 // and the totals, against the lines of its verbose listing.
 void ExpectWalkMatchesVerboseListing(const std::string& archive) {
@@ -91,7 +81,6 @@ void ExpectWalkMatchesVerboseListing(const std::string& archive) {
     std::string method_text;
     rest >> method_text >> level >> os >> crc_text >> attribute_text;
     EXPECT_EQ(method_text, method);
-    EXPECT_EQ(os, OsName(info.os_type));
     EXPECT_EQ(crc_text, crc);
     EXPECT_EQ(attribute_text, attributes);
   }
@@ -132,41 +121,6 @@ TEST_F(ReadingThroughHandles, EveryFactIsWhatTheVerboseListingShowsInEitherTextF
   for (const char* locale : {"C.UTF-8", "C"}) {
     setenv("LC_ALL", locale, 1);
     for (const std::string& archive : archives) ExpectWalkMatchesVerboseListing(archive);
-  }
-}
-
-// Every cut and every flipped header byte of a small archive: the walk must
-// end (at the end or with an error that repeats), agree with the member
-// count, and the totals must answer.
-TEST_F(ReadingThroughHandles, DamageOfEveryKindEndsTheWalkWhereTheCountEnds) {
-  Bytes whole = WriteArchive({Member{{"a", "one.txt"}, ToBytes(std::string(2000, 'x'))},
-                              Member{{"two.txt"}, ToBytes("second member")},
-                              Member{{"three.txt"}, ToBytes(std::string(500, 'y')), Method::kLh0}},
-                             1);
-  std::vector<Bytes> damaged;
-  for (size_t cut = 1; cut < whole.size(); ++cut) damaged.emplace_back(whole.begin(), whole.begin() + cut);
-  for (size_t at = 0; at < 80; ++at) {
-    damaged.push_back(whole);
-    damaged.back()[at] ^= 0xFF;
-  }
-  for (size_t i = 0; i < damaged.size(); ++i) {
-    std::string path = Put("damaged.lzh", damaged[i]);
-    int result = UNLHA_OK;
-    UnlhaArchive* handle = UnlhaOpenArchiveEx(nullptr, path.c_str(), 0, &result);
-    if (handle == nullptr) {
-      EXPECT_EQ(result, UNLHA_NOT_ARCHIVE);
-      EXPECT_EQ(UnlhaGetFileCount(path.c_str()), -1) << "case " << i;
-      continue;
-    }
-    UnlhaMemberInfo info;
-    int found = 0, step = UnlhaFindFirst(handle, nullptr, &info);
-    for (; step == UNLHA_OK && found < 10; step = UnlhaFindNext(handle, &info)) ++found;
-    EXPECT_TRUE(step == UNLHA_NO_MORE_MEMBERS || step == UNLHA_DAMAGED) << "case " << i << ": " << step;
-    EXPECT_EQ(UnlhaFindNext(handle, &info), step) << "case " << i;
-    EXPECT_EQ(found, UnlhaGetFileCount(path.c_str())) << "case " << i;
-    uint32_t total = 0;
-    EXPECT_EQ(UnlhaGetArcOriginalSize(handle, &total), step == UNLHA_DAMAGED ? UNLHA_DAMAGED : UNLHA_OK);
-    EXPECT_EQ(UnlhaCloseArchive(handle), UNLHA_OK);
   }
 }
 

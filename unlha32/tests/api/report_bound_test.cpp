@@ -153,24 +153,6 @@ TEST_F(ReportBound, ArchivesAreRecognisedAndCountedUnderEveryNameForm) {
   EXPECT_NE(RunUnlha("L \"" + blanks + "\" ").report.find("4 members"), std::string::npos);
 }
 
-TEST_F(ReportBound, ListingFitsEightyBytesPerMemberPlusFiveLines) {
-  for (int count : {1, 7, 40}) {
-    std::vector<Member> members = ManyMembers(count);
-    members[0].path = {"a-very-long-directory-name", "and-an-even-longer-file-name-that-cannot-fit.txt"};
-    std::string archive = Put("a.lzh", WriteArchive(members));
-    Outcome run = RunUnlha("l " + archive, (count + 5) * 80);
-    EXPECT_EQ(run.result, UNLHA_OK);
-    EXPECT_EQ(run.report.find("(report cut"), std::string::npos) << run.report;
-    size_t start = 0;
-    while (start < run.report.size()) {
-      size_t end = run.report.find('\n', start);
-      if (end == std::string::npos) end = run.report.size();
-      EXPECT_LE(end - start, 79u) << run.report.substr(start, end - start);
-      start = end + 1;
-    }
-  }
-}
-
 // The buffer belongs to the caller: at every size nothing is written past
 // it (RunUnlha's guard bytes), the text ends in a NUL, and a cut report is
 // whole lines of the full one followed by a line that says it was cut.
