@@ -226,6 +226,7 @@ TEST_F(ReadingThroughHandles, LongNamesAreCutInTheRecordAndWholeThroughGetFileNa
   EXPECT_EQ(std::string(whole.data()), name);
   UnlhaCloseArchive(handle);
 }
+
 TEST_F(ReadingThroughHandles, DamageEndsTheWalkForGoodAndMisuseIsRefused) {
   Bytes archive = RawArchive({RawMember{"first.txt", "", ToBytes("data")}, RawMember{"second.txt", "", ToBytes(std::string(3000, 's'))}});
   archive.resize(archive.size() - 1000);
@@ -253,6 +254,7 @@ TEST_F(ReadingThroughHandles, DamageEndsTheWalkForGoodAndMisuseIsRefused) {
   EXPECT_EQ(UnlhaOpenArchive(nullptr, (root_ / "missing.lzh").c_str(), 0), nullptr);
   EXPECT_EQ(UnlhaOpenArchive(nullptr, Put("ok.lzh", RawArchive({RawMember{"a"}})).c_str(), 1), nullptr);
 }
+
 // A locale whose character set is Shift_JIS under another name: names stay
 // as stored, whole double-byte characters, never escaped byte by byte.
 TEST_F(ReadingThroughHandles, ShiftJisLocaleUnderAnyNameShowsNamesAsStored) {

@@ -142,6 +142,7 @@ TEST_F(Faults, AWriterThatWaitsForTheLockSaysSoOnTheTerminal) {
   EXPECT_EQ(WEXITSTATUS(status), UNLHA_OK);
   EXPECT_EQ(Paths(Archive()), (Names{"b.txt"}));
 }
+
 // An update by root of another user's archive must leave it theirs, also
 // when the new archive is made on another file system (-w) and copied.
 TEST_F(Faults, AnUpdateKeepsTheArchivesOwnerGroupAndMode) {
@@ -162,6 +163,7 @@ TEST_F(Faults, AnUpdateKeepsTheArchivesOwnerGroupAndMode) {
   }
   fs::remove_all(shm);
 }
+
 using Clock = std::chrono::steady_clock;
 using FaultTest = ScratchTest;
 
