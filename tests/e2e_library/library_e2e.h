@@ -13,13 +13,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <span>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "base/utf8.h"
-#include "format/archive_walker.h"
 #include "sandbox.h"
 #include "tests/archive_builder.h"
 
@@ -27,7 +25,7 @@ namespace e2e {
 
 namespace fs = std::filesystem;
 using lzh::test::Bytes;
-using Names = std::vector<std::string>;
+using lzh::test::Names;
 
 // The output split at the platform's line end; a bare '\n' under Wine (a
 // line end tavo.exe failed to translate) stays inside its line.
@@ -112,19 +110,7 @@ class LibraryTest : public ::testing::Test {
   void Put(const std::string& relative, const Bytes& bytes) const { Put(relative, std::string(bytes.begin(), bytes.end())); }
   std::string Path(const std::string& relative) const { return box.work() + "/" + relative; }
 
-  std::vector<lzh::MemberHeader> Members(const std::string& archive) const {
-    std::string bytes = box.Read(archive);
-    lzh::MemoryReader reader(std::span(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
-    lzh::ArchiveWalker walker(reader);
-    std::vector<lzh::MemberHeader> members;
-    EXPECT_TRUE(walker.Open().ok()) << archive;
-    for (bool end = false;;) {
-      lzh::MemberHeader header;
-      if (!walker.Next(&header, &end).ok() || end) break;
-      members.push_back(header);
-    }
-    return members;
-  }
+  std::vector<lzh::MemberHeader> Members(const std::string& archive) const { return lzh::test::Members(Path(archive)); }
   // A member's path in UTF-8, as stored or from Shift_JIS.
   static std::string PathOf(const lzh::MemberHeader& member) {
     return member.code_page == 932u ? Converted(member.PathString(), "UTF-8", "CP932") : member.PathString();

@@ -1,13 +1,17 @@
 // Archives for tests, in memory: written by the library's own archive
 // writer from a list of members, or built byte by byte (stored level-2
 // members) when a test needs names or fields the writer would never
-// produce: hostile paths, rare methods, wrong CRCs, other code pages.
-// Shared by the library's tests and the end-to-end tests of tavo.
+// produce: hostile paths, rare methods, wrong CRCs, other code pages; and
+// an archive file's members as the format layer reads them back (levels
+// and stored forms that reports never show). Shared by the library's
+// tests and the end-to-end tests of tavo.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,11 +20,13 @@
 
 #include "codec/crc16.h"
 #include "codec/method.h"
+#include "format/archive_walker.h"
 #include "format/archive_writer.h"
 
 namespace lzh::test {
 
 using Bytes = std::vector<uint8_t>;
+using Names = std::vector<std::string>;
 
 inline Bytes ToBytes(std::string_view text) { return Bytes(text.begin(), text.end()); }
 
@@ -134,6 +140,32 @@ inline Bytes RawArchive(const std::vector<RawMember>& members) {
   }
   archive.push_back(0);
   return archive;
+}
+
+inline Bytes ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+// The members as the format layer reads them.
+inline std::vector<MemberHeader> Members(const std::string& archive) {
+  Bytes bytes = ReadFile(archive);
+  MemoryReader reader(bytes);
+  ArchiveWalker walker(reader);
+  std::vector<MemberHeader> members;
+  Status status = walker.Open();
+  for (bool end = false; status.ok() && !end;) {
+    MemberHeader member;
+    status = walker.Next(&member, &end);
+    if (status.ok() && !end) members.push_back(std::move(member));
+  }
+  EXPECT_TRUE(status.ok()) << archive << ": " << status.message();
+  return members;
+}
+inline Names Paths(const std::string& archive) {
+  Names paths;
+  for (const MemberHeader& member : Members(archive)) paths.push_back(member.PathString());
+  return paths;
 }
 
 }  // namespace lzh::test

@@ -25,14 +25,12 @@
 #include <thread>
 #include <vector>
 
-#include "format/archive_walker.h"
 #include "include/unlha32.h"
 #include "tests/archive_builder.h"
 
 namespace lzh::test {
 
 namespace fs = std::filesystem;
-using Names = std::vector<std::string>;
 
 struct Outcome {
   int result;
@@ -102,11 +100,6 @@ inline Outcome Unprivileged(const std::string& line) {
   });
 }
 
-inline Bytes ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
 inline void WriteFile(const fs::path& path, const Bytes& bytes) {
   std::ofstream out(path, std::ios::binary);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
@@ -124,27 +117,6 @@ inline Bytes Noise(size_t size, uint32_t seed = 1) {
 }
 
 inline bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-// The members as the format layer reads them.
-inline std::vector<MemberHeader> Members(const std::string& archive) {
-  Bytes bytes = ReadFile(archive);
-  MemoryReader reader(bytes);
-  ArchiveWalker walker(reader);
-  std::vector<MemberHeader> members;
-  Status status = walker.Open();
-  for (bool end = false; status.ok() && !end;) {
-    MemberHeader member;
-    status = walker.Next(&member, &end);
-    if (status.ok() && !end) members.push_back(std::move(member));
-  }
-  EXPECT_TRUE(status.ok()) << archive << ": " << status.message();
-  return members;
-}
-inline Names Paths(const std::string& archive) {
-  Names paths;
-  for (const MemberHeader& member : Members(archive)) paths.push_back(member.PathString());
-  return paths;
-}
 
 class ScratchTest : public ::testing::Test {
  protected:
