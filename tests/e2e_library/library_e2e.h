@@ -107,10 +107,14 @@ class LibraryTest : public ::testing::Test {
     return outcome;
   }
   void Put(const std::string& relative, const std::string& content) const { box.File(relative, content); }
-  void Put(const std::string& relative, const Bytes& bytes) const { Put(relative, std::string(bytes.begin(), bytes.end())); }
+  void Put(const std::string& relative, const Bytes& bytes) const {
+    Put(relative, std::string(bytes.begin(), bytes.end()));
+  }
   std::string Path(const std::string& relative) const { return box.work() + "/" + relative; }
 
-  std::vector<lzh::MemberHeader> Members(const std::string& archive) const { return lzh::test::Members(Path(archive)); }
+  std::vector<lzh::MemberHeader> Members(const std::string& archive) const {
+    return lzh::test::Members(Path(archive));
+  }
   // A member's path in UTF-8, as stored or from Shift_JIS.
   static std::string PathOf(const lzh::MemberHeader& member) {
     return member.code_page == 932u ? Converted(member.PathString(), "UTF-8", "CP932") : member.PathString();

@@ -237,6 +237,8 @@ TEST_F(ReadingThroughHandles, DamageEndsTheWalkForGoodAndMisuseIsRefused) {
   EXPECT_EQ(UnlhaFindNext(handle, &info), 0);  // the member cut short is still met, as listings show it
   EXPECT_STREQ(info.name, "second.txt");
   for (int again = 0; again < 3; ++again) EXPECT_EQ(UnlhaFindNext(handle, &info), UNLHA_DAMAGED);
+  uint32_t total = 0;  // the totals of a damaged archive are not known
+  EXPECT_EQ(UnlhaGetArcOriginalSize(handle, &total), UNLHA_DAMAGED);
   EXPECT_EQ(UnlhaOpenArchive(nullptr, Put("text.lzh", ToBytes("no archive, only some text")).c_str(), 0), nullptr);
 
   char buffer[8];
