@@ -1,7 +1,7 @@
 // The reading commands where only tavo's own run shows the fault, natively
-// and as tavo.exe under Wine: members printed as the platform writes text,
-// temporaries of gone processes, archives that try to leave the target
-// directory. What a plain run of each command shows (listings, extraction,
+// and as tavo.exe under Wine: temporaries of gone processes, archives that
+// try to leave the target directory, methods that cannot be decoded. What
+// a plain run of each command shows (listings, printing, extraction,
 // selection, damaged archives, refusals) is the behaviour snapshot's.
 #include <unistd.h>
 
@@ -19,30 +19,6 @@ using lzh::test::WriteArchive;
 constexpr char kFF = '\xff';  // the directory separator of level-2 headers
 
 using Reading = LibraryTest;
-
-// A member's bytes come back as the platform writes text: CR LF text whole
-// everywhere (not CR CR LF under Wine), a lone LF as the platform's line
-// end, a lone CR as it is. Whole, however large: tavo sizes the report by
-// the members' contents, and a large member comes in many writes, some
-// ending between CR and LF.
-TEST_F(Reading, PrintShowsTheMemberAsItsText) {
-  std::string large;
-  for (int line = 0; large.size() < 600000; ++line) large += "line " + std::to_string(line) + "\r\n";
-  struct Case {
-    std::string name, stored, shown, shownUnderWine;
-  };
-  const Case cases[] = {
-      {"lf.txt", "alpha\nbeta\n", "alpha\nbeta\n", "alpha\r\nbeta\r\n"},
-      {"crlf.txt", "one\r\ntwo\r\n", "one\r\ntwo\r\n", "one\r\ntwo\r\n"},
-      {"mixed.txt", "cr\rlf\ncrlf\r\nend\r", "cr\rlf\ncrlf\r\nend\r\n", "cr\rlf\r\ncrlf\r\nend\r\r\n"},
-      {"large.txt", large, large, large},
-  };
-  std::vector<Member> members;
-  for (const Case& c : cases) members.push_back(Member{{c.name}, ToBytes(c.stored)});
-  Put("p.lzh", WriteArchive(members));
-  for (const Case& c : cases)
-    EXPECT_EQ(Run({"p", "p.lzh", c.name}).output, target.UnderWine() ? c.shownUnderWine : c.shown) << c.name;
-}
 
 // A temporary file that a killed extraction left in a target directory,
 // however deep, goes with the next extraction there; one of a process that

@@ -1,6 +1,7 @@
 // Extraction through Unlha() where a run of tavo with its output in a file
-// cannot look: files already there kept or asked about, and what goes to a
-// terminal (questions, progress).
+// cannot look: what goes to a terminal (the question before a file is
+// replaced, progress). Files kept without a terminal to ask, or as new as
+// the member, are the behaviour snapshot's repeated extractions.
 #include <poll.h>
 #include <pty.h>
 #include <sys/wait.h>
@@ -13,24 +14,6 @@ namespace lzh::test {
 namespace {
 
 using Extraction = ScratchTest;
-
-// Existing files: kept when as new or newer, even with -m; without a
-// terminal to ask, an older one is skipped with a note. (Replacing with -m
-// and -c is the behaviour snapshot's.)
-TEST_F(Extraction, ExistingFilesAreKeptWhenNewerOrWhenNobodyCanBeAsked) {
-  std::string archive = Put("a.lzh", WriteArchive({Member{{"f.txt"}, ToBytes("from archive")}}));
-  fs::path existing = root_ / "out" / "f.txt";
-  for (int64_t offset : {10, -10}) {  // newer than the member, then older
-    WriteFile(existing, ToBytes("on disk"));
-    fs::last_write_time(existing, fs::file_time_type::clock::from_sys(
-                                      std::chrono::sys_seconds(std::chrono::seconds(1300000000 + offset))));
-    Outcome outcome = offset > 0 ? RunUnlha("x -m " + archive + " " + Out())
-                                 : RunWithoutTerminal("x " + archive + " " + Out());
-    EXPECT_EQ(outcome.result, offset > 0 ? UNLHA_OK : UNLHA_SKIPPED);
-    EXPECT_TRUE(Contains(outcome.report, offset > 0 ? "as new or newer" : "-m replaces it")) << outcome.report;
-    EXPECT_EQ(ReadFile(existing), ToBytes("on disk"));
-  }
-}
 
 // Runs `line` in a child whose terminal is a pseudo-terminal, and prints
 // the report there as a front end does; `answer` is typed once the
