@@ -30,15 +30,11 @@ using Names = std::vector<std::string>;
 
 inline Bytes ToBytes(std::string_view text) { return Bytes(text.begin(), text.end()); }
 
-// A member for the library's own archive writer.
+// A member for the library's own archive writer, dated 2011-03-13.
 struct Member {
   std::vector<std::string> path;
   Bytes data;
   Method method = Method::kLh5;
-  int64_t mtime = 1300000000;  // 2011-03-13
-  std::optional<uint16_t> unix_mode;
-  bool directory = false;
-  std::string link_target;  // non-empty: a symbolic link
 };
 
 inline Bytes WriteArchive(const std::vector<Member>& members, int level = 2) {
@@ -47,25 +43,9 @@ inline Bytes WriteArchive(const std::vector<Member>& members, int level = 2) {
   for (const Member& m : members) {
     MemberHeader header;
     header.path = m.path;
-    header.mtime = m.mtime;
+    header.mtime = 1300000000;
     header.mtime_valid = true;
     header.os_id = 'U';
-    if (m.unix_mode) {
-      header.has_unix_mode = true;
-      header.unix_mode = *m.unix_mode;
-    }
-    if (m.directory || !m.link_target.empty()) {
-      header.method = Method::kLhd;
-      header.is_directory = m.directory;
-      header.is_symlink = !m.link_target.empty();
-      header.link_target = m.link_target;
-      if (header.is_symlink) {
-        header.has_unix_mode = true;
-        header.unix_mode = 0120777;
-      }
-      EXPECT_TRUE(writer.AddEntry(header).ok());
-      continue;
-    }
     header.method = m.method;
     header.original_size = m.data.size();
     MemoryInput input(m.data);
