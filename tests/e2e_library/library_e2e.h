@@ -1,10 +1,12 @@
-// Shared ground of the end-to-end tests of tavo with the real library: a
-// sandbox holding the library, archives put into it (written by the
-// library's own writer or built byte by byte), the output seen as lines
-// whatever the platform's line end, and names as tavo shows them in the
-// run's code page.
+// Shared ground of the end-to-end tests of tavo with the real library: one
+// fixture, a sandbox holding the library, with archives put into it
+// (written by the library's own writer or built byte by byte), the output
+// seen as lines whatever the platform's line end, names as tavo shows them
+// in the run's code page, and the members of an archive as the library's
+// own walker reads them back.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <iconv.h>
 
 #include <algorithm>
@@ -21,21 +23,24 @@
 
 namespace e2e {
 
+namespace fs = std::filesystem;
 using lzh::test::Bytes;
-
-inline void PutArchive(const Sandbox& box, const std::string& name, const Bytes& bytes) {
-  box.File(name, std::string(bytes.begin(), bytes.end()));
-}
+using lzh::test::Names;
 
 // The output split at the platform's line end; a bare '\n' under Wine (a
 // line end tavo.exe failed to translate) stays inside its line.
-inline std::vector<std::string> Lines(const Sandbox& box, const std::string& output) {
-  std::vector<std::string> lines;
+inline Names Lines(const Sandbox& box, const std::string& output) {
+  Names lines;
   size_t start = 0;
   for (size_t end; (end = output.find(box.Eol(), start)) != std::string::npos; start = end + box.Eol().size())
     lines.push_back(output.substr(start, end - start));
   if (start < output.size()) lines.push_back(output.substr(start));
   return lines;
+}
+
+inline bool HasLine(const Sandbox& box, const std::string& output, const std::string& line) {
+  Names lines = Lines(box, output);
+  return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
 // The locale of the tests of names: the run's (its code page under Wine),
@@ -75,7 +80,6 @@ inline std::string Shown(const std::string& name) {
 // Every file below `directory` (relative, '/' between components) with its
 // contents, in order.
 inline std::vector<std::pair<std::string, std::string>> FilesBelow(const std::string& directory) {
-  namespace fs = std::filesystem;
   std::vector<std::pair<std::string, std::string>> files;
   for (const auto& entry : fs::recursive_directory_iterator(directory)) {
     if (!entry.is_regular_file()) continue;
@@ -87,40 +91,42 @@ inline std::vector<std::pair<std::string, std::string>> FilesBelow(const std::st
   return files;
 }
 
-inline bool HasLine(const Sandbox& box, const std::string& output, const std::string& line) {
-  for (const std::string& candidate : Lines(box, output))
-    if (candidate == line) return true;
-  return false;
-}
+class LibraryTest : public ::testing::Test {
+ protected:
+  // tavo in the locale of names: the exit status must be `status`,
+  // standard error empty (it is a file, and progress is for terminals) and
+  // every line end the platform's.
+  Outcome Run(const Names& arguments, int status = 0) {
+    Outcome outcome = box.Run(arguments, NamesLocale());
+    EXPECT_EQ(outcome.status, status) << outcome.output;
+    EXPECT_EQ(outcome.errors, "");
+    size_t ends = 0;
+    for (size_t at = 0; (at = outcome.output.find(box.Eol(), at)) != std::string::npos; at += box.Eol().size()) ++ends;
+    EXPECT_EQ(size_t(std::count(outcome.output.begin(), outcome.output.end(), '\n')), ends)
+        << "a line end other than the platform's:\n" << outcome.output;
+    return outcome;
+  }
+  void Put(const std::string& relative, const std::string& content) const { box.File(relative, content); }
+  void Put(const std::string& relative, const Bytes& bytes) const {
+    Put(relative, std::string(bytes.begin(), bytes.end()));
+  }
+  std::string Path(const std::string& relative) const { return box.work() + "/" + relative; }
 
-// Text lines naming the member they belong to, `size` bytes in all.
-inline Bytes Text(const std::string& member, size_t size) {
-  std::string text;
-  for (int line = 0; text.size() < size; ++line) text += "line " + std::to_string(line) + " of " + member + "\n";
-  text.resize(size);
-  return Bytes(text.begin(), text.end());
-}
+  std::vector<lzh::MemberHeader> Members(const std::string& archive) const {
+    return lzh::test::Members(Path(archive));
+  }
+  // A member's path in UTF-8, as stored or from Shift_JIS.
+  static std::string PathOf(const lzh::MemberHeader& member) {
+    return member.code_page == 932u ? Converted(member.PathString(), "UTF-8", "CP932") : member.PathString();
+  }
+  // The paths of an archive's members, in its order.
+  Names Paths(const std::string& archive) const {
+    Names paths;
+    for (const lzh::MemberHeader& member : Members(archive)) paths.push_back(PathOf(member));
+    return paths;
+  }
 
-// A small tree: text in the root, a directory entry, members in
-// subdirectories, one per method the writer uses.
-inline std::vector<lzh::test::Member> Tree() {
-  using lzh::Method;
-  using lzh::test::Member;
-  return {
-      Member{{"readme.txt"}, lzh::test::ToBytes("read me first\n"), Method::kLh0, 1300000000, 0644},
-      Member{{"docs"}, {}, Method::kLhd, 1300000100, 0755, true},
-      Member{{"docs", "manual.TXT"}, Text("manual.TXT", 20000), Method::kLh5, 1300000200, 0644},
-      Member{{"docs", "deep", "notes.txt"}, Text("notes.txt", 3000), Method::kLh6, 1300000300, 0644},
-      Member{{"src", "main.c"}, Text("main.c", 8000), Method::kLh7, 1300000400, 0644},
-      Member{{"src", "old.c"}, Text("old.c", 2000), Method::kLh1, 1300000500, 0644},
-  };
-}
-
-// The contents of a member of Tree(), as text.
-inline std::string TreeText(const std::string& base_name) {
-  for (const lzh::test::Member& member : Tree())
-    if (member.path.back() == base_name) return std::string(member.data.begin(), member.data.end());
-  return "";
-}
+  Sandbox box{Library::Real};
+};
 
 }  // namespace e2e

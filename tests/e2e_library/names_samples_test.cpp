@@ -5,13 +5,7 @@
 // as stored on Linux and mapped under Wine. Then the bundled sample, which
 // must still match the files it was made from, and the foreign sample
 // archives when the shared folder is there (never copied into the project).
-#include <gtest/gtest.h>
-
-#include <filesystem>
-#include <fstream>
 #include <set>
-#include <string>
-#include <vector>
 
 #include "codec/crc16.h"
 #include "library_e2e.h"
@@ -20,10 +14,12 @@
 namespace e2e {
 namespace {
 
-namespace fs = std::filesystem;
 using lzh::test::RawArchive;
 using lzh::test::RawMember;
 using lzh::test::ToBytes;
+
+using MemberNames = LibraryTest;
+using Samples = LibraryTest;
 
 std::string ShiftJis(const std::string& utf8) { return Converted(utf8, "CP932", "UTF-8"); }
 
@@ -34,7 +30,7 @@ std::string ShiftJis(const std::string& utf8) { return Converted(utf8, "CP932", 
 // ソ機能f.txt, 予定表メモ.txt), by the library or by tavo's search for a
 // wildcard archive (*表.lzh); UTF-8 names from Linux read in the ANSI code
 // page (譌･譛ｬ隱・txt, cafÃ©.txt); a name shown by a look-alike.
-TEST(MemberNames, DecodedFromWhatTheyAreAndExtractedNameByName) {
+TEST_F(MemberNames, DecodedFromWhatTheyAreAndExtractedNameByName) {
   struct Row {
     std::vector<std::string> components;  // UTF-8
     RawMember stored;                      // its name and directory are filled in below
@@ -65,10 +61,9 @@ TEST(MemberNames, DecodedFromWhatTheyAreAndExtractedNameByName) {
     m.data = ToBytes(row.components.back());
     members.push_back(m);
   }
-  Sandbox box(Library::Real);
-  PutArchive(box, "names.lzh", RawArchive(members));
+  Put("names.lzh", RawArchive(members));
   // MS-DOS archivers keep the whole path in a level-0 name, '\\' between.
-  PutArchive(box, "dos.lzh", lzh::test::WriteArchive({{{ShiftJis("予定表"), ShiftJis("メモ.txt")}, ToBytes("memo"), lzh::Method::kLh0}}, 0));
+  Put("dos.lzh", lzh::test::WriteArchive({{{ShiftJis("予定表"), ShiftJis("メモ.txt")}, ToBytes("memo"), lzh::Method::kLh0}}, 0));
 
   Outcome listed = box.Run({"l", "names.lzh"}, NamesLocale());
   Outcome extracted = box.Run({"x", "names.lzh", "out/"}, NamesLocale());
@@ -89,7 +84,7 @@ TEST(MemberNames, DecodedFromWhatTheyAreAndExtractedNameByName) {
   // tavo's own search for a wildcard archive steps by whole characters of
   // the code page too (where the code page has 表 for the argument).
   if (!target.UnderWine() || target.locale.starts_with("ja_JP")) {
-    PutArchive(box, "一覧表.lzh", RawArchive(members));
+    Put("一覧表.lzh", RawArchive(members));
     Outcome found = box.Run({"t", "*表.lzh"}, NamesLocale());
     EXPECT_TRUE(HasLine(box, found.output, "Archive: " + Shown("一覧表.lzh"))) << found.output;
   }
@@ -99,7 +94,7 @@ TEST(MemberNames, DecodedFromWhatTheyAreAndExtractedNameByName) {
 // cannot: a directory named by one blank, a name ending in a dot, a device
 // name, a reserved character. Under Wine each is mapped to a name Windows
 // holds, and the report says where it went.
-TEST(NamesWindowsCannotHold, WrittenAsStoredOnLinuxAndMappedUnderWine) {
+TEST_F(MemberNames, WindowsCannotHoldAreWrittenAsStoredOnLinuxAndMappedUnderWine) {
   struct Row {
     std::string stored, on_linux, on_windows;
   };
@@ -111,8 +106,7 @@ TEST(NamesWindowsCannotHold, WrittenAsStoredOnLinuxAndMappedUnderWine) {
   };
   std::vector<RawMember> members;
   for (const Row& row : rows) members.push_back(RawMember{row.stored, "", ToBytes(row.stored), "-lh0-", 'A'});
-  Sandbox box(Library::Real);
-  PutArchive(box, "amiga.lzh", RawArchive(members));
+  Put("amiga.lzh", RawArchive(members));
   Outcome extract = box.Run({"x", "amiga.lzh", "out/"});
   EXPECT_TRUE(HasLine(box, extract.output, "4 members extracted, 0 skipped, 0 failed")) << extract.output;
   for (const Row& row : rows) {
@@ -129,31 +123,12 @@ std::string Contents(const fs::path& path) {
   return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
-// The committed sample must stay what samples/make_sample makes of
-// samples/files: a stale or damaged sample shows up here.
-TEST(BundledSample, TestsCleanAndExtractsToTheFilesItWasMadeFrom) {
-  fs::path samples = fs::path(TAVO_SOURCE_DIR) / "samples";
-  Sandbox box(Library::Real);
-  box.File("sample.lzh", Contents(samples / "sample.lzh"));
-  EXPECT_TRUE(HasLine(box, box.Run({"t", "sample.lzh"}).output, "3 members tested, 0 skipped, 0 failed"));
-  box.Run({"x", "sample.lzh", "out/"});
-  int files = 0;
-  for (const auto& entry : fs::recursive_directory_iterator(samples / "files")) {
-    if (!entry.is_regular_file()) continue;
-    ++files;
-    std::string relative = fs::relative(entry.path(), samples / "files").generic_string();
-    EXPECT_EQ(box.Read("out/" + relative), Contents(entry.path())) << relative;
-  }
-  EXPECT_EQ(files, 3);
-}
-
 // Windows cannot create a symbolic link member (it is skipped, not failed).
 // The Shift_JIS names of cp932_names.lzh must come out as the names they
 // are, in either code page, like every other member.
-TEST(ForeignSamples, EveryArchiveTestsCleanAndExtractsWithItsCrc) {
+TEST_F(Samples, ForeignEveryArchiveTestsCleanAndExtractsWithItsCrc) {
   fs::path folder = lzh::test::SamplesDir();
   if (!fs::exists(folder / "MANIFEST.tsv")) GTEST_SKIP() << "no sample archives at " << folder;
-  Sandbox box(Library::Real);
   std::set<std::string> archives;
   for (const auto& entry : fs::directory_iterator(folder))
     if (entry.path().filename() != "MANIFEST.tsv" && entry.path().filename() != "README.md")

@@ -1,13 +1,17 @@
 // Archives for tests, in memory: written by the library's own archive
 // writer from a list of members, or built byte by byte (stored level-2
 // members) when a test needs names or fields the writer would never
-// produce: hostile paths, rare methods, wrong CRCs, other code pages.
-// Shared by the library's tests and the end-to-end tests of tavo.
+// produce: hostile paths, rare methods, wrong CRCs, other code pages; and
+// an archive file's members as the format layer reads them back (levels
+// and stored forms that reports never show). Shared by the library's
+// tests and the end-to-end tests of tavo.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -16,23 +20,21 @@
 
 #include "codec/crc16.h"
 #include "codec/method.h"
+#include "format/archive_walker.h"
 #include "format/archive_writer.h"
 
 namespace lzh::test {
 
 using Bytes = std::vector<uint8_t>;
+using Names = std::vector<std::string>;
 
 inline Bytes ToBytes(std::string_view text) { return Bytes(text.begin(), text.end()); }
 
-// A member for the library's own archive writer.
+// A member for the library's own archive writer, dated 2011-03-13.
 struct Member {
   std::vector<std::string> path;
   Bytes data;
   Method method = Method::kLh5;
-  int64_t mtime = 1300000000;  // 2011-03-13
-  std::optional<uint16_t> unix_mode;
-  bool directory = false;
-  std::string link_target;  // non-empty: a symbolic link
 };
 
 inline Bytes WriteArchive(const std::vector<Member>& members, int level = 2) {
@@ -41,25 +43,9 @@ inline Bytes WriteArchive(const std::vector<Member>& members, int level = 2) {
   for (const Member& m : members) {
     MemberHeader header;
     header.path = m.path;
-    header.mtime = m.mtime;
+    header.mtime = 1300000000;
     header.mtime_valid = true;
     header.os_id = 'U';
-    if (m.unix_mode) {
-      header.has_unix_mode = true;
-      header.unix_mode = *m.unix_mode;
-    }
-    if (m.directory || !m.link_target.empty()) {
-      header.method = Method::kLhd;
-      header.is_directory = m.directory;
-      header.is_symlink = !m.link_target.empty();
-      header.link_target = m.link_target;
-      if (header.is_symlink) {
-        header.has_unix_mode = true;
-        header.unix_mode = 0120777;
-      }
-      EXPECT_TRUE(writer.AddEntry(header).ok());
-      continue;
-    }
     header.method = m.method;
     header.original_size = m.data.size();
     MemoryInput input(m.data);
@@ -134,6 +120,32 @@ inline Bytes RawArchive(const std::vector<RawMember>& members) {
   }
   archive.push_back(0);
   return archive;
+}
+
+inline Bytes ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), {});
+}
+
+// The members as the format layer reads them.
+inline std::vector<MemberHeader> Members(const std::string& archive) {
+  Bytes bytes = ReadFile(archive);
+  MemoryReader reader(bytes);
+  ArchiveWalker walker(reader);
+  std::vector<MemberHeader> members;
+  Status status = walker.Open();
+  for (bool end = false; status.ok() && !end;) {
+    MemberHeader member;
+    status = walker.Next(&member, &end);
+    if (status.ok() && !end) members.push_back(std::move(member));
+  }
+  EXPECT_TRUE(status.ok()) << archive << ": " << status.message();
+  return members;
+}
+inline Names Paths(const std::string& archive) {
+  Names paths;
+  for (const MemberHeader& member : Members(archive)) paths.push_back(member.PathString());
+  return paths;
 }
 
 }  // namespace lzh::test

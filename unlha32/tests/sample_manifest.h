@@ -22,48 +22,33 @@ inline std::filesystem::path SamplesDir() {
 
 struct ManifestRow {
   std::string archive, member, method;
-  int level = 0;
   uint64_t size = 0;
   uint16_t crc = 0;
-  std::string sha256;  // "-" where no independent extractor gave one
 };
 
-// Member paths are written with \xNN escapes and "\\" for a backslash.
-inline std::string UnescapeManifestPath(const std::string& text) {
-  std::string out;
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] == '\\') {
-      out.push_back('\\');
-      ++i;
-    } else if (text[i] == '\\' && i + 3 < text.size() && text[i + 1] == 'x') {
-      out.push_back(static_cast<char>(std::stoi(text.substr(i + 2, 2), nullptr, 16)));
-      i += 3;
-    } else {
-      out.push_back(text[i]);
-    }
-  }
-  return out;
-}
-
-// The rows of MANIFEST.tsv in the sample folder; empty when it is absent.
+// The rows of MANIFEST.tsv in the sample folder (archive, member, method,
+// level, size, CRC, sha256); empty when it is absent. Member paths are
+// written with \xNN escapes and "\\" for a backslash.
 inline std::vector<ManifestRow> ReadManifest() {
   std::vector<ManifestRow> rows;
   std::ifstream in(SamplesDir() / "MANIFEST.tsv");
-  std::string line;
+  std::string line, escaped, level, size, crc;
   std::getline(in, line);  // column names
   while (std::getline(in, line)) {
     std::istringstream fields(line);
     ManifestRow row;
-    std::string level, size, crc;
     std::getline(fields, row.archive, '\t');
-    std::getline(fields, row.member, '\t');
+    std::getline(fields, escaped, '\t');
     std::getline(fields, row.method, '\t');
     std::getline(fields, level, '\t');
     std::getline(fields, size, '\t');
     std::getline(fields, crc, '\t');
-    std::getline(fields, row.sha256, '\t');
-    row.member = UnescapeManifestPath(row.member);
-    row.level = std::stoi(level);
+    for (size_t i = 0; i < escaped.size(); ++i) {
+      bool backslash = escaped[i] == '\\' && i + 1 < escaped.size() && escaped[i + 1] == '\\';
+      bool hex = escaped[i] == '\\' && i + 3 < escaped.size() && escaped[i + 1] == 'x';
+      row.member.push_back(hex ? static_cast<char>(std::stoi(escaped.substr(i + 2, 2), nullptr, 16)) : escaped[i]);
+      i += backslash ? 1 : hex ? 3 : 0;
+    }
     row.size = std::stoull(size);
     row.crc = static_cast<uint16_t>(std::stoul(crc, nullptr, 16));
     rows.push_back(row);

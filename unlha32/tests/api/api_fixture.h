@@ -1,23 +1,32 @@
-// Shared ground for the tests that drive the library through its exported
+// The one fixture of the tests that drive the library through its exported
 // C functions, as a front end does: a scratch directory per test, archives
-// written by our own format layer or built byte by byte, and a runner
-// that calls Unlha() with a guarded report buffer.
+// written by our own format layer or built byte by byte, a runner that
+// calls Unlha() with a guarded report buffer (in this process, or in a
+// child readied first: a new session, a size limit, another user), trees
+// of files to archive, and the members an archive holds as the format
+// layer reads them back (levels and stored forms the reports never show).
 #pragma once
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pwd.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "tests/archive_builder.h"
 #include "include/unlha32.h"
+#include "tests/archive_builder.h"
 
 namespace lzh::test {
 
@@ -43,8 +52,8 @@ inline Outcome RunUnlha(const std::string& line, size_t size = 1 << 16) {
 }
 
 // Runs `line` through RunUnlha() in a child process that `prepare` readies
-// first (a new session, another user); the child's exit must be clean and
-// its own checks must hold. When `prepare` fails the outcome is -1.
+// first; the child's exit must be clean and its own checks must hold. When
+// `prepare` fails the outcome is -1.
 inline Outcome RunUnlhaInChild(const std::string& line, const std::function<bool()>& prepare) {
   int pipe_ends[2];
   if (pipe(pipe_ends) != 0) return {UNLHA_INTERNAL, "no pipe"};
@@ -75,26 +84,20 @@ inline Outcome RunUnlhaInChild(const std::string& line, const std::function<bool
   return {std::stoi(message.substr(0, newline)), message.substr(newline + 1)};
 }
 
-// Runs every line through Unlha() at once, each in its own process, and
-// expects every one to finish with UNLHA_OK: the update lock must make
-// racing writers take turns, never fail or lose one another's change.
-inline void ExpectAllLandConcurrently(const std::vector<std::string>& lines) {
-  std::vector<pid_t> children;
-  for (const std::string& line : lines) {
-    pid_t child = fork();
-    if (child == 0) _exit(Unlha(nullptr, line.c_str(), nullptr, 0));
-    children.push_back(child);
-  }
-  for (size_t i = 0; i < children.size(); ++i) {
-    int status = 0;
-    waitpid(children[i], &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == UNLHA_OK) << lines[i];
-  }
+// Without a terminal: the library asks before replacing a file when it has
+// one.
+inline Outcome RunWithoutTerminal(const std::string& line) {
+  return RunUnlhaInChild(line, [] { return setsid() >= 0; });
 }
 
-inline Bytes ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), {});
+// As a user without privileges: root ignores permissions, so a root run
+// gives the child the identity of "nobody".
+inline Outcome Unprivileged(const std::string& line) {
+  return RunUnlhaInChild(line, [] {
+    if (geteuid() != 0) return true;
+    const passwd* nobody = getpwnam("nobody");
+    return nobody && setgid(nobody->pw_gid) == 0 && setuid(nobody->pw_uid) == 0;
+  });
 }
 
 inline void WriteFile(const fs::path& path, const Bytes& bytes) {
@@ -113,6 +116,8 @@ inline Bytes Noise(size_t size, uint32_t seed = 1) {
   return bytes;
 }
 
+inline bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
 class ScratchTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -124,6 +129,7 @@ class ScratchTest : public ::testing::Test {
     fs::create_directories(root_ / "out");
   }
   void TearDown() override {
+    if (!mounted_.empty()) umount2(mounted_.c_str(), MNT_DETACH);
     std::error_code ignored;
     fs::permissions(root_, fs::perms::owner_all, fs::perm_options::add, ignored);
     fs::remove_all(root_, ignored);
@@ -133,15 +139,58 @@ class ScratchTest : public ::testing::Test {
     return (root_ / name).string();
   }
   std::string Out() const { return (root_ / "out").string() + "/"; }
-  // Every entry below the output directory, relative, sorted.
-  std::vector<std::string> OutEntries() const {
-    std::vector<std::string> entries;
-    for (const auto& e : fs::recursive_directory_iterator(root_ / "out"))
-      entries.push_back(fs::relative(e.path(), root_ / "out").string());
+  std::string Archive(const std::string& name = "arc.lzh") const { return (root_ / name).string(); }
+  // The base-directory argument: files are named relative to it.
+  std::string Base(const std::string& directory = "src") const { return (root_ / directory).string() + "/"; }
+  // Every entry below `directory` (out/ by default), relative, sorted.
+  Names Entries(const std::string& directory = "out") const {
+    Names entries;
+    for (const auto& e : fs::recursive_directory_iterator(root_ / directory))
+      entries.push_back(fs::relative(e.path(), root_ / directory).string());
     std::sort(entries.begin(), entries.end());
     return entries;
   }
+  fs::path Make(const std::string& relative, const std::string& text, int64_t mtime = 1500000000, mode_t mode = 0644) {
+    fs::path path = root_ / relative;
+    fs::create_directories(path.parent_path());
+    WriteFile(path, ToBytes(text));
+    chmod(path.c_str(), mode);
+    struct timespec times[2] = {{0, UTIME_OMIT}, {static_cast<time_t>(mtime), 0}};
+    utimensat(AT_FDCWD, path.c_str(), times, AT_SYMLINK_NOFOLLOW);
+    return path;
+  }
+  // Mounts a file system of `kib` KiB at root_/name. False when this
+  // machine does not allow it (no privilege to mount).
+  bool MountSmallDisk(const std::string& name, int kib) {
+    fs::path at = root_ / name;
+    fs::create_directories(at);
+    if (mount("tmpfs", at.c_str(), "tmpfs", 0, ("size=" + std::to_string(kib) + "k").c_str()) != 0) return false;
+    mounted_ = at.string();
+    return true;
+  }
+  // Temporary and lock files of the library left in `directory`.
+  Names Leftovers(const fs::path& directory) const {
+    Names found;
+    for (const auto& entry : fs::directory_iterator(directory))
+      if (Contains(entry.path().filename().string(), ".unlha32-")) found.push_back(entry.path().filename().string());
+    return found;
+  }
+  // Waits until a temporary archive in `directory` has grown past `bytes`.
+  bool WaitForTemporary(const fs::path& directory, uintmax_t bytes) const {
+    for (int i = 0; i < 2000; ++i) {
+      for (const auto& entry : fs::directory_iterator(directory)) {
+        std::error_code error;
+        if (Contains(entry.path().filename().string(), ".unlha32-tmp") && fs::file_size(entry.path(), error) > bytes &&
+            !error)
+          return true;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return false;
+  }
+
   fs::path root_;
+  std::string mounted_;
 };
 
 }  // namespace lzh::test

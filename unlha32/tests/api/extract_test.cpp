@@ -1,7 +1,7 @@
-// The reading commands through Unlha() where tavo's runs cannot look
-// (tests/e2e_library/reading_test.cpp selects, prints and extracts there):
-// files already there kept, asked about or replaced, and what goes to a
-// terminal.
+// Extraction through Unlha() where a run of tavo with its output in a file
+// cannot look: what goes to a terminal (the question before a file is
+// replaced, progress). Files kept without a terminal to ask, or as new as
+// the member, are the behaviour snapshot's repeated extractions.
 #include <poll.h>
 #include <pty.h>
 #include <sys/wait.h>
@@ -14,59 +14,6 @@ namespace lzh::test {
 namespace {
 
 using Extraction = ScratchTest;
-
-// Existing files: kept when as new or newer, replaced with -m when older,
-// asked about on a terminal, and skipped with a note when there is none.
-// The runs without -m happen in a child without a controlling terminal.
-int RunDetached(const std::string& line, std::string* report) {
-  int pipe_fds[2];
-  if (pipe(pipe_fds) != 0) return -1;
-  pid_t child = fork();
-  if (child == 0) {
-    close(pipe_fds[0]);
-    setsid();
-    std::vector<char> buffer(4096);
-    int result = Unlha(nullptr, line.c_str(), buffer.data(), static_cast<uint32_t>(buffer.size()));
-    ssize_t ignored = write(pipe_fds[1], buffer.data(), strlen(buffer.data()));
-    (void)ignored;
-    _exit(result);
-  }
-  close(pipe_fds[1]);
-  char chunk[512];
-  for (ssize_t n; (n = read(pipe_fds[0], chunk, sizeof chunk)) > 0;) report->append(chunk, static_cast<size_t>(n));
-  close(pipe_fds[0]);
-  int status = 0;
-  waitpid(child, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-TEST_F(Extraction, ExistingFilesAreKeptAskedAboutOrReplaced) {
-  std::string archive = Put("a.lzh", WriteArchive({Member{{"f.txt"}, ToBytes("from archive")}}));
-  fs::path existing = root_ / "out" / "f.txt";
-  auto set_existing = [&](int64_t mtime) {
-    WriteFile(existing, ToBytes("on disk"));
-    fs::last_write_time(existing, fs::file_time_type::clock::from_sys(std::chrono::sys_seconds(std::chrono::seconds(mtime))));
-  };
-  set_existing(1300000000 + 10);  // newer than the member
-  Outcome newer = RunUnlha("x -m " + archive + " " + Out());
-  EXPECT_EQ(newer.result, UNLHA_OK);
-  EXPECT_NE(newer.report.find("as new or newer"), std::string::npos);
-  EXPECT_EQ(ReadFile(existing), ToBytes("on disk"));
-
-  set_existing(1300000000 - 10);  // older, no terminal to ask
-  std::string report;
-  EXPECT_EQ(RunDetached("x " + archive + " " + Out(), &report), UNLHA_SKIPPED);
-  EXPECT_NE(report.find("-m replaces it"), std::string::npos) << report;
-  EXPECT_EQ(ReadFile(existing), ToBytes("on disk"));
-
-  EXPECT_EQ(RunUnlha("x -m " + archive + " " + Out()).result, UNLHA_OK);
-  EXPECT_EQ(ReadFile(existing), ToBytes("from archive"));
-
-  set_existing(1300000000 + 10);  // newer, but -c skips the date check
-  EXPECT_EQ(RunUnlha("x -c -m " + archive + " " + Out()).result, UNLHA_OK);
-  EXPECT_EQ(ReadFile(existing), ToBytes("from archive"));
-  EXPECT_EQ(OutEntries(), std::vector<std::string>{"f.txt"});  // no temporary left behind
-}
 
 // Runs `line` in a child whose terminal is a pseudo-terminal, and prints
 // the report there as a front end does; `answer` is typed once the

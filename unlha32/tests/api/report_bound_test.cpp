@@ -1,9 +1,12 @@
-// The handle walk and the report bound that unlha32.h promises: a front end
-// that sizes Unlha()'s buffer from the walk (fixed part, command line,
-// member names, contents for p) must get every report whole. The archive is
-// the worst a report meets: names that escape to four times their bytes and
-// appear three times in one member's lines, refused and rewritten paths,
-// damaged, unsupported and cut members, links, NUL-filled contents.
+// The report bound that unlha32.h promises: a front end that sizes
+// Unlha()'s buffer from the walk (fixed part, command line, member names,
+// contents for p) must get every report whole. The archive is the worst a
+// report meets: names that escape to four times their bytes and appear
+// three times in one member's lines, refused and rewritten paths, damaged,
+// unsupported and cut members, links, NUL-filled contents. A smaller
+// buffer gets whole lines and a note that the report was cut, and never a
+// byte past its end. Then what a front end asks before a command: archive
+// recognition and member counts.
 #include "tests/api/api_fixture.h"
 
 namespace lzh::test {
@@ -108,58 +111,64 @@ TEST_F(ReportBound, NamesThatMatchNothingFitTheCommandLinePart) {
   EXPECT_EQ(outcome.report.find("(report cut"), std::string::npos);
 }
 
-TEST_F(ReportBound, LongNamesAreCutInTheRecordAndWholeThroughGetFileName) {
-  std::string name = std::string(510, 'n') + "\xe6\xbc\xa2";  // a three-byte character across byte 512
-  std::string archive = Put("long.lzh", RawArchive({Named(name)}));
-  UnlhaArchive* handle = UnlhaOpenArchive(nullptr, archive.c_str(), 0);
-  UnlhaMemberInfo info;
-  ASSERT_EQ(UnlhaFindFirst(handle, "", &info), 0);
-  EXPECT_EQ(info.flags, uint32_t(UNLHA_MEMBER_NAME_CUT));
-  EXPECT_EQ(std::string(info.name), name.substr(0, 510));
-  std::vector<char> whole(1000);
-  EXPECT_EQ(UnlhaGetFileName(handle, whole.data(), 1000), int(name.size()));
-  EXPECT_EQ(std::string(whole.data()), name);
-  UnlhaCloseArchive(handle);
+std::vector<Member> ManyMembers(int count) {
+  std::vector<Member> members;
+  for (int i = 0; i < count; ++i)
+    members.push_back(Member{{"dir" + std::to_string(i % 3), "member-" + std::to_string(i) + ".txt"},
+                             ToBytes("contents of member " + std::to_string(i) + "\n"), Method::kLh5});
+  return members;
 }
 
-TEST_F(ReportBound, DamageEndsTheWalkForGoodAndMisuseIsRefused) {
-  Bytes archive = RawArchive({Named("first.txt"), Named("second.txt", std::string(3000, 's'))});
-  archive.resize(archive.size() - 1000);
-  UnlhaArchive* handle = UnlhaOpenArchive(nullptr, Put("cut.lzh", archive).c_str(), 0);
-  ASSERT_NE(handle, nullptr);
-  UnlhaMemberInfo info;
-  EXPECT_EQ(UnlhaFindFirst(handle, nullptr, &info), 0);
-  EXPECT_EQ(UnlhaFindNext(handle, &info), 0);  // the member cut short is still met, as listings show it
-  EXPECT_STREQ(info.name, "second.txt");
-  for (int again = 0; again < 3; ++again) EXPECT_EQ(UnlhaFindNext(handle, &info), UNLHA_DAMAGED);
-  EXPECT_EQ(UnlhaOpenArchive(nullptr, Put("text.lzh", ToBytes("no archive, only some text")).c_str(), 0), nullptr);
-
-  char buffer[8];
-  EXPECT_EQ(UnlhaFindFirst(handle, nullptr, nullptr), UNLHA_BAD_COMMAND);
-  EXPECT_EQ(UnlhaGetFileName(handle, nullptr, 8), -1);
-  EXPECT_EQ(UnlhaGetFileName(handle, buffer, 0), -1);
-  EXPECT_EQ(UnlhaCloseArchive(handle), UNLHA_OK);
-  for (UnlhaArchive* refused : {handle, static_cast<UnlhaArchive*>(nullptr), reinterpret_cast<UnlhaArchive*>(&info)}) {
-    EXPECT_EQ(UnlhaFindFirst(refused, nullptr, &info), UNLHA_BAD_COMMAND);
-    EXPECT_EQ(UnlhaFindNext(refused, &info), UNLHA_BAD_COMMAND);
-    EXPECT_EQ(UnlhaGetFileName(refused, buffer, 8), -1);
-    EXPECT_EQ(UnlhaCloseArchive(refused), UNLHA_BAD_COMMAND);
+// What a front end asks before it runs a command: is this an archive (only
+// one that reads is), how many members (from the headers), the same under
+// the name without its extension and with '\\' between directories.
+TEST_F(ReportBound, ArchivesAreRecognisedAndCountedUnderEveryNameForm) {
+  fs::create_directories(root_ / "sub");
+  WriteFile(root_ / "sub" / "a.lzh", WriteArchive(ManyMembers(57)));
+  const struct {
+    std::string path;
+    int count;
+  } cases[] = {
+      {(root_ / "sub" / "a.lzh").string(), 57},
+      {(root_ / "sub" / "a").string(), 57},
+      {root_.string() + "\\sub\\a.lzh", 57},
+      {root_.string(), -1},
+      {(root_ / "missing.lzh").string(), -1},
+      {Put("empty.lzh", {}), -1},
+      {Put("end-byte-only.lzh", {0}), 0},
+      {Put("text.lzh", ToBytes("just some text, no archive at all\n")), -1},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(UnlhaCheckArchive(c.path.c_str(), 0) != 0, c.count > 0) << c.path;
+    EXPECT_EQ(UnlhaGetFileCount(c.path.c_str()), c.count) << c.path;
   }
-  EXPECT_EQ(UnlhaOpenArchive(nullptr, nullptr, 0), nullptr);
-  EXPECT_EQ(UnlhaOpenArchive(nullptr, (root_ / "missing.lzh").c_str(), 0), nullptr);
-  EXPECT_EQ(UnlhaOpenArchive(nullptr, Put("ok.lzh", RawArchive({Named("a")})).c_str(), 1), nullptr);
+  EXPECT_EQ(UnlhaCheckArchive(nullptr, 0), 0);
+  EXPECT_EQ(UnlhaGetFileCount(nullptr), -1);
+  EXPECT_EQ(UnlhaGetVersion(), 20);
+  EXPECT_EQ(RunUnlha("x " + root_.string() + "\\sub\\a.lzh " + root_.string() + "\\out\\").result, UNLHA_OK);
+  EXPECT_TRUE(fs::exists(root_ / "out" / "dir0" / "member-0.txt"));
+  // A bare archive path is listed, blanks and all.
+  std::string blanks = Put("my archive.lzh", WriteArchive(ManyMembers(4)));
+  EXPECT_NE(RunUnlha(blanks).report.find("member-3.txt"), std::string::npos);
+  EXPECT_NE(RunUnlha("L \"" + blanks + "\" ").report.find("4 members"), std::string::npos);
 }
 
-// A locale whose character set is Shift_JIS under another name: names stay
-// as stored, whole double-byte characters, never escaped byte by byte.
-TEST_F(ReportBound, ShiftJisLocaleUnderAnyNameShowsNamesAsStored) {
-  std::string archive = Put("sjis.lzh", RawArchive({RawMember{"\x95\x5c.txt", "\x8a\xbf\x8e\x9a", ToBytes("x"), "-lh0-", 'M'}}));
-  setenv("LC_ALL", "ja_JP.SHIFT_JISX0213", 1);
-  UnlhaArchive* handle = UnlhaOpenArchive(nullptr, archive.c_str(), 0);
-  UnlhaMemberInfo info;
-  ASSERT_EQ(UnlhaFindFirst(handle, "\x95\x5c.txt", &info), 0);
-  EXPECT_STREQ(info.name, "\x8a\xbf\x8e\x9a/\x95\x5c.txt");
-  UnlhaCloseArchive(handle);
+// The buffer belongs to the caller: at every size nothing is written past
+// it (RunUnlha's guard bytes), the text ends in a NUL, and a cut report is
+// whole lines of the full one followed by a line that says it was cut.
+TEST_F(ReportBound, AtEverySizeAReportIsCutAtALineAndSaysSo) {
+  std::string archive = Put("a.lzh", WriteArchive(ManyMembers(12)));
+  const std::string whole = RunUnlha("v " + archive).report;
+  for (size_t size = 0; size < whole.size() + 2; ++size) {
+    Outcome run = RunUnlha("v " + archive, size);
+    EXPECT_EQ(run.result, UNLHA_OK);
+    if (run.report == whole || size <= 12) continue;
+    size_t last = run.report.rfind('\n');
+    size_t kept = last == std::string::npos ? 0 : last + 1;
+    EXPECT_EQ(run.report.substr(kept, 11), "(report cut") << size;
+    EXPECT_EQ(whole.compare(0, kept, run.report, 0, kept), 0) << size;
+  }
+  EXPECT_EQ(Unlha(nullptr, ("l " + archive).c_str(), nullptr, 100), UNLHA_OK);
 }
 
 }  // namespace

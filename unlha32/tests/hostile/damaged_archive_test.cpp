@@ -1,7 +1,7 @@
-// Hostile structure: sizes far beyond the data (bombs), archives cut at
-// every byte, extended-header chains that overrun or try to loop, wrong
-// header CRCs and checksums, empty names and names of a thousand bytes,
-// self-extracting programs whose headers lie about their size.
+// Hostile structure: sizes that lie about the data, bombs, archives cut at
+// every byte, empty names and names of a thousand bytes. (Damaged headers
+// and extended-header chains are the format suite's; the snapshot runs
+// every command over damaged archives.)
 // Each must end in a report that says what is wrong and, for extraction,
 // no file that is not exactly a member (and nothing outside the target,
 // which the fixture checks after every run).
@@ -18,57 +18,43 @@ Bytes Packed(Method method, const Bytes& data, int level = 2, const std::string&
   return WriteArchive({Member{{name}, data, method}}, level);
 }
 
-TEST_F(HostileTest, DeclaredSizesFarBeyondTheDataAreReportedAsTruncation) {
-  Fields stored = Stored(ToBytes("ten bytes!"));
-  stored.packed = 0xFFFFFFF0;
-  stored.original = 0xFFFFFFF0;
-  std::string beyond_file = Archive(Members({With(Level0(stored, "huge-packed.bin"), ToBytes("ten bytes!"))}), "a.lzh");
-  Outcome x = ListTestExtract(beyond_file);
-  EXPECT_EQ(x.result, UNLHA_DAMAGED) << x.report;
-  ExpectNamed(x, "huge-packed.bin");
-
-  // The packed size is honest, the original size claims 4 GiB: decoding
-  // stops where the stream does, and the member is truncated.
-  Bytes lh5 = Packed(Method::kLh5, Bytes(5000, 'z'), 0);
-  lh5[11] = lh5[12] = lh5[13] = lh5[14] = 0xFF;
-  lh5[1] = Checksum(lh5, 2, lh5[0] + 2);
-  Outcome claimed = ListTestExtract(Archive(lh5, "b.lzh"));
-  EXPECT_EQ(claimed.result, UNLHA_DAMAGED) << claimed.report;
-  ExpectNamed(claimed, "packed.bin");
-
-  Fields wide = Stored(ToBytes("x"));
+// Sizes that lie: both sizes far beyond the data, an honest packed size
+// with an original size of 4 GiB (decoding stops where the stream does),
+// 64-bit sizes of 2^62, and a stream holding far more than its declared
+// size (output stops there, so the CRC of the real data fails; not zeros,
+// whose CRC-16 is 0 at any length). Each member is named as damaged (or
+// refused first by the free-space check), and nothing is left of it.
+TEST_F(HostileTest, SizesThatLieAboutTheDataAreReportedAndLeaveNothing) {
+  Fields beyond = Stored(ToBytes("ten bytes!"));
+  beyond.packed = beyond.original = 0xFFFFFFF0;
+  Bytes claimed = Packed(Method::kLh5, Bytes(5000, 'z'), 0, "claimed.bin");
+  claimed[11] = claimed[12] = claimed[13] = claimed[14] = 0xFF;
+  claimed[1] = Checksum(claimed, 2, claimed[0] + 2);
   Bytes sizes;
   Add64(&sizes, uint64_t{1} << 62);
   Add64(&sizes, uint64_t{1} << 62);
-  Bytes wide_header = Level23(2, wide, 1300000000, 'U', {{0x01, "wide.bin"}, {0x42, std::string(sizes.begin(), sizes.end())}});
-  Outcome huge = ListTestExtract(Archive(Members({With(wide_header, ToBytes("x"))}), "c.lzh"));
-  // The free-space check may refuse the member first (an I/O result); the
-  // damage is reported all the same.
-  EXPECT_TRUE(huge.result == UNLHA_DAMAGED || huge.result == UNLHA_IO_ERROR) << huge.report;
-  ExpectNamed(huge, "wide.bin");
-  ExpectNamed(huge, "damaged");
-  EXPECT_TRUE(Extracted().empty());
-}
-
-// A member whose stream holds far more than its declared original size:
-// output stops at the declared size, so the CRC (of the real data) fails
-// and nothing is left. (Not zeros: their CRC-16 is 0 at any length.)
-TEST_F(HostileTest, AStreamLongerThanItsDeclaredSizeStopsThere) {
+  Bytes wide = Level23(2, Stored(ToBytes("x")), 1300000000, 'U',
+                       {{0x01, "wide.bin"}, {0x42, std::string(sizes.begin(), sizes.end())}});
   Bytes data(1 << 20);
   for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i % 251);
-  Bytes archive = Packed(Method::kLh5, data);
-  // Level 2: original size at offset 11; the header CRC must follow.
-  archive[11] = 100;
-  archive[12] = archive[13] = archive[14] = 0;
-  size_t length = archive[0] | archive[1] << 8;
-  archive[27] = archive[28] = 0;
-  uint16_t crc = Crc16(0, archive.data(), length);
-  archive[27] = static_cast<uint8_t>(crc);
-  archive[28] = static_cast<uint8_t>(crc >> 8);
-  Outcome x = ListTestExtract(Archive(archive));
-  EXPECT_EQ(x.result, UNLHA_DAMAGED) << x.report;
-  ExpectNamed(x, "packed.bin");
-  EXPECT_TRUE(Extracted().empty());
+  Bytes longer = Packed(Method::kLh5, data, 2, "longer.bin");
+  longer[11] = 100;  // level 2: the original size, then the header CRC
+  longer[12] = longer[13] = longer[14] = longer[27] = longer[28] = 0;
+  uint16_t crc = Crc16(0, longer.data(), longer[0] | longer[1] << 8);
+  longer[27] = static_cast<uint8_t>(crc);
+  longer[28] = static_cast<uint8_t>(crc >> 8);
+  const std::pair<std::string, Bytes> cases[] = {
+      {"beyond.bin", Members({With(Level0(beyond, "beyond.bin"), ToBytes("ten bytes!"))})},
+      {"claimed.bin", claimed},
+      {"wide.bin", Members({With(wide, ToBytes("x"))})},
+      {"longer.bin", longer},
+  };
+  for (const auto& [name, archive] : cases) {
+    Outcome x = ListTestExtract(Archive(archive, name + ".lzh"));
+    EXPECT_TRUE(x.result == UNLHA_DAMAGED || (name == "wide.bin" && x.result == UNLHA_IO_ERROR)) << x.report;
+    ExpectNamed(x, name);
+    EXPECT_TRUE(Entries().empty()) << name;
+  }
 }
 
 // Peak memory (KiB) of a child process that tests `archive`.
@@ -141,68 +127,6 @@ TEST_F(HostileTest, EveryCutOfAnArchiveIsReportedAndLeavesOnlyWholeMembers) {
   EXPECT_EQ(complete.result, UNLHA_OK) << "an archive without its end byte is whole:\n" << complete.report;
 }
 
-// Every extended header announces the next one's size: a size below the
-// minimum, one past the header or the file, or a level-1 chain longer than
-// its skip size is corrupt; thousands of minimal headers are merely slow
-// to read and end.
-TEST_F(HostileTest, ExtendedHeaderChainsThatOverrunOrNeverEndAreRefused) {
-  Bytes data = ToBytes("payload");
-  Bytes good = StoredLevel2({{0x01, "good.txt"}}, "good");
-
-  auto with_next_size = [&](uint16_t next) {
-    Bytes h = Level23(2, Stored(data), 1300000000, 'U', {{0x01, "chain.txt"}}, false);
-    h[h.size() - 2] = static_cast<uint8_t>(next);
-    h[h.size() - 1] = static_cast<uint8_t>(next >> 8);
-    return With(h, data);
-  };
-  for (uint16_t next : {uint16_t{1}, uint16_t{2}, uint16_t{0xFFF0}}) {
-    SCOPED_TRACE("next size " + std::to_string(next));
-    Outcome x = ListTestExtract(Archive(Members({good, with_next_size(next)})));
-    EXPECT_EQ(x.result, UNLHA_DAMAGED) << x.report;
-    ExpectNamed(x, "damaged");
-    fs::remove_all(root_ / "out");
-    fs::create_directory(root_ / "out");
-  }
-
-  Fields level1 = Stored(data);
-  Bytes overrun = Level1(level1, "skip.txt", 'U', {{0x7F, std::string(40, 'x')}});
-  overrun[7] = 10;  // skip size smaller than the chain it should cover
-  overrun[8] = overrun[9] = overrun[10] = 0;
-  overrun[1] = Checksum(overrun, 2, overrun[0] + 2);
-  Outcome skip = ListTestExtract(Archive(Members({good, With(overrun, data)})));
-  EXPECT_EQ(skip.result, UNLHA_DAMAGED) << skip.report;
-
-  Bytes level3 = Level23(3, Stored(data), 1300000000, 'U', {{0x01, "three.txt"}}, false);
-  level3[level3.size() - 4] = level3[level3.size() - 3] = level3[level3.size() - 2] = 0xFF;
-  Outcome three = ListTestExtract(Archive(Members({good, With(level3, data)})));
-  EXPECT_EQ(three.result, UNLHA_DAMAGED) << three.report;
-
-  std::vector<Ext> many(20000, Ext{0x7F, ""});
-  many.push_back({0x01, "many.txt"});
-  Outcome slow = ListTestExtract(Archive(Members({With(Level23(2, Stored(data), 1300000000, 'U', many), data)})));
-  EXPECT_EQ(slow.result, UNLHA_OK) << slow.report;
-  EXPECT_EQ(ReadFile(root_ / "out" / "many.txt"), data);
-}
-
-TEST_F(HostileTest, WrongHeaderCrcsAndChecksumsAreReported) {
-  Bytes good = StoredLevel0("good.txt", "good");
-  Bytes level2 = StoredLevel2({{0x01, "crc2.txt"}}, "data");
-  level2[27] ^= 0x5A;
-  Bytes level0 = StoredLevel0("sum0.txt", "data");
-  level0[1] ^= 0x5A;
-  Bytes level1 = StoredLevel1("crc1.txt", "data", 'U', {});
-  level1 = With(Level1(Stored(ToBytes("data")), "crc1.txt", 'U', {}, true), ToBytes("data"));
-  level1[level1[0] + 2 + 1] ^= 0x5A;  // the header CRC in extended header 0x00
-  for (const Bytes& bad : {level2, level0, level1}) {
-    Outcome x = ListTestExtract(Archive(Members({good, bad})));
-    EXPECT_EQ(x.result, UNLHA_DAMAGED) << x.report;
-    // The walk ends at the bad header: one failure, for all it never reached.
-    ExpectNamed(x, "; the rest of it was not read.");
-    ExpectNamed(x, "1 member extracted, 0 skipped, 1 failed");
-    EXPECT_EQ(Extracted(), std::vector<std::string>{"good.txt"});
-  }
-}
-
 TEST_F(HostileTest, EmptyNamesCreateNothing) {
   std::string archive = Archive(Members({
       StoredLevel2({}, "no name at all"),
@@ -214,7 +138,7 @@ TEST_F(HostileTest, EmptyNamesCreateNothing) {
   }));
   Outcome x = ListTestExtract(archive);
   EXPECT_EQ(x.result, UNLHA_SKIPPED) << x.report;
-  EXPECT_EQ(Extracted(), std::vector<std::string>{"good.txt"});
+  EXPECT_EQ(Entries(), std::vector<std::string>{"good.txt"});
 }
 
 TEST_F(HostileTest, NamesOfAThousandBytesFailByNameOrExtractWhole) {
@@ -238,6 +162,27 @@ TEST_F(HostileTest, NamesOfAThousandBytesFailByNameOrExtractWhole) {
   fs::path deep_file = root_ / "out";
   for (int i = 0; i < 100; ++i) deep_file /= "dddddddd";
   EXPECT_EQ(ReadFile(deep_file / "deep.txt"), ToBytes("a 1000-byte path"));
+}
+
+// A first header damaged in its method id, or a later one damaged: every
+// reading command names the damage, and neither d nor s rewrites or copies
+// the archive, so no member is lost. (No command here asks a question: they
+// run in this process.) Fault caught: the next header taken for an
+// archive's start, the first member dropped without a word, and then lost
+// for good by d.
+TEST_F(HostileTest, ADamagedHeaderIsReportedAndTheArchiveNeverRewritten) {
+  const Bytes whole = Members({StoredLevel0("first.txt", "first"), StoredLevel0("second.txt", "second")});
+  for (size_t damaged : {size_t{2}, whole[0] + size_t{2 + 5 + 2}}) {
+    Bytes archive = whole;
+    archive[damaged] ^= 0xFF;
+    std::string path = Archive(archive);
+    for (const char* command : {"l ", "t "})
+      ExpectNamed(RunUnlha(command + path), damaged == 2 ? "the first header is damaged" : "damaged");
+    EXPECT_EQ(RunUnlha("d " + path + " first.txt").result, UNLHA_DAMAGED);
+    EXPECT_EQ(RunUnlha("s " + path + " " + Out()).result, UNLHA_DAMAGED);
+    EXPECT_EQ(ReadFile(path), archive);
+    EXPECT_TRUE(Entries().empty());
+  }
 }
 
 }  // namespace

@@ -1,8 +1,9 @@
 // Hostile names: every way a member's path can try to leave the target
 // directory (".." in names and in the directory header, absolute and drive
 // paths, '\' and 0xFF separators, Shift_JIS trail bytes that look like
-// '\'), links that point out of the target, and members named like the
-// archive being read. Whatever the member, nothing outside out/ may change
+// '\'), links in the archive or already on disk that point out of the
+// target, members named like the archive being read, and names that would
+// drive a terminal. Whatever the member, nothing outside out/ may change
 // (checked after every run by the fixture) and each refused member is
 // named in the report.
 #include "tests/hostile/hostile_fixture.h"
@@ -15,94 +16,65 @@ const std::string kFF(1, '\xff');
 Ext Name(const std::string& name) { return {0x01, name}; }
 Ext Directory(const std::string& directory) { return {0x02, directory}; }
 
-TEST_F(HostileTest, DotDotAndBackslashTricksInLevel0And1NamesAreRefused) {
-  std::string archive = Archive(Members({
-      StoredLevel0("..\\..\\evil0.txt", "0"),
-      StoredLevel0("a\\..\\..\\..\\evil1.txt", "1"),
-      StoredLevel0("..", "2"),
-      StoredLevel0("C:..\\evil3.txt", "3"),
-      StoredLevel1("../evil4.txt", "4"),
-      StoredLevel1("x/./../../evil5.txt", "5", 'M'),
-      StoredLevel1("", "6", 'U', {Directory(".." + kFF), Name("evil6.txt")}),
-      StoredLevel0("\\rooted.txt", "rooted"),
-      StoredLevel0("good.txt", "good"),
-  }));
-  Outcome x = ListTestExtract(archive);
-  EXPECT_EQ(x.result, UNLHA_SKIPPED) << x.report;
-  for (const char* name : {"evil0.txt", "evil1.txt", "evil3.txt", "evil4.txt", "evil5.txt", "evil6.txt"})
-    ExpectNamed(x, name);
-  EXPECT_EQ(Extracted(), (std::vector<std::string>{"good.txt", "rooted.txt"}));
-}
-
-TEST_F(HostileTest, FFSeparatorTricksInDirectoryHeadersAreRefused) {
-  std::string archive = Archive(Members({
-      StoredLevel2({Directory(kFF + kFF + ".." + kFF), Name("ff1.txt")}, "1"),
-      StoredLevel2({Directory(".."), Name("ff2.txt")}, "2"),
-      StoredLevel2({Directory("a" + kFF + kFF + kFF + ".." + kFF + ".." + kFF), Name("ff3.txt")}, "3"),
-      StoredLevel2({Name(".." + kFF + ".." + kFF + "ff4.txt")}, "4"),
-      StoredLevel2({{0x45, Utf16({'.', '.', 0xFFFF, '.', '.'})}, Name("ff5.txt")}, "5"),
-      StoredLevel2({{0x44, Utf16({'.', '.', '/', 'f', 'f', '6'})}, Name("ff6.txt")}, "6"),
-      StoredLevel2({{0x45, Utf16({'.', '.', 0, 'x'})}, Name("ff7.txt")}, "7"),  // cut at the NUL: ".."
-      StoredLevel2({Directory(kFF + kFF + kFF), Name("only-separators.txt")}, "fine"),
-  }));
-  Outcome x = ListTestExtract(archive);
-  EXPECT_NE(x.result, UNLHA_OK) << x.report;
-  for (const char* name : {"ff1.txt", "ff2.txt", "ff3.txt", "ff5.txt"}) ExpectNamed(x, name);
-  // 0xFF separates only in the directory header: in a name it is a byte.
-  for (const std::string& entry : Extracted())
-    for (const auto& component : fs::path(entry)) EXPECT_NE(component, "..") << entry;
-  EXPECT_EQ(ReadFile(root_ / "out" / "only-separators.txt"), ToBytes("fine"));
-}
-
-// Components Windows would trim to "." or ".." are refused wherever they
-// stand, each for what it is made of; blanks alone are a name like any;
-// roots, drives and empty components are dropped with a note.
-TEST_F(HostileTest, EachPathRuleRefusesOrRewritesItsCase) {
+// Each row is one member: refused and named in the report (for the reason
+// given, when one is), or extracted to the path given. ".." in names and
+// directory headers, '\\' and 0xFF separators, UTF-16 forms; components
+// Windows would trim to "." or ".." refused wherever they stand, each for
+// what it is made of, while blanks alone are a name like any; in Shift_JIS
+// 0x5C after a lead byte is half of a character, not a separator, and a
+// lone lead byte must not swallow a real one; roots, drives, UNC servers
+// and empty components are dropped with a note (here the fence's own path).
+TEST_F(HostileTest, EveryWayOutIsRefusedByNameAndEveryOtherPathLandsInside) {
   const std::string up = "the path leads out of the target directory (..)";
   const std::string dots = "the path holds a component made only of dots";
-  const std::string dots_and_blanks = dots + " and blanks";
   const struct {
-    std::string name;
-    std::string landed_or_reason;
-    bool refused;
-  } cases[] = {
-      {"a/..", up, true},
-      {"...", dots, true},
-      {".. ", dots_and_blanks, true},
-      {"a/ ./b", dots_and_blanks, true},
-      {"DIR\\ \\readme", "DIR/ /readme", false},
-      {"  /x", "  /x", false},
-      {"./a//b/./c", "a/b/c", false},
-      {"c:relative", "relative", false},
-      {"C:\\Windows\\x.dll", "Windows/x.dll", false},
+    Bytes member;
+    std::string named_or_landed;
+    bool refused = true;
+  } rows[] = {
+      {StoredLevel0("..\\..\\evil0.txt", "data"), "evil0.txt"},
+      {StoredLevel0("a\\..\\..\\..\\evil1.txt", "data"), "evil1.txt"},
+      {StoredLevel0("C:..\\evil3.txt", "data"), "evil3.txt"},
+      {StoredLevel1("../evil4.txt", "data"), "evil4.txt"},
+      {StoredLevel1("x/./../../evil5.txt", "data", 'M'), "evil5.txt"},
+      {StoredLevel1("", "data", 'U', {Directory(".." + kFF), Name("evil6.txt")}), "evil6.txt"},
+      {StoredLevel2({Directory(kFF + kFF + ".." + kFF), Name("ff1.txt")}, "data"), "ff1.txt"},
+      {StoredLevel2({Directory(".."), Name("ff2.txt")}, "data"), "ff2.txt"},
+      {StoredLevel2({Directory("a" + kFF + kFF + kFF + ".." + kFF + ".." + kFF), Name("ff3.txt")}, "data"), "ff3.txt"},
+      {StoredLevel2({{0x45, Utf16({'.', '.', 0xFFFF, '.', '.'})}, Name("ff5.txt")}, "data"), "ff5.txt"},
+      {StoredLevel2({{0x44, Utf16({'.', '.', '/', 'f', 'f', '6'})}, Name("ff6.txt")}, "data"), "../ff6: " + up},
+      {StoredLevel1("\x95\\..\\..\\sjis1.txt", "data", 'M'), "sjis1.txt"},
+      {StoredLevel1("sjis3.txt", "data", 'M', {Directory("\x81" + kFF + ".." + kFF)}), "sjis3.txt"},
+      {StoredLevel1("a/..", "data", 'M'), "a/..: " + up},
+      {StoredLevel1("...", "data", 'M'), "...: " + dots},
+      {StoredLevel1(".. ", "data", 'M'), ".. : " + dots + " and blanks"},
+      {StoredLevel1("a/ ./b", "data", 'M'), "a/ ./b: " + dots + " and blanks"},
+      {StoredLevel0("\\rooted.txt", "data"), "rooted.txt", false},
+      {StoredLevel2({Directory(kFF + kFF + kFF), Name("only-separators.txt")}, "data"), "only-separators.txt", false},
+      {StoredLevel2({Name(".." + kFF + ".." + kFF + "ff4.txt")}, "data"), ".." + kFF + ".." + kFF + "ff4.txt", false},
+      {StoredLevel1("DIR\\ \\readme", "data", 'M'), "DIR/ /readme", false},
+      {StoredLevel1("  /x", "data", 'M'), "  /x", false},
+      {StoredLevel1("./a//b/./c", "data", 'M'), "a/b/c", false},
+      {StoredLevel1("c:relative", "data", 'M'), "relative", false},
+      {StoredLevel1("C:\\Windows\\x.dll", "data", 'M'), "Windows/x.dll", false},
+      {StoredLevel1("..\x81\\sjis2.txt", "data", 'M'), "..\xe2\x80\x95sjis2.txt", false},  // U+2015
+      {StoredLevel1("\x95\\.txt", "data", 'M'), "\xe8\xa1\xa8.txt", false},                // U+8868
+      {StoredLevel2({{0x45, Utf16({'.', '.', 0, 'x'})}, Name("ff7.txt")}, "data"), ".._x/ff7.txt", false},  // a NUL
+      {StoredLevel2({Name(fence_.string() + "/abs.txt")}, "data"), fence_.relative_path().string() + "/abs.txt", false},
+      {StoredLevel2({Directory(kFF + kFF + "server" + kFF + "share" + kFF), Name("unc.txt")}, "data"),
+       "server/share/unc.txt", false},
   };
   std::vector<Bytes> members;
-  for (const auto& c : cases) members.push_back(StoredLevel1(c.name, "data", 'M'));
+  for (const auto& row : rows) members.push_back(row.member);
   Outcome x = ListTestExtract(Archive(Members(members)));
   EXPECT_EQ(x.result, UNLHA_SKIPPED) << x.report;
-  for (const auto& c : cases) {
-    if (c.refused) ExpectNamed(x, c.name + ": " + c.landed_or_reason);
-    else EXPECT_EQ(ReadFile(root_ / "out" / c.landed_or_reason), ToBytes("data")) << c.name << "\n" << x.report;
-  }
   ExpectNamed(x, "written as");
-}
-
-// In Shift_JIS, 0x5C after a lead byte is half of a character, not a
-// separator: "..\x81\x5C" is one name (0x815C is a horizontal bar), and
-// a lone lead byte before a real separator must not swallow it.
-TEST_F(HostileTest, ShiftJisTrailBackslashNeitherSplitsNorClimbs) {
-  std::string archive = Archive(Members({
-      StoredLevel1("\x95\\..\\..\\sjis1.txt", "1", 'M'),
-      StoredLevel1("..\x81\\sjis2.txt", "2", 'M'),
-      StoredLevel1("sjis3.txt", "3", 'M', {Directory("\x81" + kFF + ".." + kFF)}),
-      StoredLevel1("\x95\\.txt", "hyou", 'M'),
-  }));
-  Outcome x = ListTestExtract(archive);
-  EXPECT_EQ(x.result, UNLHA_SKIPPED) << x.report;
-  ExpectNamed(x, "sjis1.txt");
-  ExpectNamed(x, "sjis3.txt");
-  // 0x81 0x5C is U+2015, 0x95 0x5C is U+8868: each stays one name.
-  EXPECT_EQ(Extracted(), (std::vector<std::string>{"..\xe2\x80\x95sjis2.txt", "\xe8\xa1\xa8.txt"}));
+  for (const auto& row : rows) {
+    if (row.refused) ExpectNamed(x, row.named_or_landed);
+    else EXPECT_EQ(ReadFile(root_ / "out" / row.named_or_landed), ToBytes("data")) << row.named_or_landed;
+  }
+  for (const std::string& entry : Entries())
+    for (const auto& component : fs::path(entry)) EXPECT_NE(component, "..") << entry;
 }
 
 Bytes Link(const std::string& name_and_target, const std::string& directory = "") {
@@ -175,6 +147,35 @@ TEST_F(HostileTest, DuplicateNamesAreReportedAndNeverMixed) {
   Outcome replaced = Run("x -m -c " + archive + " " + Out());
   EXPECT_EQ(ReadFile(root_ / "out" / "dup.txt"), ToBytes("first")) << replaced.report;
   EXPECT_EQ(ReadFile(root_ / "out" / "clash"), ToBytes("a file"));
+}
+
+// Links already in the target (put there by someone else): a member is
+// never written through one, and a member of a link's name replaces the
+// link itself, not what it points at.
+TEST_F(HostileTest, ALinkAlreadyOnDiskIsNeverWrittenThrough) {
+  fs::create_directory_symlink(fence_, root_ / "out" / "link");
+  fs::create_symlink(fence_ / "secret.txt", root_ / "out" / "victim");
+  Outcome x = Run("x -m -c " +
+                  Archive(RawArchive({RawMember{"planted.txt", "link" + kFF, ToBytes("through the link")},
+                                      RawMember{"victim", "", ToBytes("replaces the link itself")}})) +
+                  " " + Out());
+  EXPECT_EQ(x.result, UNLHA_SKIPPED) << x.report;
+  ExpectNamed(x, "planted.txt");
+  EXPECT_FALSE(fs::is_symlink(root_ / "out" / "victim"));
+  EXPECT_EQ(ReadFile(root_ / "out" / "victim"), ToBytes("replaces the link itself"));
+}
+
+// A name may hold terminal controls or a character cut short: reports show
+// them escaped, never as the bytes a terminal would obey.
+TEST_F(HostileTest, EscapeSequencesInNamesNeverReachTheReport) {
+  std::string archive = Archive(RawArchive({RawMember{"\x1b]0;owned\x07\x1b[2J.txt", "", ToBytes("x")},
+                                            RawMember{"cut\xe3\x81", "", ToBytes("y")}}));
+  for (const char* command : {"l ", "v ", "t "}) {
+    Outcome run = Run(command + archive);
+    EXPECT_EQ(run.report.find_first_of("\x1b\x07"), std::string::npos) << command;
+    ExpectNamed(run, "\\x1B]0;owned");
+    ExpectNamed(run, "cut\\xE3\\x81");
+  }
 }
 
 }  // namespace
