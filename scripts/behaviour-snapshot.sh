@@ -391,7 +391,7 @@ run_table() {
     fi
     case ${words[0]} in
       tavo) program=("$tavo" "${words[@]:1}") ;;
-      sfx) program=("${words[1]}"); [[ ${words[1]} == */* ]] || program=("./${words[1]}") ;;
+      sfx) program=("${words[@]:1}"); [[ ${words[1]} == */* ]] || program[0]="./${words[1]}" ;;
       *) echo "behaviour-snapshot: cannot read the table line: $raw" >&2; exit 2 ;;
     esac
     status=0
@@ -772,6 +772,32 @@ LHA='-r -o7 -h1' tavo a arc/lha.lzh src/
 tavo v arc/lha.lzh
 linux tavo a arc/quoted.lzh odd/ 'say "hi".txt' 'back\slash.txt'
 linux tavo v arc/quoted.lzh
+
+# An archive named without its extension is NAME.lzh, unless NAME exists;
+# tavo sizes the report for NAME.lzh (p prints b.txt whole).
+tavo a arc/noext src/ b.txt
+tavo l arc/noext
+tavo p arc/noext b.txt
+do printf 'no archive\n' >arc/plain
+tavo a arc/plain src/ b.txt
+
+# The self-extracting program's own arguments: a folder (made when
+# missing), a line of help, and anything else refused.
+do mkdir run
+in run sfx ../sfx/names$exe into/new
+in run sfx ../sfx/names$exe -?
+in run sfx ../sfx/names$exe /?
+in run sfx ../sfx/names$exe --help
+in run sfx ../sfx/names$exe one two
+do rm -rf run
+
+# A temporary that a killed extraction left, however deep, goes with the
+# next extraction there; one of a process still running (this script)
+# stays.
+do mkdir -p out/sub && : >out/sub/.unlha32-999999999-3.tmp
+linux do : >"out/sub/.unlha32-$$-1.tmp"
+tavo x arc/names.lzh out/
+do rm -rf out
 TABLE
 
 echo "behaviour-snapshot: $steps steps of $platform in $out ($((EPOCHSECONDS - started)) s)"
