@@ -110,24 +110,6 @@ inline Bytes Text(size_t size, uint32_t seed) {
   return bytes;
 }
 
-// Records of small integers, repeated fields and occasional noise, like an
-// executable's tables.
-inline Bytes BinaryLike(size_t size, uint32_t seed) {
-  std::mt19937 random(seed);
-  Bytes bytes;
-  uint32_t counter = 0;
-  while (bytes.size() < size) {
-    counter += random() % 16;
-    uint8_t record[16] = {0x48, 0x8B, 0x45, 0x00, 0, 0, 0, 0, 0xE8, 0, 0, 0, 0, 0x90, 0x90, 0xC3};
-    std::memcpy(record + 4, &counter, 4);
-    record[9] = static_cast<uint8_t>(random());
-    if (random() % 5 == 0) record[3] = static_cast<uint8_t>(random());
-    bytes.insert(bytes.end(), record, record + 16);
-  }
-  bytes.resize(size);
-  return bytes;
-}
-
 struct Input {
   std::string name;
   Bytes data;
@@ -152,9 +134,6 @@ inline std::vector<Input> RoundTripInputs() {
       {"three_equal", {0x41, 0x41, 0x41}},
       {"all_equal", Bytes(300000, 'x')},
       {"all_zero_after_text", Joined({Text(5000, 3), Bytes(256 * 40000 + 1, 0)})},
-      {"random", RandomBytes(100000, 5)},
-      {"text", Text(200000, 6)},
-      {"binary_like", BinaryLike(150000, 7)},
       {"text_in_7_byte_reads", Text(30000, 21), 7},
       {"random_in_1_byte_reads", RandomBytes(5000, 22), 1},
   };

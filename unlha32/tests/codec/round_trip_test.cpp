@@ -30,32 +30,24 @@ TEST_P(RoundTrip, RestoresEveryInputExactly) {
   }
 }
 
-TEST_P(RoundTrip, CompressesRedundantDataAndOnlyIt) {
-  Encoded text = Encode(GetParam(), Text(100000, 31));
-  EXPECT_LT(text.packed.size(), 100000u / 3);
-  EXPECT_FALSE(text.result.store_instead);
-  // Incompressible data reaches the give-up size and asks to be stored.
-  Encoded random = Encode(GetParam(), RandomBytes(100000, 32), 100000);
+// Redundant data compresses; incompressible data reaches the give-up size
+// and asks to be stored, as do empty and one-byte members (one-symbol
+// blocks or nothing at all, which one common reader refuses). The encoder
+// keeps its buffers and hash tables from member to member; what one left
+// there, even one that gave up with its input only partly read, must never
+// leak into the next.
+TEST_P(RoundTrip, CompressesOnlyRedundantDataAndMembersStayIndependent) {
+  const Bytes text = Text(60000, 41), tail(text.end() - 9000, text.end());
+  const Encoded first = Encode(GetParam(), text), alone = Encode(GetParam(), tail);
+  EXPECT_LT(first.packed.size(), text.size() / 3);
+  EXPECT_FALSE(first.result.store_instead);
+  Encoded random = Encode(GetParam(), RandomBytes(400000, 42), 100000);
   EXPECT_TRUE(random.status.ok());
   EXPECT_TRUE(random.result.store_instead);
-  // Empty and one-byte members would be made only of one-symbol blocks (or
-  // nothing at all), which one common reader refuses.
   EXPECT_TRUE(Encode(GetParam(), {}, 0).result.store_instead);
   EXPECT_TRUE(Encode(GetParam(), {0x41}, 1).result.store_instead);
-}
-
-// The encoder keeps its buffers and hash tables from member to member; what
-// the previous member left there must never leak into the next one, even
-// one that gave up half way with its input only partly read.
-TEST_P(RoundTrip, MembersEncodedInTurnStayIndependent) {
-  Bytes text = Text(60000, 41);
-  Bytes tail(text.end() - 9000, text.end());
-  Encoded first = Encode(GetParam(), text);
-  Encoded alone = Encode(GetParam(), tail);
-  EXPECT_TRUE(Encode(GetParam(), RandomBytes(400000, 42), 1000).result.store_instead);
   EXPECT_EQ(Encode(GetParam(), tail).packed, alone.packed);
   EXPECT_EQ(Encode(GetParam(), text).packed, first.packed);
-  EXPECT_TRUE(Decode(GetParam(), alone.packed, tail.size()).bytes == tail);
 }
 
 // A member longer than a chunk (1 MiB) is parsed on several threads, each
@@ -63,14 +55,12 @@ TEST_P(RoundTrip, MembersEncodedInTurnStayIndependent) {
 // threads and however the source hands out its bytes, the packed bytes
 // must be those one thread writes, and decode: a chunk parse that read past
 // its history, or a parser that kept state from another chunk, differs.
-// The mix of text, records and noise gives blocks of every kind.
+// The mix of text and noise gives blocks of every kind.
 TEST_P(RoundTrip, PackedBytesDoNotDependOnTheThreads) {
   const size_t chunk = size_t{1} << 20;
-  Bytes mixed;  // ends in records, 4.15 MiB: past four chunks
+  Bytes mixed;  // text with bursts of noise, past four chunks
   for (uint32_t part = 0; mixed.size() < 4 * chunk; ++part)
-    mixed = Joined({mixed, part % 3 == 0   ? Text(300000, part)
-                           : part % 3 == 1 ? BinaryLike(200000, part)
-                                           : RandomBytes(50000, part)});
+    mixed = Joined({mixed, part % 2 == 0 ? Text(300000, part) : RandomBytes(50000, part)});
   for (size_t size : {chunk, chunk + 1, mixed.size()}) {
     SCOPED_TRACE(size);
     const Bytes data(mixed.begin(), mixed.begin() + size);
@@ -104,9 +94,7 @@ TEST(MethodId, KnownIdsRoundTripAndRareOnesAreUnsupported) {
     ASSERT_TRUE(ParseMethodId(reinterpret_cast<const uint8_t*>(id), &parsed)) << id;
     EXPECT_EQ(parsed, Method::kOther) << id;
   }
-  for (const char* id : {"xlh5-", "-lh5x",
-                         "-l\x01"
-                         "5-"}) {
+  for (const char* id : {"xlh5-", "-lh5x", "-l\0015-"}) {
     Method parsed;
     EXPECT_FALSE(ParseMethodId(reinterpret_cast<const uint8_t*>(id), &parsed)) << id;
   }
