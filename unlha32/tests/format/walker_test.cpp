@@ -131,8 +131,6 @@ TEST(Walker, FindsWhereTheArchiveStartsAndEndsAndNamesWhatIsCut) {
       {"dashes", Bytes(100000, 0x2D), none, {}},
       {"a byte 1", {1}, none, {}},
       {"after a stub", SelfExtractor(1000, Joined({two, {0}})), nullptr, one_two, true, 1000},
-      {"after a stub of 0xD000", SelfExtractor(0xD000, Joined({two, {0}})), nullptr, one_two, true,
-       0xD000},
       {"at the end of the search", SelfExtractor(search - 30, Joined({two, {0}})), nullptr, one_two,
        true, search - 30},
       {"past the search", SelfExtractor(search + 10, two), none, {}},
