@@ -230,6 +230,7 @@ TEST(HeaderVectors, NamesSplitIntoThePathTheirSystemMeant) {
     Path path;
     std::string link_target;
   } cases[] = {
+      {"level-0 directory", test::Level0(dir, "docs\\old\\"), {"docs", "old"}},
       {"empty directory", test::Level0(dir, ""), {}},
       {"pipe inside the directory",
        test::Level1(dir, "b", 'U', {{0x02, "dir\377link|..\377a\377"}, link}),
