@@ -1,5 +1,5 @@
 // Shared helpers of the codec tests: memory sources and sinks, generated
-// inputs, and a most-significant-bit-first packer for hand-made streams.
+// data, and a most-significant-bit-first packer for hand-made streams.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -108,73 +108,6 @@ inline Bytes Text(size_t size, uint32_t seed) {
   }
   bytes.resize(size);
   return bytes;
-}
-
-// Records of small integers, repeated fields and occasional noise, like an
-// executable's tables.
-inline Bytes BinaryLike(size_t size, uint32_t seed) {
-  std::mt19937 random(seed);
-  Bytes bytes;
-  uint32_t counter = 0;
-  while (bytes.size() < size) {
-    counter += random() % 16;
-    uint8_t record[16] = {0x48, 0x8B, 0x45, 0x00, 0, 0, 0, 0, 0xE8, 0, 0, 0, 0, 0x90, 0x90, 0xC3};
-    std::memcpy(record + 4, &counter, 4);
-    record[9] = static_cast<uint8_t>(random());
-    if (random() % 5 == 0) record[3] = static_cast<uint8_t>(random());
-    bytes.insert(bytes.end(), record, record + 16);
-  }
-  bytes.resize(size);
-  return bytes;
-}
-
-struct Input {
-  std::string name;
-  Bytes data;
-  size_t chunk = SIZE_MAX;  // the most the source hands out per read
-};
-
-inline Bytes Joined(std::initializer_list<Bytes> parts) {
-  Bytes all;
-  for (const Bytes& part : parts) all.insert(all.end(), part.begin(), part.end());
-  return all;
-}
-
-// Inputs chosen to hit the encoders' edges, for our decoders and foreign
-// ones alike: empty and tiny members (whose last code lands at every bit
-// position), runs, incompressible data, sizes around every window and
-// block boundary, and sources that hand out a few bytes at a time.
-inline std::vector<Input> RoundTripInputs() {
-  std::vector<Input> inputs = {
-      {"empty", {}},
-      {"one_byte", {0x41}},
-      {"two_bytes", {0x41, 0x42}},
-      {"three_equal", {0x41, 0x41, 0x41}},
-      {"all_equal", Bytes(300000, 'x')},
-      {"all_zero_after_text", Joined({Text(5000, 3), Bytes(256 * 40000 + 1, 0)})},
-      {"random", RandomBytes(100000, 5)},
-      {"text", Text(200000, 6)},
-      {"binary_like", BinaryLike(150000, 7)},
-      {"text_in_7_byte_reads", Text(30000, 21), 7},
-      {"random_in_1_byte_reads", RandomBytes(5000, 22), 1},
-  };
-  for (size_t size = 5; size <= 60; size += 5)
-    inputs.push_back({"tiny_" + std::to_string(size), Text(size, static_cast<uint32_t>(size) * 7)});
-  // Windows of lh1/lh4, lh5, lh6 and lh7, and, as literal symbols (random
-  // data codes as literals), the sizes where blocks may end: one and two
-  // granules, the most held pending, the most one block holds.
-  for (size_t size : {4096u, 8192u, 32768u, 65536u, 1024u, 2048u, 64512u, 65535u}) {
-    for (size_t at : {size - 1, size, size + 1}) {
-      inputs.push_back({"text_" + std::to_string(at), Text(at, 11)});
-      inputs.push_back({"random_" + std::to_string(at), RandomBytes(at, 12)});
-    }
-  }
-  // Blocks end where the statistics change; the pieces after the last such
-  // change, short or long, must still end the member cleanly.
-  for (size_t tail : {1000u, 1024u, 2047u, 2048u, 5000u, 70000u})
-    inputs.push_back({"text_then_random_" + std::to_string(tail),
-                      Joined({Text(100000, 51), RandomBytes(tail, 52)})});
-  return inputs;
 }
 
 // Packs bits most significant first, as every bit-packed method stores them.

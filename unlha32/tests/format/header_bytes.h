@@ -54,6 +54,14 @@ inline Bytes Chain(const std::vector<Ext>& exts, size_t width, size_t* first_siz
   return b;
 }
 
+// Writes the CRC of the whole header into the 0x00 extended header's two
+// bytes at `at`, which are zero while it is computed.
+inline void FillHeaderCrc(Bytes* b, size_t at) {
+  uint16_t crc = Crc16(0, b->data(), b->size());
+  (*b)[at] = static_cast<uint8_t>(crc);
+  (*b)[at + 1] = static_cast<uint8_t>(crc >> 8);
+}
+
 struct Fields {
   std::string method = "-lh0-";
   uint32_t packed = 0;
@@ -99,9 +107,7 @@ inline Bytes Level1(const Fields& f, std::string_view name, uint8_t os, std::vec
   size_t base = b.size();
   Append(&b, chain);
   if (header_crc) {
-    uint16_t crc = Crc16(0, b.data(), b.size());
-    b[base + 1] = static_cast<uint8_t>(crc);
-    b[base + 2] = static_cast<uint8_t>(crc >> 8);
+    FillHeaderCrc(&b, base + 1);
     b[1] = Checksum(b, 2, base);
   }
   return b;
@@ -127,11 +133,7 @@ inline Bytes Level23(int level, const Fields& f, uint32_t unix_time, uint8_t os,
   uint32_t total = static_cast<uint32_t>(static_cast<int>(b.size()) + total_adjust);
   if (level == 3) { b[24] = total & 0xFF; b[25] = (total >> 8) & 0xFF; b[26] = (total >> 16) & 0xFF; b[27] = total >> 24; }
   else { b[0] = total & 0xFF; b[1] = (total >> 8) & 0xFF; }
-  if (header_crc) {
-    uint16_t crc = Crc16(0, b.data(), b.size());
-    b[base + 1] = static_cast<uint8_t>(crc);
-    b[base + 2] = static_cast<uint8_t>(crc >> 8);
-  }
+  if (header_crc) FillHeaderCrc(&b, base + 1);
   return b;
 }
 
