@@ -6,7 +6,7 @@
 // drive a terminal. Whatever the member, nothing outside out/ may change
 // (checked after every run by the fixture) and each refused member is
 // named in the report.
-#include "tests/hostile/hostile_fixture.h"
+#include "tests/api/api_fixture.h"
 
 namespace lzh::test {
 namespace {
