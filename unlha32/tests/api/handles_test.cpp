@@ -4,7 +4,7 @@
 // a walk crash or run on; a million members must walk in flat memory, even
 // with two threads sharing the handle; a handle must work beside a running
 // Unlha(); names too long for the record are whole through
-// UnlhaGetFileName; and misuse of a handle is refused.
+// UnlhaGetFileName; and misuse of a handle (or of Unlha()) is refused.
 #include <sys/stat.h>
 
 #include <cinttypes>
@@ -213,9 +213,13 @@ TEST_F(ReadingThroughHandles, AHandleWalksWhileUnlhaRunsOnAnotherThread) {
   EXPECT_NE(listed.report.find(" 2 members"), std::string::npos) << listed.report;
 }
 
-TEST_F(ReadingThroughHandles, LongNamesAreCutInTheRecordAndWholeThroughGetFileName) {
+// A name too long for the record is cut there at a whole character. In a
+// locale whose character set is Shift_JIS under another name, names stay
+// as stored, whole double-byte characters, never escaped byte by byte.
+TEST_F(ReadingThroughHandles, LongNamesAreCutInTheRecordAndShiftJisNamesKeptUnderAnyLocaleName) {
   std::string name = std::string(510, 'n') + "\xe6\xbc\xa2";  // a three-byte character across byte 512
-  std::string archive = Put("long.lzh", RawArchive({RawMember{name, "", ToBytes("data")}}));
+  RawMember sjis{"\x95\x5c.txt", "\x8a\xbf\x8e\x9a", ToBytes("x"), "-lh0-", 'M'};
+  std::string archive = Put("long.lzh", RawArchive({RawMember{name, "", ToBytes("data")}, sjis}));
   UnlhaArchive* handle = UnlhaOpenArchive(nullptr, archive.c_str(), 0);
   UnlhaMemberInfo info;
   ASSERT_EQ(UnlhaFindFirst(handle, "", &info), 0);
@@ -224,6 +228,11 @@ TEST_F(ReadingThroughHandles, LongNamesAreCutInTheRecordAndWholeThroughGetFileNa
   std::vector<char> whole(1000);
   EXPECT_EQ(UnlhaGetFileName(handle, whole.data(), 1000), int(name.size()));
   EXPECT_EQ(std::string(whole.data()), name);
+  UnlhaCloseArchive(handle);
+  setenv("LC_ALL", "ja_JP.SHIFT_JISX0213", 1);
+  handle = UnlhaOpenArchive(nullptr, archive.c_str(), 0);
+  ASSERT_EQ(UnlhaFindFirst(handle, "\x95\x5c.txt", &info), 0);
+  EXPECT_STREQ(info.name, "\x8a\xbf\x8e\x9a/\x95\x5c.txt");
   UnlhaCloseArchive(handle);
 }
 
@@ -255,18 +264,9 @@ TEST_F(ReadingThroughHandles, DamageEndsTheWalkForGoodAndMisuseIsRefused) {
   EXPECT_EQ(UnlhaOpenArchive(nullptr, nullptr, 0), nullptr);
   EXPECT_EQ(UnlhaOpenArchive(nullptr, (root_ / "missing.lzh").c_str(), 0), nullptr);
   EXPECT_EQ(UnlhaOpenArchive(nullptr, Put("ok.lzh", RawArchive({RawMember{"a"}})).c_str(), 1), nullptr);
+  EXPECT_EQ(Unlha(nullptr, nullptr, nullptr, 0), UNLHA_BAD_COMMAND);
+  EXPECT_EQ(RunUnlha(" \t ").result, UNLHA_BAD_COMMAND);
 }
 
-// A locale whose character set is Shift_JIS under another name: names stay
-// as stored, whole double-byte characters, never escaped byte by byte.
-TEST_F(ReadingThroughHandles, ShiftJisLocaleUnderAnyNameShowsNamesAsStored) {
-  std::string archive = Put("sjis.lzh", RawArchive({RawMember{"\x95\x5c.txt", "\x8a\xbf\x8e\x9a", ToBytes("x"), "-lh0-", 'M'}}));
-  setenv("LC_ALL", "ja_JP.SHIFT_JISX0213", 1);
-  UnlhaArchive* handle = UnlhaOpenArchive(nullptr, archive.c_str(), 0);
-  UnlhaMemberInfo info;
-  ASSERT_EQ(UnlhaFindFirst(handle, "\x95\x5c.txt", &info), 0);
-  EXPECT_STREQ(info.name, "\x8a\xbf\x8e\x9a/\x95\x5c.txt");
-  UnlhaCloseArchive(handle);
-}
 }  // namespace
 }  // namespace lzh::test

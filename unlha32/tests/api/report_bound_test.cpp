@@ -147,10 +147,6 @@ TEST_F(ReportBound, ArchivesAreRecognisedAndCountedUnderEveryNameForm) {
   EXPECT_EQ(UnlhaGetVersion(), 20);
   EXPECT_EQ(RunUnlha("x " + root_.string() + "\\sub\\a.lzh " + root_.string() + "\\out\\").result, UNLHA_OK);
   EXPECT_TRUE(fs::exists(root_ / "out" / "dir0" / "member-0.txt"));
-  // A bare archive path is listed, blanks and all.
-  std::string blanks = Put("my archive.lzh", WriteArchive(ManyMembers(4)));
-  EXPECT_NE(RunUnlha(blanks).report.find("member-3.txt"), std::string::npos);
-  EXPECT_NE(RunUnlha("L \"" + blanks + "\" ").report.find("4 members"), std::string::npos);
 }
 
 // The buffer belongs to the caller: at every size nothing is written past

@@ -1,7 +1,7 @@
 // a, u, m and s through the exported Unlha() where a run of tavo over a
 // fixed tree cannot look: names that climb out or are absolute, the
-// archive among its own sources, documents and missing archives that must
-// not become archives, and many files compressed two at a time in batches.
+// archive among its own sources, and many files compressed two at a time
+// in batches.
 // The self-extracting program's image and the files it may replace.
 #include "format/program_image.h"
 #include "sfx/stub.h"
@@ -43,18 +43,6 @@ TEST_F(Commands, TheArchiveIsNeverAddedToItself) {
   EXPECT_TRUE(Contains(again.report, "ignored  " + archive.string() + ": the archive itself")) << again.report;
   for (const std::string& path : Paths(archive.string())) EXPECT_EQ(path.find("self.lzh"), std::string::npos) << path;
   EXPECT_TRUE(Leftovers(root_ / "src").empty());
-}
-
-TEST_F(Commands, NoArchiveIsMadeOfADocumentOrOfNothing) {
-  Bytes document = ToBytes("my thesis, chapter one");
-  WriteFile(root_ / "thesis.txt", document);
-  for (const char* command : {"a ", "d ", "f "}) {
-    EXPECT_EQ(RunUnlha(command + Archive("thesis.txt") + " " + Base() + " a.txt").result, UNLHA_NOT_ARCHIVE);
-    EXPECT_EQ(ReadFile(root_ / "thesis.txt"), document) << command;
-    if (command[0] == 'a') continue;  // a makes an archive that is not there
-    EXPECT_EQ(RunUnlha(command + Archive("missing.lzh") + " " + Base() + " a.txt").result, UNLHA_NOT_ARCHIVE);
-    EXPECT_FALSE(fs::exists(Archive("missing.lzh"))) << command;
-  }
 }
 
 // Files are compressed two at a time in batches; a batch that came back in
