@@ -45,10 +45,8 @@ struct Outcome {
 inline Outcome RunUnlha(const std::string& line, size_t size = 1 << 16) {
   std::vector<char> buffer(size + 64, '\x7f');
   int result = Unlha(nullptr, line.c_str(), buffer.data(), static_cast<uint32_t>(size));
-  for (size_t i = size; i < buffer.size(); ++i) {
-    EXPECT_EQ(buffer[i], '\x7f') << "report overran its buffer at byte " << i << " for: " << line;
-    if (buffer[i] != '\x7f') break;
-  }
+  EXPECT_TRUE(std::all_of(buffer.begin() + static_cast<ptrdiff_t>(size), buffer.end(), [](char c) { return c == '\x7f'; }))
+      << "report overran its buffer for: " << line;
   size_t length = size == 0 ? 0 : strnlen(buffer.data(), size);
   EXPECT_TRUE(size == 0 || length < size) << "report without NUL for: " << line;
   return Outcome{result, std::string(buffer.data(), length)};
