@@ -1,8 +1,7 @@
-// a, u, m and s through the exported Unlha() where a run of tavo over a
+// a, u and m through the exported Unlha() where a run of tavo over a
 // fixed tree cannot look: names that climb out or are absolute, the
 // archive among its own sources, and many files compressed two at a time
 // in batches.
-// The files a self-extracting program may replace.
 #include "tests/api/api_fixture.h"
 
 namespace lzh::test {
@@ -77,22 +76,6 @@ TEST_F(Commands, ManyFilesKeepTheUsersOrderAcrossBatchesAndLargeFiles) {
   EXPECT_EQ(ReadFile(root_ / "out/f5.bin"), ToBytes("five, shorter now"));
   EXPECT_EQ(ReadFile(root_ / "out/f30.bin"), ToBytes("thirty, shorter now"));
   EXPECT_EQ(ReadFile(root_ / "out/f39.bin"), ReadFile(root_ / "src/f39.bin"));
-}
-
-// s never writes over a file of the program's name that is no
-// self-extracting archive, a plain archive included. (Where the archive
-// lies in the program the golden test's runs of made programs show.)
-TEST_F(Commands, SelfExtractingProgramReplacesOnlyItsOwn) {
-  ASSERT_EQ(Run("a", "a.txt").result, UNLHA_OK);
-  for (const Bytes& other : {ToBytes("an unrelated file named arc"), ReadFile(Archive())}) {
-    WriteFile(root_ / "arc", other);
-    EXPECT_EQ(RunUnlha("s " + Archive()).result, UNLHA_SKIPPED);
-    EXPECT_EQ(ReadFile(root_ / "arc"), other);
-  }
-  fs::remove(root_ / "arc");
-  ASSERT_EQ(RunUnlha("s " + Archive()).result, UNLHA_OK);
-  EXPECT_EQ(RunUnlha("s " + Archive()).result, UNLHA_OK);
-  EXPECT_EQ(RunUnlha("l " + (root_ / "arc").string()).result, UNLHA_OK);
 }
 
 }  // namespace
