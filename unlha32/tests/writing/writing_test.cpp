@@ -1,11 +1,15 @@
-// Faults injected from outside while the library works: a full disk (a
-// small real file system, or a file-size limit), permissions that refuse,
-// files that vanish or change while read, signals at any moment of an
-// archive change or an extraction, and writers racing on one archive. The
-// promises checked: a failure is reported by member name, no partial file
-// or temporary is left, no source is deleted by a failed m, and an archive
-// being changed is at every instant either the old one byte for byte or
-// the complete new one.
+// The writing commands through the exported Unlha(), where a run of tavo
+// over a fixed tree cannot look. First a and u: names that climb out or
+// are absolute, the archive among its own sources, and many files
+// compressed two at a time in batches. Then faults injected from outside
+// while the library works: a full disk (a small real file system, or a
+// file-size limit), permissions that refuse, files that vanish or change
+// while read, signals at any moment of an archive change or an
+// extraction, and writers racing on one archive. The promises checked: a
+// failure is reported by member name, no partial file or temporary is
+// left, no source is deleted by a failed m, and an archive being changed
+// is at every instant either the old one byte for byte or the complete
+// new one.
 #include <sys/resource.h>
 
 #include <csignal>
@@ -15,6 +19,68 @@
 
 namespace lzh::test {
 namespace {
+
+using Commands = ScratchTest;
+
+// Stored paths never climb out or start at the root, and the archive,
+// lying among its own sources, is never added to itself.
+TEST_F(Commands, StoredPathsStayInsideAndTheArchiveIsNeverAddedToItself) {
+  Make("outside.txt", "outside");
+  Make("src/sub/c.txt", "gamma");
+  Make("src/a.txt", "alpha");
+  const std::string archive = (root_ / "src/self.lzh").string();
+  const std::string absolute = (root_ / "src/sub/c.txt").string();
+  Outcome added = RunUnlha("a " + archive + " " + Base() + " ../outside.txt ./sub/../sub/c.txt " + absolute);
+  EXPECT_EQ(added.result, UNLHA_OK) << added.report;
+  EXPECT_TRUE(Contains(Paths(archive)[0], "outside.txt"));
+  Outcome again = RunUnlha("a -a " + archive + " " + Base());
+  EXPECT_EQ(again.result, UNLHA_OK) << again.report;
+  EXPECT_TRUE(Contains(again.report, "ignored  " + archive + ": the archive itself")) << again.report;
+  for (const std::string& path : Paths(archive)) {
+    EXPECT_NE(path.front(), '/') << path;
+    EXPECT_EQ(path.find(".."), std::string::npos) << path;
+    EXPECT_EQ(path.find("self.lzh"), std::string::npos) << path;
+  }
+  EXPECT_TRUE(Leftovers(root_ / "src").empty());
+}
+
+// Files are compressed two at a time in batches; a batch that came back in
+// the order the threads finished, or a member placed at its offset in the
+// batch rather than in the archive, would show here.
+TEST_F(Commands, ManyFilesKeepTheUsersOrderAcrossBatchesAndLargeFiles) {
+  Names order;
+  std::string arguments = " " + Base();
+  fs::create_directories(root_ / "src");
+  for (int i = 0; i < 40; ++i) {
+    std::string name = "f" + std::to_string(39 - i) + ".bin";  // not the directory's order
+    // Text that compresses, noise that is stored, and files of 0 bytes.
+    Bytes bytes = i % 3 == 0 ? Noise(700000, static_cast<uint32_t>(i + 1))
+                             : ToBytes(std::string(static_cast<size_t>(i % 3 == 1 ? i * 9000 : 0), 'a' + i % 26));
+    if (i == 20) bytes = Noise(6000000, 99);  // too large for a batch: written straight through
+    WriteFile(root_ / "src" / name, bytes);
+    order.push_back(name);
+    arguments += " " + name;
+  }
+  Outcome added = RunUnlha("a " + Archive() + arguments);
+  ASSERT_EQ(added.result, UNLHA_OK) << added.report;
+  EXPECT_EQ(Paths(Archive()), order);
+  for (const MemberHeader& member : Members(Archive()))
+    EXPECT_EQ(member.data_offset - member.header_offset, member.header_length) << member.PathString();
+  Outcome extracted = RunUnlha("x " + Archive() + " " + Out());
+  ASSERT_EQ(extracted.result, UNLHA_OK) << extracted.report;
+  for (const std::string& name : order) EXPECT_EQ(ReadFile(root_ / "out" / name), ReadFile(root_ / "src" / name)) << name;
+
+  // Replacing members of a batch keeps each in its place.
+  Make("src/f5.bin", "five, shorter now", 2000000000);  // newer than the members
+  Make("src/f30.bin", "thirty, shorter now", 2000000000);
+  ASSERT_EQ(RunUnlha("u " + Archive() + arguments).result, UNLHA_OK);
+  EXPECT_EQ(Paths(Archive()), order);
+  fs::remove_all(root_ / "out");
+  ASSERT_EQ(RunUnlha("x " + Archive() + " " + Out()).result, UNLHA_OK);
+  EXPECT_EQ(ReadFile(root_ / "out/f5.bin"), ToBytes("five, shorter now"));
+  EXPECT_EQ(ReadFile(root_ / "out/f30.bin"), ToBytes("thirty, shorter now"));
+  EXPECT_EQ(ReadFile(root_ / "out/f39.bin"), ReadFile(root_ / "src/f39.bin"));
+}
 
 class Faults : public ScratchTest {
  protected:
@@ -171,43 +237,39 @@ TEST_F(FaultTest, AFullDiskFailsByNameAndLeavesNothingHalfWritten) {
   }
 }
 
-TEST_F(FaultTest, PermissionDeniedFailsByNameAndCreatesNothing) {
-  std::string archive = Put("a.lzh", WriteArchive({Member{{"one.txt"}, ToBytes("1")}, Member{{"two.txt"}, ToBytes("2")}}));
-  fs::permissions(root_ / "out", fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
-                                     fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec);
-  Outcome x = Unprivileged("x " + archive + " " + Out());
-  EXPECT_EQ(x.result, UNLHA_IO_ERROR) << x.report;
-  EXPECT_NE(x.report.find("one.txt: permission denied"), std::string::npos) << x.report;
-  EXPECT_NE(x.report.find("two.txt: permission denied"), std::string::npos) << x.report;
-  EXPECT_TRUE(Entries().empty());
-  EXPECT_EQ(RunUnlha("x " + archive + " " + Put("plain", ToBytes("a file")) + "/").result, UNLHA_IO_ERROR);
-
-  fs::permissions(archive, fs::perms::none);
-  Outcome list = Unprivileged("l " + archive);
-  EXPECT_EQ(list.result, UNLHA_NOT_ARCHIVE) << list.report;
-  EXPECT_NE(list.report.find("a.lzh"), std::string::npos) << list.report;
-}
-
-TEST_F(FaultTest, ChangingAnArchiveWithoutWritePermissionLeavesItIntact) {
+// As a user the permissions refuse: extraction into a directory it may
+// not write fails by name and creates nothing; a change of an archive in
+// such a directory, or a new archive there, fails for what the system
+// said, not as if another process were changing it, and leaves it whole;
+// an archive it may not read is named.
+TEST_F(FaultTest, PermissionDeniedFailsByNameAndChangesNothing) {
+  const auto read_only = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read | fs::perms::others_exec;
   fs::create_directories(root_ / "locked");
-  Bytes original = WriteArchive({Member{{"one.txt"}, ToBytes("1")}});
-  std::string archive = (root_ / "locked" / "a.lzh").string();
+  const Bytes original = WriteArchive({Member{{"one.txt"}, ToBytes("1")}, Member{{"two.txt"}, ToBytes("2")}});
+  const std::string archive = (root_ / "locked" / "a.lzh").string();
   WriteFile(archive, original);
   WriteFile(root_ / "new.txt", ToBytes("new"));
-  fs::permissions(root_ / "locked", fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read |
-                                        fs::perms::others_exec);
+  fs::permissions(root_ / "locked", read_only);
+  fs::permissions(root_ / "out", read_only);
   fs::permissions(root_, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
-  // A new archive there fails for what the system said, not as if another
-  // process were changing it.
-  const std::string made = (root_ / "locked" / "new.lzh").string();
+  Outcome x = Unprivileged("x " + archive + " " + Out());
+  EXPECT_EQ(x.result, UNLHA_IO_ERROR) << x.report;
+  EXPECT_TRUE(Contains(x.report, "one.txt: permission denied") && Contains(x.report, "two.txt: permission denied"))
+      << x.report;
+  EXPECT_TRUE(Entries().empty());
   for (const std::string& line : {"a " + archive + " " + root_.string() + "/ new.txt", "d " + archive + " one.txt",
-                                  "a " + made + " " + root_.string() + "/ new.txt"}) {
+                                  "a " + (root_ / "locked" / "new.lzh").string() + " " + root_.string() + "/ new.txt"}) {
     Outcome change = Unprivileged(line);
     EXPECT_EQ(change.result, UNLHA_IO_ERROR) << line << "\n" << change.report;
     EXPECT_TRUE(Contains(change.report, "permission denied")) << change.report;
     EXPECT_EQ(ReadFile(archive), original) << line;
   }
   EXPECT_TRUE(Leftovers(root_ / "locked").empty());
+  EXPECT_EQ(RunUnlha("x " + archive + " " + Put("plain", ToBytes("a file")) + "/").result, UNLHA_IO_ERROR);
+  fs::permissions(archive, fs::perms::none);
+  Outcome list = Unprivileged("l " + archive);
+  EXPECT_EQ(list.result, UNLHA_NOT_ARCHIVE) << list.report;
+  EXPECT_TRUE(Contains(list.report, "a.lzh")) << list.report;
 }
 
 // One archive change interrupted by `signal` at a sweep of moments, from
