@@ -45,7 +45,7 @@ struct Outcome {
 inline Outcome RunUnlha(const std::string& line, size_t size = 1 << 16) {
   std::vector<char> buffer(size + 64, '\x7f');
   int result = Unlha(nullptr, line.c_str(), buffer.data(), static_cast<uint32_t>(size));
-  EXPECT_TRUE(std::all_of(buffer.begin() + static_cast<ptrdiff_t>(size), buffer.end(), [](char c) { return c == '\x7f'; }))
+  EXPECT_EQ(std::count(buffer.begin() + static_cast<ptrdiff_t>(size), buffer.end(), '\x7f'), 64)
       << "report overran its buffer for: " << line;
   size_t length = size == 0 ? 0 : strnlen(buffer.data(), size);
   EXPECT_TRUE(size == 0 || length < size) << "report without NUL for: " << line;
@@ -252,7 +252,8 @@ inline Fields StoredFields(const std::string& text) {
 inline Bytes StoredLevel0(const std::string& name, const std::string& text) {
   return Stored(Level0(StoredFields(text), name), text);
 }
-inline Bytes StoredLevel1(const std::string& name, const std::string& text, uint8_t os = 'U', std::vector<Ext> exts = {}) {
+inline Bytes StoredLevel1(const std::string& name, const std::string& text, uint8_t os = 'U',
+                          std::vector<Ext> exts = {}) {
   return Stored(Level1(StoredFields(text), name, os, std::move(exts)), text);
 }
 inline Bytes StoredLevel2(std::vector<Ext> exts, const std::string& text) {

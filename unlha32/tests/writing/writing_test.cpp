@@ -207,7 +207,6 @@ TEST_F(Faults, AnUpdateKeepsTheArchivesOwnerGroupAndMode) {
   fs::remove_all(shm);
 }
 
-using Clock = std::chrono::steady_clock;
 using FaultTest = ScratchTest;
 
 // A small real file system: the free-space check refuses first, and with
@@ -241,14 +240,14 @@ TEST_F(FaultTest, AFullDiskFailsByNameAndLeavesNothingHalfWritten) {
 // said, not as if another process were changing it, and leaves it whole;
 // an archive it may not read is named.
 TEST_F(FaultTest, PermissionDeniedFailsByNameAndChangesNothing) {
-  const auto read_only = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read | fs::perms::others_exec;
+  const auto closed = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read | fs::perms::others_exec;
   fs::create_directories(root_ / "locked");
   const Bytes original = WriteArchive({Member{{"one.txt"}, ToBytes("1")}, Member{{"two.txt"}, ToBytes("2")}});
-  const std::string archive = (root_ / "locked" / "a.lzh").string();
+  const std::string archive = (root_ / "locked" / "a.lzh").string(), made = (root_ / "locked" / "new.lzh").string();
   WriteFile(archive, original);
   WriteFile(root_ / "new.txt", ToBytes("new"));
-  fs::permissions(root_ / "locked", read_only);
-  fs::permissions(root_ / "out", read_only);
+  fs::permissions(root_ / "locked", closed);
+  fs::permissions(root_ / "out", closed);
   fs::permissions(root_, fs::perms::others_read | fs::perms::others_exec, fs::perm_options::add);
   Outcome x = Unprivileged("x " + archive + " " + Out());
   EXPECT_EQ(x.result, UNLHA_IO_ERROR) << x.report;
@@ -256,7 +255,7 @@ TEST_F(FaultTest, PermissionDeniedFailsByNameAndChangesNothing) {
       << x.report;
   EXPECT_TRUE(Entries().empty());
   for (const std::string& line : {"a " + archive + " " + root_.string() + "/ new.txt", "d " + archive + " one.txt",
-                                  "a " + (root_ / "locked" / "new.lzh").string() + " " + root_.string() + "/ new.txt"}) {
+                                  "a " + made + " " + root_.string() + "/ new.txt"}) {
     Outcome change = Unprivileged(line);
     EXPECT_EQ(change.result, UNLHA_IO_ERROR) << line << "\n" << change.report;
     EXPECT_TRUE(Contains(change.report, "permission denied")) << change.report;
@@ -282,15 +281,14 @@ TEST_F(FaultTest, PermissionDeniedFailsByNameAndChangesNothing) {
 class InterruptedChange : public ScratchTest, public ::testing::WithParamInterface<std::tuple<char, int>> {};
 
 TEST_P(InterruptedChange, LeavesTheOldArchiveOrTheNewOneAndNoTemporary) {
-  const char command = std::get<0>(GetParam());
-  const int signal = std::get<1>(GetParam());
+  const auto [command, signal] = GetParam();
   Bytes original = WriteArchive({Member{{"keep.bin"}, Noise(3 << 20, 3), Method::kLh0},
                                  Member{{"gone.bin"}, Noise(3 << 20, 4), Method::kLh0}});
   const Bytes source = Noise(3 << 20, 5);
   auto line_for = [&](const fs::path& directory) {
     std::string archive = (directory / "a.lzh").string();
     std::string base = (directory / "src").string() + "/";
-    return command == 'd' ? "d " + archive + " gone.bin" : std::string(1, command) + " " + archive + " " + base + " new.bin";
+    return command == 'd' ? "d " + archive + " gone.bin" : command + (" " + archive + " " + base + " new.bin");
   };
   auto prepare = [&](const fs::path& directory) {
     fs::create_directories(directory / "src");
@@ -303,9 +301,9 @@ TEST_P(InterruptedChange, LeavesTheOldArchiveOrTheNewOneAndNoTemporary) {
 
   fs::path reference = root_ / "reference";
   prepare(reference);
-  Clock::time_point started = Clock::now();
+  const auto started = std::chrono::steady_clock::now();
   ASSERT_EQ(RunUnlha(line_for(reference)).result, UNLHA_OK);
-  auto duration = Clock::now() - started;
+  const auto duration = std::chrono::steady_clock::now() - started;
   const Bytes changed = ReadFile(reference / "a.lzh");
   ASSERT_NE(changed, original);
 
@@ -323,14 +321,10 @@ TEST_P(InterruptedChange, LeavesTheOldArchiveOrTheNewOneAndNoTemporary) {
 
     Bytes now = ReadFile(run / "a.lzh");
     EXPECT_TRUE(now == original || now == changed) << "the archive is neither the old nor the new one";
-    if (now == original) {
-      EXPECT_TRUE(fs::exists(run / "src" / "new.bin")) << "a moved source was lost";
-    }
+    EXPECT_TRUE(now == changed || fs::exists(run / "src" / "new.bin")) << "a moved source was lost";
     WriteFile(run / "src" / "tiny.txt", ToBytes("next run"));
-    std::vector<std::string> left = Leftovers(run);
-    const bool temporary_left = std::any_of(left.begin(), left.end(), [](const std::string& name) {
-      return name.find(".unlha32-tmp") != std::string::npos;
-    });
+    const bool temporary_left =
+        std::ranges::any_of(Leftovers(run), [](const std::string& name) { return Contains(name, ".unlha32-tmp"); });
     Outcome next = RunUnlha("a " + (run / "a.lzh").string() + " " + (run / "src").string() + "/ tiny.txt");
     EXPECT_EQ(next.result, UNLHA_OK) << next.report;
     EXPECT_EQ(Contains(next.report, "interrupted run"), temporary_left) << next.report;
