@@ -125,11 +125,8 @@ TEST_F(Extraction, TerminalQuestionsAndProgressGoToTheTerminalOnly) {
   std::string archive = Put("a.lzh", WriteArchive({Member{{"f.txt"}, ToBytes("from archive")},
                                                     Member{{"g.txt"}, ToBytes("second")}}));
   fs::path existing = root_ / "out" / "f.txt";
-  auto set_older = [&] {
-    WriteFile(existing, ToBytes("on disk"));
-    fs::last_write_time(existing, fs::file_time_type::clock::from_sys(std::chrono::sys_seconds(std::chrono::seconds(1000))));
-  };
-  set_older();
+  WriteFile(existing, ToBytes("on disk"));
+  fs::last_write_time(existing, fs::file_time_type::clock::from_sys(std::chrono::sys_seconds(std::chrono::seconds(1000))));
   std::string screen;
   EXPECT_EQ(RunOnTerminal("x " + archive + " " + Out(), "[q]uit", "q\n", &screen), UNLHA_SKIPPED);
   EXPECT_NE(screen.find("Replace f.txt?"), std::string::npos) << screen;
