@@ -18,7 +18,6 @@
 #include <utility>
 #include <vector>
 
-#include "codec/crc16.h"
 #include "codec/method.h"
 #include "format/archive_walker.h"
 #include "format/archive_writer.h"

@@ -18,17 +18,29 @@
 namespace lzh::test {
 namespace {
 
-using Commands = ScratchTest;
+// src/{a.txt, b.txt, big.bin}, and arc.lzh holding a.txt and b.txt.
+class Faults : public ScratchTest {
+ protected:
+  void SetUp() override {
+    ScratchTest::SetUp();
+    Make("src/a.txt", "alpha");
+    Make("src/b.txt", "bravo");
+    ASSERT_EQ(RunUnlha("a " + Archive() + " " + Base() + " a.txt b.txt").result, UNLHA_OK);
+    original_ = ReadFile(Archive());
+    WriteFile(root_ / "src/big.bin", Noise(400000));
+  }
+  Bytes original_;
+};
+using Commands = Faults;
 
 // Stored paths never climb out or start at the root, and the archive,
 // lying among its own sources, is never added to itself.
 TEST_F(Commands, StoredPathsStayInsideAndTheArchiveIsNeverAddedToItself) {
   Make("outside.txt", "outside");
   Make("src/sub/c.txt", "gamma");
-  Make("src/a.txt", "alpha");
   const std::string archive = (root_ / "src/self.lzh").string();
-  const std::string absolute = (root_ / "src/sub/c.txt").string();
-  Outcome added = RunUnlha("a " + archive + " " + Base() + " ../outside.txt ./sub/../sub/c.txt " + absolute);
+  const std::string named = " ../outside.txt ./sub/../sub/c.txt " + (root_ / "src/sub/c.txt").string();  // absolute
+  Outcome added = RunUnlha("a " + archive + " " + Base() + named);
   EXPECT_EQ(added.result, UNLHA_OK) << added.report;
   EXPECT_TRUE(Contains(Paths(archive)[0], "outside.txt"));
   Outcome again = RunUnlha("a -a " + archive + " " + Base());
@@ -48,7 +60,6 @@ TEST_F(Commands, StoredPathsStayInsideAndTheArchiveIsNeverAddedToItself) {
 TEST_F(Commands, ManyFilesKeepTheUsersOrderAcrossBatchesAndLargeFiles) {
   Names order;
   std::string arguments = " " + Base();
-  fs::create_directories(root_ / "src");
   for (int i = 0; i < 40; ++i) {
     std::string name = "f" + std::to_string(39 - i) + ".bin";  // not the directory's order
     // Text that compresses, noise that is stored, and files of 0 bytes.
@@ -59,43 +70,26 @@ TEST_F(Commands, ManyFilesKeepTheUsersOrderAcrossBatchesAndLargeFiles) {
     order.push_back(name);
     arguments += " " + name;
   }
-  Outcome added = RunUnlha("a " + Archive() + arguments);
+  Outcome added = RunUnlha("a " + Archive("many.lzh") + arguments);
   ASSERT_EQ(added.result, UNLHA_OK) << added.report;
-  EXPECT_EQ(Paths(Archive()), order);
-  for (const MemberHeader& member : Members(Archive()))
+  EXPECT_EQ(Paths(Archive("many.lzh")), order);
+  for (const MemberHeader& member : Members(Archive("many.lzh")))
     EXPECT_EQ(member.data_offset - member.header_offset, member.header_length) << member.PathString();
-  Outcome extracted = RunUnlha("x " + Archive() + " " + Out());
+  Outcome extracted = RunUnlha("x " + Archive("many.lzh") + " " + Out());
   ASSERT_EQ(extracted.result, UNLHA_OK) << extracted.report;
   for (const std::string& name : order) EXPECT_EQ(ReadFile(root_ / "out" / name), ReadFile(root_ / "src" / name)) << name;
 
   // Replacing members of a batch keeps each in its place.
   Make("src/f5.bin", "five, shorter now", 2000000000);  // newer than the members
   Make("src/f30.bin", "thirty, shorter now", 2000000000);
-  ASSERT_EQ(RunUnlha("u " + Archive() + arguments).result, UNLHA_OK);
-  EXPECT_EQ(Paths(Archive()), order);
+  ASSERT_EQ(RunUnlha("u " + Archive("many.lzh") + arguments).result, UNLHA_OK);
+  EXPECT_EQ(Paths(Archive("many.lzh")), order);
   fs::remove_all(root_ / "out");
-  ASSERT_EQ(RunUnlha("x " + Archive() + " " + Out()).result, UNLHA_OK);
+  ASSERT_EQ(RunUnlha("x " + Archive("many.lzh") + " " + Out()).result, UNLHA_OK);
   EXPECT_EQ(ReadFile(root_ / "out/f5.bin"), ToBytes("five, shorter now"));
   EXPECT_EQ(ReadFile(root_ / "out/f30.bin"), ToBytes("thirty, shorter now"));
   EXPECT_EQ(ReadFile(root_ / "out/f39.bin"), ReadFile(root_ / "src/f39.bin"));
 }
-
-class Faults : public ScratchTest {
- protected:
-  void SetUp() override {
-    ScratchTest::SetUp();
-    Make("src/a.txt", "alpha");
-    Make("src/b.txt", "bravo");
-    ASSERT_EQ(RunUnlha("a " + Archive() + " " + Base() + " a.txt b.txt").result, UNLHA_OK);
-    original_ = ReadFile(Archive());
-    WriteFile(root_ / "src/big.bin", Noise(400000));
-  }
-  void ExpectArchiveUntouched() {
-    EXPECT_EQ(ReadFile(Archive()), original_);
-    EXPECT_TRUE(Leftovers(root_).empty());
-  }
-  Bytes original_;
-};
 
 // A change whose temporary archive cannot grow (a file-size limit stands
 // in for a full disk, and the process must survive SIGXFSZ): nothing is
@@ -116,7 +110,8 @@ TEST_F(Faults, AChangeThatCannotBeWrittenChangesNothing) {
     if (line[0] == 'd') {
       EXPECT_NE(outcome.report.find("Nothing was changed"), std::string::npos) << outcome.report;
     }
-    ExpectArchiveUntouched();
+    EXPECT_EQ(ReadFile(Archive()), original_);
+    EXPECT_TRUE(Leftovers(root_).empty());
     EXPECT_TRUE(fs::exists(root_ / "src/c.txt"));
   }
 }
@@ -207,7 +202,7 @@ TEST_F(Faults, AnUpdateKeepsTheArchivesOwnerGroupAndMode) {
   fs::remove_all(shm);
 }
 
-using FaultTest = ScratchTest;
+using FaultTest = Faults;
 
 // A small real file system: the free-space check refuses first, and with
 // -f (no check) the write itself fails; either way by name, and nothing
@@ -370,7 +365,6 @@ TEST_F(FaultTest, ConcurrentAddsAndDeletesAllLand) {
   std::vector<Member> members;
   for (int i = 0; i < 4; ++i) members.push_back(Member{{"old" + std::to_string(i) + ".bin"}, Noise(500000, i + 10), Method::kLh0});
   std::string archive = Put("a.lzh", WriteArchive(members));
-  fs::create_directories(root_ / "src");
   std::vector<std::string> lines;
   for (int i = 0; i < 3; ++i) {
     WriteFile(root_ / "src" / ("new" + std::to_string(i) + ".bin"), Noise(1000000, i + 20));
