@@ -83,10 +83,11 @@ TEST_F(CommandLine, AHundredThousandMembersAreMetOnceInOrderByDeleteAndTest) {
 
 // Runs `line` in a child whose terminal is a pseudo-terminal, and prints
 // the report there as a front end does; `answer` is typed once the
-// terminal shows `prompt`. Returns the result and fills `*screen` with what
+// terminal shows `prompt`. Returns the result and sets `*screen` to what
 // the terminal showed.
 int RunOnTerminal(const std::string& line, const std::string& prompt, const std::string& answer,
                   std::string* screen) {
+  screen->clear();
   int master = -1;
   pid_t child = forkpty(&master, nullptr, nullptr, nullptr);
   if (child == 0) {
@@ -129,17 +130,14 @@ TEST_F(CommandLine, TerminalQuestionsAndProgressGoToTheTerminalOnly) {
   EXPECT_FALSE(fs::exists(root_ / "out" / "g.txt"));  // quit stops the command, and counts what it left
   EXPECT_NE(screen.find("0 members extracted, 2 skipped, 0 failed"), std::string::npos) << screen;
 
-  screen.clear();
   EXPECT_EQ(RunOnTerminal("x " + archive + " " + Out(), "[q]uit", "y\n", &screen), UNLHA_OK);
   EXPECT_EQ(ReadFile(existing), ToBytes("from archive"));
   EXPECT_NE(screen.find("\rExtracting f.txt: 0% (0 of 12 bytes)"), std::string::npos) << screen;
 
-  screen.clear();
   EXPECT_EQ(RunOnTerminal("t -n " + archive, "", "", &screen), UNLHA_OK);
   EXPECT_EQ(screen.find("Testing"), std::string::npos) << screen;
   // The line is drawn at once after a carriage return, redrawn in place,
   // and blanked (as many spaces as it had) before the report starts.
-  screen.clear();
   EXPECT_EQ(RunOnTerminal("t " + archive, "", "", &screen), UNLHA_OK);
   EXPECT_EQ(screen.find("\r\rTesting f.txt: 0% (0 of 12 bytes)"), 0u) << screen;
   std::smatch last;

@@ -162,8 +162,7 @@ using ReadingThroughHandles = ScratchTest;
 // Names of every kind (the report bound's worst case), our sample and the
 // foreign ones, in either text form.
 TEST_F(ReadingThroughHandles, EveryFactIsWhatTheVerboseListingShowsInEitherTextForm) {
-  std::vector<std::string> archives = {Put("names.lzh", WorstCase(false))};
-  archives.push_back(TAVO_SAMPLE_ARCHIVE);
+  std::vector<std::string> archives = {Put("names.lzh", WorstCase(false)), TAVO_SAMPLE_ARCHIVE};
   if (fs::exists(SamplesDir()))
     for (const auto& entry : fs::directory_iterator(SamplesDir()))
       if (entry.path().extension() != ".tsv" && entry.path().extension() != ".md")
@@ -284,10 +283,13 @@ TEST_F(ReadingThroughHandles, NamesAreWholeDamageEndsTheWalkAndMisuseIsRefused) 
     EXPECT_EQ(UnlhaCloseArchive(refused), UNLHA_BAD_COMMAND);
   }
   EXPECT_EQ(UnlhaOpenArchive(nullptr, nullptr, 0), nullptr);
-  EXPECT_EQ(UnlhaOpenArchive(nullptr, (root_ / "missing.lzh").c_str(), 0), nullptr);
+  const std::string missing = (root_ / "missing.lzh").string();
+  for (const std::string& line : {"d " + missing + " a", "f " + missing + " " + root_.string() + "/ a"})
+    EXPECT_EQ(RunUnlha(line).result, UNLHA_NOT_ARCHIVE) << line;  // and no archive is made of nothing:
+  EXPECT_EQ(UnlhaOpenArchive(nullptr, missing.c_str(), 0), nullptr);
   EXPECT_EQ(UnlhaOpenArchive(nullptr, archive.c_str(), 1), nullptr);
   EXPECT_EQ(Unlha(nullptr, nullptr, nullptr, 0), UNLHA_BAD_COMMAND);
-  EXPECT_EQ(RunUnlha(" \t ").result, UNLHA_BAD_COMMAND);
+  for (const char* line : {"l -r", "l -x5 a.lzh", " \t "}) EXPECT_EQ(RunUnlha(line).result, UNLHA_BAD_COMMAND) << line;
 
   setenv("LC_ALL", "ja_JP.SHIFT_JISX0213", 1);
   handle = UnlhaOpenArchive(nullptr, archive.c_str(), 0);
