@@ -18,14 +18,13 @@
 #include <utility>
 #include <vector>
 
-#include "codec/crc16.h"
 #include "codec/method.h"
 #include "format/archive_walker.h"
 #include "format/archive_writer.h"
+#include "tests/format/header_bytes.h"
 
 namespace lzh::test {
 
-using Bytes = std::vector<uint8_t>;
 using Names = std::vector<std::string>;
 
 inline Bytes ToBytes(std::string_view text) { return Bytes(text.begin(), text.end()); }
@@ -70,54 +69,22 @@ struct RawMember {
   std::optional<uint16_t> crc;  // a wrong CRC when set
 };
 
-inline void Put16(Bytes* b, uint32_t v) { b->push_back(uint8_t(v)); b->push_back(uint8_t(v >> 8)); }
-inline void Put32(Bytes* b, uint32_t v) { Put16(b, v & 0xFFFF); Put16(b, v >> 16); }
-
 inline Bytes RawLevel2(const RawMember& m) {
-  std::vector<std::pair<uint8_t, std::string>> ext = {{0x00, std::string(2, '\0')}, {0x01, m.name}};
-  if (!m.directory.empty()) ext.push_back({0x02, m.directory});
-  if (m.code_page) {
-    Bytes cp;
-    Put32(&cp, *m.code_page);
-    ext.push_back({0x46, std::string(cp.begin(), cp.end())});
-  }
-  if (m.unix_mode) {
-    Bytes mode;
-    Put16(&mode, *m.unix_mode);
-    ext.push_back({0x50, std::string(mode.begin(), mode.end())});
-  }
-  Bytes h;
-  Put16(&h, 0);
-  h.insert(h.end(), m.method.begin(), m.method.end());
-  Put32(&h, static_cast<uint32_t>(m.data.size()));
-  Put32(&h, static_cast<uint32_t>(m.data.size()));
-  Put32(&h, m.mtime);
-  h.push_back(0x20);
-  h.push_back(2);
-  Put16(&h, m.crc ? *m.crc : Crc16(0, m.data.data(), m.data.size()));
-  h.push_back(m.os_id);
-  Put16(&h, static_cast<uint32_t>(ext[0].second.size() + 3));
-  for (size_t i = 0; i < ext.size(); ++i) {
-    h.push_back(ext[i].first);
-    h.insert(h.end(), ext[i].second.begin(), ext[i].second.end());
-    Put16(&h, i + 1 < ext.size() ? static_cast<uint32_t>(ext[i + 1].second.size() + 3) : 0);
-  }
-  if ((h.size() & 0xFF) == 0) h.push_back(0);  // a total size with low byte 0 reads as the end
-  h[0] = static_cast<uint8_t>(h.size());
-  h[1] = static_cast<uint8_t>(h.size() >> 8);
-  uint16_t crc = Crc16(0, h.data(), h.size());
-  h[27] = static_cast<uint8_t>(crc);
-  h[28] = static_cast<uint8_t>(crc >> 8);
-  h.insert(h.end(), m.data.begin(), m.data.end());
+  std::vector<Ext> exts = {{0x01, m.name}};
+  if (!m.directory.empty()) exts.push_back({0x02, m.directory});
+  if (m.code_page) exts.push_back(Ext32(0x46, *m.code_page));
+  if (m.unix_mode) exts.push_back(Ext16(0x50, *m.unix_mode));
+  uint32_t size = static_cast<uint32_t>(m.data.size());
+  Fields f{m.method, size, size, 0, 0x20, m.crc ? *m.crc : Crc16(0, m.data.data(), m.data.size())};
+  Bytes h = Level23(2, f, m.mtime, m.os_id, exts);
+  if ((h.size() & 0xFF) == 0) h = Level23(2, f, m.mtime, m.os_id, exts, true, 0, 1);  // low byte 0 reads as the end
+  Append(&h, m.data);
   return h;
 }
 
 inline Bytes RawArchive(const std::vector<RawMember>& members) {
   Bytes archive;
-  for (const RawMember& m : members) {
-    Bytes one = RawLevel2(m);
-    archive.insert(archive.end(), one.begin(), one.end());
-  }
+  for (const RawMember& m : members) Append(&archive, RawLevel2(m));
   archive.push_back(0);
   return archive;
 }

@@ -32,25 +32,21 @@ struct ManifestRow {
 inline std::vector<ManifestRow> ReadManifest() {
   std::vector<ManifestRow> rows;
   std::ifstream in(SamplesDir() / "MANIFEST.tsv");
-  std::string line, escaped, level, size, crc;
+  std::string line;
   std::getline(in, line);  // column names
   while (std::getline(in, line)) {
-    std::istringstream fields(line);
-    ManifestRow row;
-    std::getline(fields, row.archive, '\t');
-    std::getline(fields, escaped, '\t');
-    std::getline(fields, row.method, '\t');
-    std::getline(fields, level, '\t');
-    std::getline(fields, size, '\t');
-    std::getline(fields, crc, '\t');
+    std::vector<std::string> fields;
+    std::istringstream split(line);
+    for (std::string field; std::getline(split, field, '\t');) fields.push_back(field);
+    ManifestRow row{fields[0], "", fields[2], std::stoull(fields[4]),
+                    static_cast<uint16_t>(std::stoul(fields[5], nullptr, 16))};
+    const std::string& escaped = fields[1];
     for (size_t i = 0; i < escaped.size(); ++i) {
       bool backslash = escaped[i] == '\\' && i + 1 < escaped.size() && escaped[i + 1] == '\\';
       bool hex = escaped[i] == '\\' && i + 3 < escaped.size() && escaped[i + 1] == 'x';
       row.member.push_back(hex ? static_cast<char>(std::stoi(escaped.substr(i + 2, 2), nullptr, 16)) : escaped[i]);
       i += backslash ? 1 : hex ? 3 : 0;
     }
-    row.size = std::stoull(size);
-    row.crc = static_cast<uint16_t>(std::stoul(crc, nullptr, 16));
     rows.push_back(row);
   }
   return rows;
