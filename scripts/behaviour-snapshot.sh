@@ -798,6 +798,34 @@ do mkdir -p out/sub && : >out/sub/.unlha32-999999999-3.tmp
 linux do : >"out/sub/.unlha32-$$-1.tmp"
 tavo x arc/names.lzh out/
 do rm -rf out
+
+# More refused command lines: an unterminated quote, a quote inside a
+# token, a switch group with a value, -w without its directory, a switch
+# with digits, an unknown switch, switches and no archive.
+LHA='"unterminated' tavo l arc/names.lzh
+LHA='"ab""' tavo l arc/names.lzh
+LHA=-rw tavo a arc/names.lzh src/ c.txt
+tavo a arc/names.lzh src/ c.txt -w
+tavo l -x5 arc/names.lzh
+tavo x -y arc/names.lzh out/
+tavo l -r
+
+# d and f on a document and on a missing archive; s over a plain archive
+# named like its program, and over archives damaged in a header.
+tavo d stray.txt b.txt
+tavo f stray.txt src/ b.txt
+tavo d arc/missing.lzh b.txt
+tavo f arc/missing.lzh src/ b.txt
+do cp arc/names.lzh arc/lh1$exe
+tavo s arc/lh1.lzh
+tavo s bad/first.lzh
+tavo s bad/header.lzh
+
+# Directories at level 0.
+tavo a -r -h0 -d arc/h0-dirs.lzh src/
+tavo v arc/h0-dirs.lzh
+tavo x arc/h0-dirs.lzh outh0d/
+do rm -rf outh0d
 TABLE
 
 echo "behaviour-snapshot: $steps steps of $platform in $out ($((EPOCHSECONDS - started)) s)"
