@@ -21,7 +21,10 @@
 # fall within the run read "now", the scratch directory (one fixed path)
 # reads $SCRATCH, process ids in temporary names read PID, and the self-extractor's stub
 # (compiled code, not behaviour) is left out: a program it heads is
-# hashed from the archive on, and its offset reads STUB. A step over
+# hashed from the archive on, and its offset reads STUB (and a path the
+# report cut to fit beside that offset reads PATH..., since the room
+# left depends on the offset's digits: the sanitizer build's stub is
+# megabytes). A step over
 # several archives ("unordered" in the table) records its report with the
 # archives' parts sorted, since the wildcard route takes archives in the
 # order the directory lists them, which differs between file systems.
@@ -195,7 +198,7 @@ normalise_text() {
   local scratch_pattern=${scratch//./\\.} windows_pattern=${scratch_windows//\\/\\\\}
   windows_pattern=${windows_pattern//./\\.}
   sed -E -e "s#$scratch_pattern#\$SCRATCH#g" -e "s#$windows_pattern#\$SCRATCH#gI" \
-    -e "s/at offset $stub\\b/at offset STUB/g" \
+    -e "s/at offset $stub\\b/at offset STUB/g" -e 's/(at offset STUB\): ).*\.\.\.([[:cntrl:]]?)$/\1PATH...\2/' \
     -e 's/\.unlha32-[0-9]+-/.unlha32-PID-/g' -e 's/\.[0-9]+\.unlha32-(tmp|lock)/.PID.unlha32-\1/g'
 }
 
