@@ -276,7 +276,10 @@ TEST_F(FaultTest, PermissionDeniedFailsByNameAndChangesNothing) {
 class InterruptedChange : public ScratchTest, public ::testing::WithParamInterface<std::tuple<char, int>> {};
 
 TEST_P(InterruptedChange, LeavesTheOldArchiveOrTheNewOneAndNoTemporary) {
-  const auto [command, signal] = GetParam();
+  // Plain variables, not a structured binding: clang 14, the sanitizer
+  // build's compiler, cannot capture one in a lambda.
+  const char command = std::get<0>(GetParam());
+  const int signal = std::get<1>(GetParam());
   Bytes original = WriteArchive({Member{{"keep.bin"}, Noise(3 << 20, 3), Method::kLh0},
                                  Member{{"gone.bin"}, Noise(3 << 20, 4), Method::kLh0}});
   const Bytes source = Noise(3 << 20, 5);
