@@ -110,7 +110,8 @@ uint8_t AttributesOf(const MemberHeader& header) {
 // case-blind system could take for one always match.
 std::string NameKey(std::string_view name) {
   std::string key(name);
-  for (char& c : key) c = static_cast<unsigned char>(c) >= 0x80 ? '\x80' : c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+  for (char& c : key)
+    c = static_cast<unsigned char>(c) >= 0x80 ? '\x80' : c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
   return key;
 }
 
@@ -227,7 +228,7 @@ class Extraction {
   // fitted to the line limit; a problem is shown whole. A line about a
   // member comes after those of the members before it.
   void Note(std::string_view word, const std::string& name, const std::string& message = {}) {
-    if (!finishing_) Settle();
+    Settle();
     std::string line = StatusLine(word, name);
     if (message.empty()) {
       report_.Line(FitName(line, kLineLimit, form_));
@@ -272,7 +273,8 @@ class Extraction {
   Result FinishFile(Member& member);
   // Finishes the oldest member in flight.
   void FinishOldest();
-  // Finishes every member still in flight, in the archive's order.
+  // Finishes every member still in flight, in the archive's order; none
+  // while one is being finished (its own lines come first).
   void Settle();
   // Settles first when a member in flight may yet take one of the names
   // in `components` (a file where the path needs a directory, or the name
@@ -430,10 +432,9 @@ void Extraction::FinishOldest() {
   std::unique_ptr<Member> oldest = std::move(in_flight_.front());
   in_flight_.pop_front();
   pool_->FinishOldest();
-  const bool finishing = finishing_;
   finishing_ = true;
   result_ = Worse(result_, Finish(*oldest));
-  finishing_ = finishing;
+  finishing_ = false;
 }
 
 void Extraction::Settle() {
@@ -442,11 +443,11 @@ void Extraction::Settle() {
 }
 
 void Extraction::SettleNamesOf(const std::vector<std::string>& components) {
-  for (const std::unique_ptr<Member>& member : in_flight_) {
-    const std::string key = NameKey(member->name);
-    for (const std::string& component : components)
-      if (NameKey(component) == key) return Settle();
-  }
+  if (in_flight_.empty()) return;
+  std::vector<std::string> keys;
+  for (const std::string& component : components) keys.push_back(NameKey(component));
+  for (const std::unique_ptr<Member>& member : in_flight_)
+    if (std::find(keys.begin(), keys.end(), NameKey(member->name)) != keys.end()) return Settle();
 }
 
 Result Extraction::Finish(Member& member) {
