@@ -43,7 +43,9 @@
 # The steps are the table at the end: a line runs tavo or a
 # self-extracting program and records a step, or ("do") prepares files and
 # records nothing. Steps are numbered by their place in the table, so one
-# that runs on one platform only leaves a gap on the other.
+# that runs on one platform only leaves a gap on the other. A step may set
+# LHA and LC_ALL (under Wine the locale gives the ANSI code page) before
+# its program.
 set -euo pipefail
 export LC_ALL=C TZ=UTC
 umask 022
@@ -337,7 +339,7 @@ make_fixture() {
   fixture_file times/far.txt '2150-01-01 00:00:00' 644
   fixture_file times/old.txt '1975-05-06 07:08:09' 644
   fixture_file times/odd-second.txt '2001-09-09 01:46:41' 644
-  fixture_file "long/$(printf 'directory%.0s' {1..12})/$(printf 'name%.0s' {1..40}).txt" '2022-03-03 03:03:03' 644
+  fixture_file "$long_file" '2022-03-03 03:03:03' 644
   if [[ $platform == linux ]]; then
     fixture_file odd/日本語.txt '2022-04-04 04:04:04' 644
     fixture_file $'odd/tab\tname.txt' '2022-04-04 04:04:06' 644
@@ -354,7 +356,7 @@ make_fixture() {
 steps=0
 noisy_steps=()
 run_table() {
-  local line number=0 words dir lha program raw status only unordered
+  local line number=0 words dir settings program raw status only unordered
   : >"$private/digests"
   list_tree >"$private/before"
   while IFS= read -r line; do
@@ -387,18 +389,18 @@ run_table() {
       dir=${words[1]}
       words=("${words[@]:2}")
     fi
-    lha=()
-    if [[ ${words[0]} == LHA=* ]]; then
-      lha=("${words[0]}")
+    settings=()
+    while [[ ${words[0]} == LHA=* || ${words[0]} == LC_ALL=* ]]; do
+      settings+=("${words[0]}")
       words=("${words[@]:1}")
-    fi
+    done
     case ${words[0]} in
       tavo) program=("$tavo" "${words[@]:1}") ;;
       sfx) program=("${words[@]:1}"); [[ ${words[1]} == */* ]] || program[0]="./${words[1]}" ;;
       *) echo "behaviour-snapshot: cannot read the table line: $raw" >&2; exit 2 ;;
     esac
     status=0
-    run_in "$dir" "${lha[@]}" "${launcher[@]}" "${program[@]}" || status=$?
+    run_in "$dir" "${settings[@]}" "${launcher[@]}" "${program[@]}" || status=$?
     list_tree >"$private/after"
     {
       echo "\$ $raw"
@@ -421,6 +423,8 @@ run_table() {
   done
 }
 
+# A file whose path is longer than 260 characters however it is named.
+long_file="long/$(printf 'directory%.0s' {1..12})/$(printf 'name%.0s' {1..40}).txt"
 measure_stub
 make_fixture
 run_table <<'TABLE'
@@ -829,6 +833,47 @@ tavo a -r -h0 -d arc/h0-dirs.lzh src/
 tavo v arc/h0-dirs.lzh
 tavo x arc/h0-dirs.lzh outh0d/
 do rm -rf outh0d
+# Names of every script, and folders whose Shift_JIS names end in a 0x5C
+# byte (表, ソ, 能), in both ANSI code pages under Wine: stored as Shift_JIS
+# where the code page has the name, else as UTF-8 with its code page; read
+# back under their own names in the other code page too, by tavo and by
+# the self-extracting program; @lists in the caller's code page or UTF-8
+# after a byte order mark; level 0, which keeps only Shift_JIS; tavo's own
+# wildcards stepping by whole characters.
+do for n in 一覧表/中身.txt ソ/機能/f.txt 表/ソ/x.txt café.txt Привет.txt 한국어.txt 😀.txt; do mkdir -p "$(dirname "intl/$n")"; printf '%s\n' "$n" >"intl/$n"; done
+do find intl -exec touch -d '2022-06-06 06:06:06' {} +
+linux tavo a -r -d arc/intl.lzh intl/
+wine LC_ALL=ja_JP.UTF-8 tavo a -r -d arc/intl.lzh intl/
+wine LC_ALL=en_US.UTF-8 tavo a -r -d arc/intl1252.lzh intl/
+LC_ALL=ja_JP.UTF-8 tavo v arc/intl.lzh
+wine LC_ALL=en_US.UTF-8 tavo x arc/intl.lzh outi/
+wine LC_ALL=ja_JP.UTF-8 tavo x arc/intl1252.lzh outi1252/
+linux tavo x arc/intl.lzh outi/
+LC_ALL=ja_JP.UTF-8 tavo s arc/intl.lzh runi/
+wine in runi LC_ALL=en_US.UTF-8 sfx intl$exe
+linux in runi sfx intl$exe
+do rm -rf outi outi1252 runi
+linux tavo a -r arc/intl-sub.lzh 'intl/表/*'
+wine LC_ALL=ja_JP.UTF-8 tavo a -r arc/intl-sub.lzh 'intl\表\*'
+do printf 'intl/表/ソ/x.txt\n' | iconv -f UTF-8 -t CP932 >ansi932.lst && printf 'intl/café.txt\n' | iconv -f UTF-8 -t CP1252 >ansi1252.lst
+do printf '\357\273\277intl/한국어.txt\n' >utf8.lst && printf 'intl/café.txt\n' >plain.lst
+wine LC_ALL=ja_JP.UTF-8 tavo a arc/intl-lists.lzh @ansi932.lst @utf8.lst
+wine LC_ALL=en_US.UTF-8 tavo a arc/intl-lists.lzh @ansi1252.lst @utf8.lst
+linux tavo a arc/intl-lists.lzh @plain.lst @utf8.lst
+LC_ALL=ja_JP.UTF-8 tavo l arc/intl-lists.lzh
+wine LC_ALL=ja_JP.UTF-8 tavo a -r -h0 arc/intl0.lzh intl/
+wine LC_ALL=en_US.UTF-8 tavo a -r -h0 arc/intl0-1252.lzh intl/
+linux tavo a -r -h0 arc/intl0.lzh intl/
+wine LC_ALL=ja_JP.UTF-8 tavo x arc/intl0.lzh outi0/
+linux tavo x arc/intl0.lzh outi0/
+do rm -rf outi0 && cp arc/intl.lzh arc/一覧表.lzh
+LC_ALL=ja_JP.UTF-8 tavo t 'arc/*表.lzh'
+do rm arc/一覧表.lzh
+
+# A path longer than 260 characters named in the \\?\ form that such paths
+# take on Windows, stored from below its drive as any absolute path.
+wine tavo a arc/long-named.lzh "\\\\?\\Z:${scratch//\//\\}\\${long_file//\//\\}"
+wine tavo l arc/long-named.lzh
 TABLE
 
 echo "behaviour-snapshot: $steps steps of $platform in $out ($((EPOCHSECONDS - started)) s)"

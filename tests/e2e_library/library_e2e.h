@@ -115,16 +115,6 @@ class LibraryTest : public ::testing::Test {
   std::vector<lzh::MemberHeader> Members(const std::string& archive) const {
     return lzh::test::Members(Path(archive));
   }
-  // A member's path in UTF-8, as stored or from Shift_JIS.
-  static std::string PathOf(const lzh::MemberHeader& member) {
-    return member.code_page == 932u ? Converted(member.PathString(), "UTF-8", "CP932") : member.PathString();
-  }
-  // The paths of an archive's members, in its order.
-  Names Paths(const std::string& archive) const {
-    Names paths;
-    for (const lzh::MemberHeader& member : Members(archive)) paths.push_back(PathOf(member));
-    return paths;
-  }
 
   Sandbox box{Library::Real};
 };
