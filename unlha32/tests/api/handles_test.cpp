@@ -325,26 +325,6 @@ TEST_F(ReportBound, EveryReadingCommandAndDeleteFitTheBoundTheWalkGives) {
   }
 }
 
-// Names that match no member are echoed, up to three times each when x
-// hints that a directory of that name would be a base directory: the
-// command line's part of the bound must hold them, however short they are.
-TEST_F(ReportBound, NamesThatMatchNothingFitTheCommandLinePart) {
-  std::string archive = Put("one.lzh", RawArchive({Named("only.txt")}));
-  std::string line = "x " + archive;
-  for (char a = 'a'; a <= 'z'; ++a)
-    for (char b = 'a'; b <= 'z'; ++b) {
-      fs::create_directories(root_ / std::string{a, b});
-      line += std::string{' ', a, b};
-    }
-  fs::path before = fs::current_path();
-  fs::current_path(root_);
-  uint64_t bound = UNLHA_REPORT_FIXED_ROOM + UNLHA_REPORT_LINE_FACTOR * line.size() + Walk(archive).room;
-  Outcome outcome = RunUnlha(line, bound);
-  fs::current_path(before);
-  EXPECT_NE(outcome.report.find("write zz/ (a base directory"), std::string::npos) << outcome.report.substr(0, 300);
-  EXPECT_EQ(outcome.report.find("(report cut"), std::string::npos);
-}
-
 // What a front end asks before it runs a command: is this an archive (only
 // one that reads is), how many members (from the headers), the same under
 // the name without its extension and with '\\' between directories. And
