@@ -923,6 +923,27 @@ do rm -rf outev outev2 ev
 do mkdir -p hint && cd hint && mkdir {a..m}{a..z}
 in hint tavo x ../arc/names.lzh {a..m}{a..z}
 do rm -rf hint
+# Members of one name, a file where a later member needs a directory and a
+# directory where a later member is a file: each reported, none mixed with
+# another, also when what is on disk is replaced.
+do mkdir -p dup/b0 dup/c && printf 'first\n' >dup/a1.txt && printf 'second, longer than the first\n' >dup/a2.txt && printf 'a file\n' >dup/b && printf 'needs b as a directory\n' >dup/b0/inner.txt && printf 'a file where a directory is\n' >dup/c0 && find dup -exec touch -d '2022-07-07 07:07:07' {} +
+tavo a -h0 -r -d -z arc/dup.lzh dup/
+do relabel arc/dup.lzh a1.txt dup.txt && relabel arc/dup.lzh a2.txt dup.txt && relabel arc/dup.lzh 'b0\inner.txt' 'b\\inner.txt' && relabel arc/dup.lzh c0 c
+tavo x arc/dup.lzh outd/
+tavo x -m -c arc/dup.lzh outd/
+do rm -rf outd dup
+
+# A member named like the archive being read never replaces it; names
+# holding terminal controls or a character cut short are shown escaped in
+# every report, never as the bytes a terminal would obey.
+do mkdir hn && printf 'not an archive any more\n' >hn/h1 && printf 'after\n' >hn/h2 && printf x >hn/h3 && printf y >hn/h4 && touch -d '2022-07-07 07:07:07' hn/*
+tavo a -h0 -r -z arc/hn.lzh hn/
+do relabel arc/hn.lzh h1 hn.lzh && relabel arc/hn.lzh h2 after.txt && relabel arc/hn.lzh h3 '\033]0;owned\007\033[2J.txt' && relabel arc/hn.lzh h4 'cut\343\201' && mkdir hnx && cp arc/hn.lzh hnx/
+in hnx tavo l hn.lzh
+in hnx tavo v hn.lzh
+in hnx tavo t hn.lzh
+in hnx tavo x -m -c hn.lzh
+do rm -rf hn hnx
 TABLE
 
 echo "behaviour-snapshot: $steps steps of $platform in $out ($((EPOCHSECONDS - started)) s)"
