@@ -944,6 +944,15 @@ in hnx tavo v hn.lzh
 in hnx tavo t hn.lzh
 in hnx tavo x -m -c hn.lzh
 do rm -rf hn hnx
+# tavo without its library beside it: one line, in Shift_JIS unless the
+# locale's character set is UTF-8 on Linux (Windows writes the stored
+# Shift_JIS bytes whatever the code page), and nothing else is done.
+do mkdir alone && cp "$tavo" alone/ && cp arc/names.lzh alone/
+in alone sfx tavo$exe
+in alone sfx tavo$exe l names.lzh
+in alone LC_ALL=C sfx tavo$exe
+wine in alone LC_ALL=ja_JP.UTF-8 sfx tavo$exe
+do rm -rf alone
 TABLE
 
 echo "behaviour-snapshot: $steps steps of $platform in $out ($((EPOCHSECONDS - started)) s)"
