@@ -6,6 +6,8 @@
 // last row of the line is redrawn, but the blanking never wraps.
 #include "commands/shared/progress.h"
 
+#include <utility>
+
 #include "os/terminal.h"
 #include "os/text.h"
 #include "os/time.h"
@@ -49,7 +51,7 @@ void ProgressLine::Draw() {
   std::string name = DisplayName(name_, form_);
   if (!whole_names_) {
     size_t room = kLineLimit - std::string_view(verb_).size() - 1 - figures.size();
-    name = FitName(name, room < kShortestName ? kShortestName : room, form_);
+    name = FitName(std::move(name), room < kShortestName ? kShortestName : room, form_);
   }
   // Blanked by the bytes the terminal got, which differ from the library's
   // own where the caller's code page is not its form.
