@@ -249,8 +249,11 @@ Status DecodeStaticHuffman(Method method, ByteSource& source, uint64_t compresse
   const Params params = ParamsOf(method);
   BitReader in(source, compressed_size);
   OutputWindow window(sink, params.window, original_size);
-  // Not zeroed: a member's first block header fills what its codes use.
-  auto tables = std::make_unique_for_overwrite<BlockTables>();
+  // The thread's own, like the output buffer, so that a small member does
+  // not pay for allocating them; not zeroed: a member's first block header
+  // fills what its codes use.
+  thread_local const std::unique_ptr<BlockTables> thread_tables = std::make_unique_for_overwrite<BlockTables>();
+  BlockTables* const tables = thread_tables.get();
   unsigned block_left = 0;
 
   while (window.remaining() > 0) {
