@@ -10,8 +10,9 @@
 // look-ups and no arithmetic on the symbol. The hot loop (DecodeRun) works
 // on local copies of the bit buffer and output pointer and looks up the
 // entries a symbol may lead to before it knows which kind the symbol is;
-// block ends, the input's end and the member's last 256 bytes go one
-// symbol at a time through the careful path, which clips matches.
+// block ends, the input's end, the member's last 256 bytes and blocks of
+// a few symbols (with a narrow root, see kNarrowRootSymbols) go one symbol
+// at a time through the careful path, which clips matches.
 #include <algorithm>
 #include <bit>
 #include <memory>
@@ -97,7 +98,7 @@ Status ReadSmallTable(BitReader& in, unsigned symbols, unsigned count_bits, int 
   return table.Build(lengths, coded, coded_count, make_entry);
 }
 
-Status ReadLiteralLengthTable(BitReader& in, BlockTables& tables) {
+Status ReadLiteralLengthTable(BitReader& in, RootWidth width, BlockTables& tables) {
   unsigned n = in.Read(kCBits);
   if (n == 0) {
     unsigned symbol = in.Read(kCBits);
@@ -128,15 +129,23 @@ Status ReadLiteralLengthTable(BitReader& in, BlockTables& tables) {
     LZH_REQUIRE(zeros <= n - i, kCorrupt, "bad Huffman table: zero run passes the table end");
     i += zeros;
   }
-  return tables.literal_length.Build(lengths, coded, coded_count, LiteralLengthEntry);
+  return tables.literal_length.Build(lengths, coded, coded_count, LiteralLengthEntry, width);
 }
+
+// A block of fewer symbols than this (a small member's whole data) gets a
+// literal/length root only as wide as its longest code and is decoded
+// symbol by symbol: filling the full root would cost more than the hot loop
+// saves on so few symbols, and a member this small mostly has too little
+// input at hand for the hot loop anyway.
+constexpr unsigned kNarrowRootSymbols = 32;
 
 Status ReadBlockHeader(BitReader& in, const Params& params, BlockTables& tables,
                        unsigned* symbols) {
   *symbols = in.Read(16);
   LZH_REQUIRE(*symbols != 0, kCorrupt, "empty Huffman block");
   LZH_TRY(ReadSmallTable(in, kNT, kTBits, 3, tables.code_length, SymbolEntry));
-  LZH_TRY(ReadLiteralLengthTable(in, tables));
+  LZH_TRY(ReadLiteralLengthTable(in, *symbols < kNarrowRootSymbols ? RootWidth::kLongestCode : RootWidth::kFull,
+                                 tables));
   LZH_TRY(ReadSmallTable(in, params.np, params.pbits, -1, tables.position, PositionEntry));
   // A truncated header decodes from invented zero bits; stop here rather
   // than produce a block of output from them.
@@ -155,7 +164,7 @@ inline size_t Distance(uint32_t position, uint64_t bits, unsigned* used) {
 // a match to `limit`. False for a match from beyond the window.
 inline bool DecodeSymbol(const BlockTables& tables, size_t window, const uint8_t* limit,
                          BitCursor& bits, uint8_t*& out) {
-  uint32_t entry = tables.literal_length.Lookup(bits.bits);
+  uint32_t entry = tables.literal_length.LookupAnyWidth(bits.bits);
   bits.Skip(entry & LiteralLengthTable::kBitsMask);
   if (!(entry & kMatch)) {
     *out++ = static_cast<uint8_t>(entry >> 8);
@@ -265,7 +274,8 @@ Status DecodeStaticHuffman(Method method, ByteSource& source, uint64_t compresse
         std::min(stop, limit - std::min<size_t>(limit - out, kMaxMatch));
     BitCursor bits = in.cursor();
     while (out < stop) {
-      bool fine = DecodeRun(*tables, params.window, fast_stop, bits, out, block_left);
+      bool fine = !tables->literal_length.full_root() ||
+                  DecodeRun(*tables, params.window, fast_stop, bits, out, block_left);
       if (fine && out < stop) {
         // At the end of a block, or near the end of the input or member.
         in.cursor() = bits;
