@@ -38,6 +38,7 @@
 #include <algorithm>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <unordered_set>
@@ -187,16 +188,14 @@ struct Member {
   const MemberHeader& header() const { return *walked_header; }
   const LocalMemberNames& names() const { return *walked_names; }
   void Keep() {
-    kept_header = *walked_header;
-    kept_names = *walked_names;
-    walked_header = &kept_header;
-    walked_names = &kept_names;
+    walked_header = &kept_header.emplace(*walked_header);
+    walked_names = &kept_names.emplace(*walked_names);
   }
 
   const MemberHeader* walked_header;
   const LocalMemberNames* walked_names;
-  MemberHeader kept_header;
-  LocalMemberNames kept_names;
+  std::optional<MemberHeader> kept_header;
+  std::optional<LocalMemberNames> kept_names;
   uint64_t walk_index;  // among all members the walk met
 
   Kind kind = Kind::kTest;
@@ -242,11 +241,13 @@ class Extraction {
   // member comes after those of the members before it.
   void Note(std::string_view word, const std::string& name, const std::string& message = {}) {
     Settle();
-    std::string line = StatusLine(word, name);
-    if (message.empty()) {
-      report_.Line(FitName(std::move(line), kLineLimit, form_));
+    StatusLine(word, name, &status_line_);
+    if (!message.empty()) {
+      report_.Line(status_line_ + ": " + message);
+    } else if (status_line_.size() <= kLineLimit) {
+      report_.Line(status_line_);  // as FitName leaves a line that fits
     } else {
-      report_.Line(line + ": " + message);
+      report_.Line(FitName(status_line_, kLineLimit, form_));
     }
   }
   Result Failed(const Member& member, Status status) {
@@ -320,6 +321,7 @@ class Extraction {
   uint64_t done_ = 0, skipped_ = 0, failed_ = 0;
   uint64_t walked_ = 0;                      // members the walk met so far
   uint64_t last_failed_index_ = UINT64_MAX;  // walk index of the last member that failed
+  std::string status_line_;  // Note's, reused line after line
   std::vector<DirectoryToFinish> directories_;
   std::set<std::pair<uint64_t, uint64_t>> extracted_files_;  // device and file id
   std::unordered_set<std::string> cleaned_directories_;

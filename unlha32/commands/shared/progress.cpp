@@ -27,9 +27,15 @@ unsigned Percent(uint64_t done, uint64_t size) {
 }  // namespace
 
 std::string StatusLine(std::string_view word, std::string_view shown_name) {
-  std::string line(word);
-  line.resize(kStatusWordWidth, ' ');
-  return line.append(shown_name);
+  std::string line;
+  StatusLine(word, shown_name, &line);
+  return line;
+}
+
+void StatusLine(std::string_view word, std::string_view shown_name, std::string* line) {
+  line->assign(word);
+  line->resize(kStatusWordWidth, ' ');
+  line->append(shown_name);
 }
 
 ProgressLine::ProgressLine(bool wanted, bool whole_names, const char* verb)
