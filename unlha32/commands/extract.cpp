@@ -183,17 +183,18 @@ struct Member {
   enum class Kind : uint8_t { kTest, kPrint, kFile };
 
   Member(const MemberHeader& walked, const LocalMemberNames& local, uint64_t index)
-      : walked_header(&walked), walked_names(&local), walk_index(index) {}
+      : read_header(&walked), read_names(&local), walk_index(index) {}
 
-  const MemberHeader& header() const { return *walked_header; }
-  const LocalMemberNames& names() const { return *walked_names; }
+  const MemberHeader& header() const { return *read_header; }
+  const LocalMemberNames& names() const { return *read_names; }
   void Keep() {
-    walked_header = &kept_header.emplace(*walked_header);
-    walked_names = &kept_names.emplace(*walked_names);
+    read_header = &kept_header.emplace(*read_header);
+    read_names = &kept_names.emplace(*read_names);
   }
 
-  const MemberHeader* walked_header;
-  const LocalMemberNames* walked_names;
+  // Where header() and names() read: the walk's, or the kept copies.
+  const MemberHeader* read_header;
+  const LocalMemberNames* read_names;
   std::optional<MemberHeader> kept_header;
   std::optional<LocalMemberNames> kept_names;
   uint64_t walk_index;  // among all members the walk met
