@@ -2,6 +2,7 @@
 // and tiny members, runs, incompressible data, sizes around every window
 // and block boundary, sources that hand out a few bytes at a time, and
 // large members on several threads, for every method we write; then the
+// CRC that checks every member and header, against its definition, and the
 // method ids every member carries. Ordinary files of every method are the
 // golden archives', held byte for byte.
 #include <gtest/gtest.h>
