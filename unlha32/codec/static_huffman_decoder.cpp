@@ -10,9 +10,10 @@
 // look-ups and no arithmetic on the symbol. The hot loop (DecodeRun) works
 // on local copies of the bit buffer and output pointer and looks up the
 // entries a symbol may lead to before it knows which kind the symbol is;
-// block ends, the input's end, the member's last 256 bytes and blocks of
-// a few symbols (with a narrow root, see kNarrowRootSymbols) go one symbol
-// at a time through the careful path, which clips matches.
+// block ends, the input's end and the member's last 256 bytes go one
+// symbol at a time through the careful path, which clips matches, and so
+// do blocks of a few symbols (with a narrow root, see kNarrowRootSymbols),
+// in a loop of their own.
 #include <algorithm>
 #include <bit>
 #include <memory>
@@ -180,6 +181,34 @@ inline bool DecodeSymbol(const BlockTables& tables, size_t window, const uint8_t
   return true;
 }
 
+// The steps of a block with a narrow root, which the hot loop cannot read:
+// symbol by symbol, as the careful path goes, until the block or the output
+// run ends, clipping matches to `limit`. A call of its own, like the hot
+// loop, so that the cursor stays in registers from symbol to symbol and
+// goes back to the reader only for a slow refill. False for a match from
+// beyond the window.
+[[gnu::noinline]] bool DecodeNarrowBlock(const BlockTables& tables, size_t window, const uint8_t* limit,
+                                         const uint8_t* stop, BitReader& in, uint8_t*& cursor_out,
+                                         unsigned& cursor_block_left) {
+  BitCursor bits = in.cursor();
+  uint8_t* out = cursor_out;
+  unsigned block_left = cursor_block_left;
+  bool fine = true;
+  while (fine && out < stop && block_left > 0) {
+    if (!bits.TryRefill()) {
+      in.cursor() = bits;
+      in.Refill();
+      bits = in.cursor();
+    }
+    --block_left;
+    fine = DecodeSymbol(tables, window, limit, bits, out);
+  }
+  in.cursor() = bits;
+  cursor_out = out;
+  cursor_block_left = block_left;
+  return fine;
+}
+
 // The hot loop: steps while the block has three symbols left, the output is
 // below `fast_stop` (where no match can pass the member's end) and the
 // input has 32 bytes at hand, enough for the refills of a step (at most
@@ -274,8 +303,14 @@ Status DecodeStaticHuffman(Method method, ByteSource& source, uint64_t compresse
         std::min(stop, limit - std::min<size_t>(limit - out, kMaxMatch));
     BitCursor bits = in.cursor();
     while (out < stop) {
-      bool fine = !tables->literal_length.full_root() ||
-                  DecodeRun(*tables, params.window, fast_stop, bits, out, block_left);
+      bool fine;
+      if (tables->literal_length.full_root()) {
+        fine = DecodeRun(*tables, params.window, fast_stop, bits, out, block_left);
+      } else {
+        in.cursor() = bits;
+        fine = DecodeNarrowBlock(*tables, params.window, limit, stop, in, out, block_left);
+        bits = in.cursor();
+      }
       if (fine && out < stop) {
         // At the end of a block, or near the end of the input or member.
         in.cursor() = bits;
