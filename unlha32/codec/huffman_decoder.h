@@ -14,9 +14,9 @@
 //
 // Filling the root is most of the work of a table for a block of a few
 // symbols (a small member's), so such a table may get a narrow root, only
-// as wide as its longest code: it is then read through LookupAnyWidth
-// alone, since Lookup, RootEntry and Follow keep the fixed root width that
-// the hot loops build their shifts on.
+// as wide as its longest code: it is then read through LookupAnyWidth and
+// Decode alone, since Lookup, RootEntry and Follow keep the fixed root
+// width that the hot loops build their shifts on.
 #pragma once
 
 #include <cstdint>
@@ -117,11 +117,11 @@ class HuffmanDecoder {
   }
 
   // The one-symbol table: every look-up yields `entry`, which should
-  // consume no code bits.
-  void BuildSingle(uint32_t entry) {
-    root_bits_ = kRootBits;
+  // consume no code bits. `width` kLongestCode narrows the root to one bit.
+  void BuildSingle(uint32_t entry, RootWidth width = RootWidth::kFull) {
+    root_bits_ = width == RootWidth::kLongestCode ? 1 : kRootBits;
     sub_bits_ = 0;
-    for (unsigned i = 0; i < kRootSize; ++i) table_[i] = entry;
+    for (unsigned i = 0; i < (1u << root_bits_); ++i) table_[i] = entry;
   }
 
   // The entry of the code at the top of `window` (left-aligned bits, at
@@ -149,7 +149,7 @@ class HuffmanDecoder {
 
   // Consumes the next code and returns its entry without the bit count.
   inline uint32_t Decode(BitCursor& in) const {
-    uint32_t entry = Lookup(in.bits);
+    uint32_t entry = LookupAnyWidth(in.bits);
     in.Skip(entry & kBitsMask);
     return entry >> kPayloadShift;
   }

@@ -63,13 +63,13 @@ uint32_t PositionEntry(unsigned symbol, unsigned length) {
 // The NT and NP tables: `special` is the index after which a 2-bit count of
 // zero lengths follows (3 for NT, none for NP).
 template <unsigned kSymbols, unsigned kRootBits, typename MakeEntry>
-Status ReadSmallTable(BitReader& in, unsigned symbols, unsigned count_bits, int special,
+Status ReadSmallTable(BitReader& in, unsigned symbols, unsigned count_bits, int special, RootWidth width,
                       HuffmanDecoder<kSymbols, kRootBits>& table, MakeEntry make_entry) {
   unsigned n = in.Read(count_bits);
   if (n == 0) {
     unsigned symbol = in.Read(count_bits);
     LZH_REQUIRE(symbol < symbols, kCorrupt, "bad Huffman table: symbol out of range");
-    table.BuildSingle(make_entry(symbol, 0));
+    table.BuildSingle(make_entry(symbol, 0), width);
     return Status::Ok();
   }
   LZH_REQUIRE(n <= symbols, kCorrupt, "bad Huffman table: too many code lengths");
@@ -96,7 +96,7 @@ Status ReadSmallTable(BitReader& in, unsigned symbols, unsigned count_bits, int 
       LZH_REQUIRE(i <= symbols, kCorrupt, "bad Huffman table: zero run too long");
     }
   }
-  return table.Build(lengths, coded, coded_count, make_entry);
+  return table.Build(lengths, coded, coded_count, make_entry, width);
 }
 
 Status ReadLiteralLengthTable(BitReader& in, RootWidth width, BlockTables& tables) {
@@ -104,7 +104,7 @@ Status ReadLiteralLengthTable(BitReader& in, RootWidth width, BlockTables& table
   if (n == 0) {
     unsigned symbol = in.Read(kCBits);
     LZH_REQUIRE(symbol < kNC, kCorrupt, "bad Huffman table: symbol out of range");
-    tables.literal_length.BuildSingle(LiteralLengthEntry(symbol, 0));
+    tables.literal_length.BuildSingle(LiteralLengthEntry(symbol, 0), width);
     return Status::Ok();
   }
   LZH_REQUIRE(n <= kNC, kCorrupt, "bad Huffman table: too many code lengths");
@@ -133,21 +133,23 @@ Status ReadLiteralLengthTable(BitReader& in, RootWidth width, BlockTables& table
   return tables.literal_length.Build(lengths, coded, coded_count, LiteralLengthEntry, width);
 }
 
-// A block of fewer symbols than this (a small member's whole data) gets a
-// literal/length root only as wide as its longest code and is decoded
-// symbol by symbol: filling the full root would cost more than the hot loop
-// saves on so few symbols, and a member this small mostly has too little
-// input at hand for the hot loop anyway.
+// A block of fewer symbols than this (a small member's whole data) gets
+// roots only as wide as their longest codes and is decoded symbol by
+// symbol: filling the full roots would cost more than the hot loop saves on
+// so few symbols, and a member this small mostly has too little input at
+// hand for the hot loop anyway. The position table is narrowed only with
+// the literal/length table, which decides whether the hot loop runs.
 constexpr unsigned kNarrowRootSymbols = 32;
 
 Status ReadBlockHeader(BitReader& in, const Params& params, BlockTables& tables,
                        unsigned* symbols) {
   *symbols = in.Read(16);
   LZH_REQUIRE(*symbols != 0, kCorrupt, "empty Huffman block");
-  LZH_TRY(ReadSmallTable(in, kNT, kTBits, 3, tables.code_length, SymbolEntry));
-  LZH_TRY(ReadLiteralLengthTable(in, *symbols < kNarrowRootSymbols ? RootWidth::kLongestCode : RootWidth::kFull,
-                                 tables));
-  LZH_TRY(ReadSmallTable(in, params.np, params.pbits, -1, tables.position, PositionEntry));
+  const RootWidth width = *symbols < kNarrowRootSymbols ? RootWidth::kLongestCode : RootWidth::kFull;
+  LZH_TRY(ReadSmallTable(in, kNT, kTBits, 3, width, tables.code_length, SymbolEntry));
+  LZH_TRY(ReadLiteralLengthTable(in, width, tables));
+  const RootWidth position_width = tables.literal_length.full_root() ? RootWidth::kFull : RootWidth::kLongestCode;
+  LZH_TRY(ReadSmallTable(in, params.np, params.pbits, -1, position_width, tables.position, PositionEntry));
   // A truncated header decodes from invented zero bits; stop here rather
   // than produce a block of output from them.
   return in.Check();
@@ -172,7 +174,7 @@ inline bool DecodeSymbol(const BlockTables& tables, size_t window, const uint8_t
     return true;
   }
   unsigned used;
-  size_t distance = Distance(tables.position.Lookup(bits.bits), bits.bits, &used);
+  size_t distance = Distance(tables.position.LookupAnyWidth(bits.bits), bits.bits, &used);
   bits.Skip(used);
   if (distance > window) [[unlikely]]
     return false;
