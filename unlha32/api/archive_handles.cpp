@@ -40,6 +40,12 @@ struct OpenedArchive {
   lzh::os::Mutex busy;
   std::string path;  // as the caller gave it
   MemberWalk walk;
+  // The last modification time turned into an MS-DOS stamp: the members
+  // of an archive mostly share a few times, and the local time conversion
+  // costs more than the rest of a member's record.
+  int64_t stamped_mtime = 0;
+  uint32_t stamp = 0;
+  bool has_stamp = false;
 };
 
 class HandleTable {
@@ -84,16 +90,17 @@ uint32_t Saturated(uint64_t value, uint32_t flag, uint32_t* flags) {
 uint32_t DosStamp(int64_t unix_time) { return lzh::os::UnixToDosTime(unix_time); }
 
 std::string MethodText(const lzh::MemberHeader& header) {
-  std::string method;
+  static const char kHex[] = "0123456789ABCDEF";
+  char method[4 * sizeof header.method_id];
+  size_t length = 0;
   for (uint8_t byte : header.method_id) {
     if (byte >= 0x20 && byte < 0x7F) {
-      method += static_cast<char>(byte);
+      method[length++] = static_cast<char>(byte);
     } else {
-      static const char kHex[] = "0123456789ABCDEF";
-      method += {'\\', 'x', kHex[byte >> 4], kHex[byte & 15]};
+      for (char c : {'\\', 'x', kHex[byte >> 4], kHex[byte & 15]}) method[length++] = c;
     }
   }
-  return method;
+  return std::string(method, length);
 }
 
 // Writes `text` NUL-terminated into `size` bytes, cut on a character
@@ -105,8 +112,19 @@ int CopyText(const std::string& text, char* buffer, size_t size, lzh::commands::
   return text.size() < INT_MAX ? static_cast<int>(text.size()) : INT_MAX;
 }
 
-void Describe(const MemberWalk& walk, UnlhaMemberInfo* info) {
+uint32_t StampOf(OpenedArchive& archive, int64_t mtime) {
+  if (!archive.has_stamp || archive.stamped_mtime != mtime) {
+    archive.stamp = DosStamp(mtime);
+    archive.stamped_mtime = mtime;
+    archive.has_stamp = true;
+  }
+  return archive.stamp;
+}
+
+void Describe(OpenedArchive& archive, UnlhaMemberInfo* info) {
+  const MemberWalk& walk = archive.walk;
   const lzh::MemberHeader& header = walk.header();
+  const lzh::commands::TextForm form = walk.form();
   *info = UnlhaMemberInfo{};
   info->original_size = Saturated(header.original_size, UNLHA_MEMBER_ORIGINAL_SATURATED, &info->flags);
   info->compressed_size = Saturated(header.packed_size, UNLHA_MEMBER_COMPRESSED_SATURATED, &info->flags);
@@ -116,14 +134,14 @@ void Describe(const MemberWalk& walk, UnlhaMemberInfo* info) {
   info->os_type = header.os_id;
   info->ratio = Saturated(lzh::commands::PerMille(header.packed_size, header.original_size));
   if (header.mtime_valid) {
-    uint32_t stamp = DosStamp(header.mtime);
+    uint32_t stamp = StampOf(archive, header.mtime);
     info->dos_date = stamp >> 16;
     info->dos_time = stamp & 0xFFFF;
   }
-  if (CopyText(walk.shown_name(), info->name, sizeof info->name, walk.form()) >= int{sizeof info->name})
+  if (CopyText(walk.shown_name(), info->name, sizeof info->name, form) >= int{sizeof info->name})
     info->flags |= UNLHA_MEMBER_NAME_CUT;
-  CopyText(lzh::commands::AttributeText(header), info->attributes, sizeof info->attributes, walk.form());
-  CopyText(MethodText(header), info->method, sizeof info->method, walk.form());
+  CopyText(lzh::commands::AttributeText(header), info->attributes, sizeof info->attributes, form);
+  CopyText(MethodText(header), info->method, sizeof info->method, form);
 }
 
 // Runs `work` on the archive behind `handle` while holding it; `refused`
@@ -142,12 +160,12 @@ int OnArchive(UnlhaArchive* handle, int refused, Work work) {
 }
 
 // One step of the walk as the exported functions answer it.
-int Step(MemberWalk& walk, UnlhaMemberInfo* info) {
+int Step(OpenedArchive& archive, UnlhaMemberInfo* info) {
   bool end = false;
-  lzh::Status status = walk.Next(&end);
+  lzh::Status status = archive.walk.Next(&end);
   if (!status.ok()) return static_cast<int>(lzh::commands::ResultFor(status.fault()));
   if (end) return UNLHA_NO_MORE_MEMBERS;
-  Describe(walk, info);
+  Describe(archive, info);
   return UNLHA_OK;
 }
 
@@ -156,16 +174,16 @@ template <typename Value, typename Fact>
 int MemberFact(UnlhaArchive* handle, Value* value, Fact fact) {
   return OnArchive(handle, UNLHA_BAD_COMMAND, [&](OpenedArchive& archive) {
     if (value == nullptr || !archive.walk.has_member()) return UNLHA_BAD_COMMAND;
-    *value = fact(archive.walk);
+    *value = fact(archive);
     return UNLHA_OK;
   });
 }
 
 // A field of the current member's record.
 int RecordField(UnlhaArchive* handle, uint32_t* value, uint32_t UnlhaMemberInfo::*field) {
-  return MemberFact(handle, value, [field](const MemberWalk& walk) {
+  return MemberFact(handle, value, [field](OpenedArchive& archive) {
     UnlhaMemberInfo info;
-    Describe(walk, &info);
+    Describe(archive, &info);
     return info.*field;
   });
 }
@@ -236,13 +254,13 @@ UNLHA_EXPORT int UNLHA_CALL UnlhaFindFirst(UnlhaArchive* archive, const char* pa
   return OnArchive(archive, UNLHA_BAD_COMMAND, [&](OpenedArchive& opened) {
     if (info == nullptr) return UNLHA_BAD_COMMAND;
     opened.walk.Restart(lzh::os::TextFromCaller(pattern ? pattern : ""));
-    return Step(opened.walk, info);
+    return Step(opened, info);
   });
 }
 
 UNLHA_EXPORT int UNLHA_CALL UnlhaFindNext(UnlhaArchive* archive, UnlhaMemberInfo* info) {
   return OnArchive(archive, UNLHA_BAD_COMMAND, [&](OpenedArchive& opened) {
-    return info == nullptr ? UNLHA_BAD_COMMAND : Step(opened.walk, info);
+    return info == nullptr ? UNLHA_BAD_COMMAND : Step(opened, info);
   });
 }
 
@@ -289,11 +307,11 @@ UNLHA_EXPORT int UNLHA_CALL UnlhaGetOSType(UnlhaArchive* archive, uint32_t* os_t
 }
 
 UNLHA_EXPORT int UNLHA_CALL UnlhaGetOriginalSizeEx(UnlhaArchive* archive, uint64_t* size) {
-  return MemberFact(archive, size, [](const MemberWalk& walk) { return walk.header().original_size; });
+  return MemberFact(archive, size, [](OpenedArchive& opened) { return opened.walk.header().original_size; });
 }
 
 UNLHA_EXPORT int UNLHA_CALL UnlhaGetCompressedSizeEx(UnlhaArchive* archive, uint64_t* size) {
-  return MemberFact(archive, size, [](const MemberWalk& walk) { return walk.header().packed_size; });
+  return MemberFact(archive, size, [](OpenedArchive& opened) { return opened.walk.header().packed_size; });
 }
 
 UNLHA_EXPORT int UNLHA_CALL UnlhaGetArcFileName(UnlhaArchive* archive, char* buffer, int size) {

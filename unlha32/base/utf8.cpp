@@ -38,7 +38,9 @@ size_t Utf8SequenceLength(std::string_view text, size_t i, uint32_t* code_point)
 
 bool IsValidUtf8(std::string_view text) {
   uint32_t code_point;
-  for (size_t i = 0, length; i < text.size(); i += length)
+  size_t i = 0;
+  while (i < text.size() && static_cast<uint8_t>(text[i]) < 0x80) ++i;  // ASCII, the usual name
+  for (size_t length; i < text.size(); i += length)
     if ((length = Utf8SequenceLength(text, i, &code_point)) == 0) return false;
   return true;
 }

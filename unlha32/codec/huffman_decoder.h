@@ -11,6 +11,12 @@
 // come from untrusted lengths, so Build refuses any set that does not fill
 // the code space exactly; the one-symbol form (all lengths 0) has its own
 // entry point.
+//
+// Filling the root is most of the work of a table for a block of a few
+// symbols (a small member's), so such a table may get a narrow root, only
+// as wide as its longest code: it is then read through LookupAnyWidth and
+// Decode alone, since Lookup, RootEntry and Follow keep the fixed root
+// width that the hot loops build their shifts on.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +28,8 @@
 namespace lzh {
 
 inline constexpr unsigned kMaxCodeLength = 16;
+
+enum class RootWidth : uint8_t { kFull, kLongestCode };
 
 template <unsigned kSymbols, unsigned kRootBits>
 class HuffmanDecoder {
@@ -39,9 +47,11 @@ class HuffmanDecoder {
   // members are common, so the work here follows the symbols coded.
   // make_entry(symbol, length) gives the symbol's entry: at least `length`
   // in the low six bits, nothing in bits 6 and 7.
+  // `width` kLongestCode narrows the root to the longest code when that is
+  // shorter than kRootBits.
   template <typename MakeEntry>
   Status Build(const uint8_t* lengths, const uint16_t* coded, unsigned coded_count,
-               MakeEntry make_entry) {
+               MakeEntry make_entry, RootWidth width = RootWidth::kFull) {
     unsigned count[kMaxCodeLength + 1] = {};
     for (unsigned k = 0; k < coded_count; ++k) ++count[lengths[coded[k]]];
     uint32_t space = 0;
@@ -51,6 +61,8 @@ class HuffmanDecoder {
       if (count[len]) longest = len;
     }
     LZH_REQUIRE(space == (1u << kMaxCodeLength), kCorrupt, "bad Huffman table");
+    // A full code space has a code of one bit at least.
+    root_bits_ = width == RootWidth::kLongestCode && longest < kRootBits ? longest : kRootBits;
 
     // The symbols in the order of their codes (by length, then symbol).
     unsigned offset[kMaxCodeLength + 1];
@@ -67,8 +79,8 @@ class HuffmanDecoder {
     // written next (or unused room).
     const uint16_t* symbol = sorted;
     uint32_t* at = table_;
-    for (unsigned len = 1; len <= kRootBits && len <= longest; ++len) {
-      const unsigned run = 1u << (kRootBits - len);
+    for (unsigned len = 1; len <= root_bits_ && len <= longest; ++len) {
+      const unsigned run = 1u << (root_bits_ - len);
       for (unsigned k = 0; k < count[len]; ++k, at += run) {
         const uint32_t entry = make_entry(*symbol++, len);
         if (run >= 32) {
@@ -83,19 +95,19 @@ class HuffmanDecoder {
 
     // The longer codes, in the same order, come in runs sharing a root
     // prefix; each prefix links to a subtable of the longest code's width.
-    sub_bits_ = longest > kRootBits ? longest - kRootBits : 0;
+    sub_bits_ = longest > root_bits_ ? longest - root_bits_ : 0;
     unsigned code = static_cast<unsigned>(at - table_);
     uint32_t* subtable = nullptr;
-    uint32_t* next_subtable = table_ + kRootSize;
-    for (unsigned len = kRootBits + 1; len <= longest; ++len) {
+    uint32_t* next_subtable = table_ + (1u << root_bits_);
+    for (unsigned len = root_bits_ + 1; len <= longest; ++len) {
       code <<= 1;
       for (unsigned k = 0; k < count[len]; ++k, ++code) {
-        if (table_ + (code >> (len - kRootBits)) == at) {
+        if (table_ + (code >> (len - root_bits_)) == at) {
           subtable = next_subtable;
           next_subtable += 1u << sub_bits_;
           *at++ = kLinkFlag | static_cast<uint32_t>(subtable - table_) << kPayloadShift;
         }
-        const unsigned low = code & ((1u << (len - kRootBits)) - 1);
+        const unsigned low = code & ((1u << (len - root_bits_)) - 1);
         uint32_t* first = subtable + (low << (longest - len));
         const uint32_t entry = make_entry(*symbol++, len);
         for (unsigned i = 0; i < (1u << (longest - len)); ++i) first[i] = entry;
@@ -105,10 +117,11 @@ class HuffmanDecoder {
   }
 
   // The one-symbol table: every look-up yields `entry`, which should
-  // consume no code bits.
-  void BuildSingle(uint32_t entry) {
+  // consume no code bits. `width` kLongestCode narrows the root to one bit.
+  void BuildSingle(uint32_t entry, RootWidth width = RootWidth::kFull) {
+    root_bits_ = width == RootWidth::kLongestCode ? 1 : kRootBits;
     sub_bits_ = 0;
-    for (unsigned i = 0; i < kRootSize; ++i) table_[i] = entry;
+    for (unsigned i = 0; i < (1u << root_bits_); ++i) table_[i] = entry;
   }
 
   // The entry of the code at the top of `window` (left-aligned bits, at
@@ -124,9 +137,19 @@ class HuffmanDecoder {
     return root_entry;
   }
 
+  // False after a Build that narrowed the root.
+  bool full_root() const { return root_bits_ == kRootBits; }
+  // Lookup for a root of any width, at the cost of a variable shift.
+  inline uint32_t LookupAnyWidth(uint64_t window) const {
+    const uint32_t root_entry = table_[window >> (64 - root_bits_)];
+    if (root_entry & kLinkFlag) [[unlikely]]
+      return table_[(root_entry >> kPayloadShift) + ((window << root_bits_) >> (64 - sub_bits_))];
+    return root_entry;
+  }
+
   // Consumes the next code and returns its entry without the bit count.
   inline uint32_t Decode(BitCursor& in) const {
-    uint32_t entry = Lookup(in.bits);
+    uint32_t entry = LookupAnyWidth(in.bits);
     in.Skip(entry & kBitsMask);
     return entry >> kPayloadShift;
   }
@@ -138,6 +161,7 @@ class HuffmanDecoder {
   static_assert(kMostEntries >= kRootSize + 7, "room for a spill past the root");
 
   uint32_t table_[kMostEntries];
+  unsigned root_bits_ = kRootBits;
   unsigned sub_bits_ = 0;
 };
 

@@ -11,7 +11,9 @@
 // on local copies of the bit buffer and output pointer and looks up the
 // entries a symbol may lead to before it knows which kind the symbol is;
 // block ends, the input's end and the member's last 256 bytes go one
-// symbol at a time through the careful path, which clips matches.
+// symbol at a time through the careful path, which clips matches, and so
+// do blocks of a few symbols (with a narrow root, see kNarrowRootSymbols),
+// in a loop of their own.
 #include <algorithm>
 #include <bit>
 #include <memory>
@@ -61,13 +63,13 @@ uint32_t PositionEntry(unsigned symbol, unsigned length) {
 // The NT and NP tables: `special` is the index after which a 2-bit count of
 // zero lengths follows (3 for NT, none for NP).
 template <unsigned kSymbols, unsigned kRootBits, typename MakeEntry>
-Status ReadSmallTable(BitReader& in, unsigned symbols, unsigned count_bits, int special,
+Status ReadSmallTable(BitReader& in, unsigned symbols, unsigned count_bits, int special, RootWidth width,
                       HuffmanDecoder<kSymbols, kRootBits>& table, MakeEntry make_entry) {
   unsigned n = in.Read(count_bits);
   if (n == 0) {
     unsigned symbol = in.Read(count_bits);
     LZH_REQUIRE(symbol < symbols, kCorrupt, "bad Huffman table: symbol out of range");
-    table.BuildSingle(make_entry(symbol, 0));
+    table.BuildSingle(make_entry(symbol, 0), width);
     return Status::Ok();
   }
   LZH_REQUIRE(n <= symbols, kCorrupt, "bad Huffman table: too many code lengths");
@@ -94,15 +96,15 @@ Status ReadSmallTable(BitReader& in, unsigned symbols, unsigned count_bits, int 
       LZH_REQUIRE(i <= symbols, kCorrupt, "bad Huffman table: zero run too long");
     }
   }
-  return table.Build(lengths, coded, coded_count, make_entry);
+  return table.Build(lengths, coded, coded_count, make_entry, width);
 }
 
-Status ReadLiteralLengthTable(BitReader& in, BlockTables& tables) {
+Status ReadLiteralLengthTable(BitReader& in, RootWidth width, BlockTables& tables) {
   unsigned n = in.Read(kCBits);
   if (n == 0) {
     unsigned symbol = in.Read(kCBits);
     LZH_REQUIRE(symbol < kNC, kCorrupt, "bad Huffman table: symbol out of range");
-    tables.literal_length.BuildSingle(LiteralLengthEntry(symbol, 0));
+    tables.literal_length.BuildSingle(LiteralLengthEntry(symbol, 0), width);
     return Status::Ok();
   }
   LZH_REQUIRE(n <= kNC, kCorrupt, "bad Huffman table: too many code lengths");
@@ -128,16 +130,26 @@ Status ReadLiteralLengthTable(BitReader& in, BlockTables& tables) {
     LZH_REQUIRE(zeros <= n - i, kCorrupt, "bad Huffman table: zero run passes the table end");
     i += zeros;
   }
-  return tables.literal_length.Build(lengths, coded, coded_count, LiteralLengthEntry);
+  return tables.literal_length.Build(lengths, coded, coded_count, LiteralLengthEntry, width);
 }
+
+// A block of fewer symbols than this (a small member's whole data) gets
+// roots only as wide as their longest codes and is decoded symbol by
+// symbol: filling the full roots would cost more than the hot loop saves on
+// so few symbols, and a member this small mostly has too little input at
+// hand for the hot loop anyway. The position table is narrowed only with
+// the literal/length table, which decides whether the hot loop runs.
+constexpr unsigned kNarrowRootSymbols = 32;
 
 Status ReadBlockHeader(BitReader& in, const Params& params, BlockTables& tables,
                        unsigned* symbols) {
   *symbols = in.Read(16);
   LZH_REQUIRE(*symbols != 0, kCorrupt, "empty Huffman block");
-  LZH_TRY(ReadSmallTable(in, kNT, kTBits, 3, tables.code_length, SymbolEntry));
-  LZH_TRY(ReadLiteralLengthTable(in, tables));
-  LZH_TRY(ReadSmallTable(in, params.np, params.pbits, -1, tables.position, PositionEntry));
+  const RootWidth width = *symbols < kNarrowRootSymbols ? RootWidth::kLongestCode : RootWidth::kFull;
+  LZH_TRY(ReadSmallTable(in, kNT, kTBits, 3, width, tables.code_length, SymbolEntry));
+  LZH_TRY(ReadLiteralLengthTable(in, width, tables));
+  const RootWidth position_width = tables.literal_length.full_root() ? RootWidth::kFull : RootWidth::kLongestCode;
+  LZH_TRY(ReadSmallTable(in, params.np, params.pbits, -1, position_width, tables.position, PositionEntry));
   // A truncated header decodes from invented zero bits; stop here rather
   // than produce a block of output from them.
   return in.Check();
@@ -155,20 +167,48 @@ inline size_t Distance(uint32_t position, uint64_t bits, unsigned* used) {
 // a match to `limit`. False for a match from beyond the window.
 inline bool DecodeSymbol(const BlockTables& tables, size_t window, const uint8_t* limit,
                          BitCursor& bits, uint8_t*& out) {
-  uint32_t entry = tables.literal_length.Lookup(bits.bits);
+  uint32_t entry = tables.literal_length.LookupAnyWidth(bits.bits);
   bits.Skip(entry & LiteralLengthTable::kBitsMask);
   if (!(entry & kMatch)) {
     *out++ = static_cast<uint8_t>(entry >> 8);
     return true;
   }
   unsigned used;
-  size_t distance = Distance(tables.position.Lookup(bits.bits), bits.bits, &used);
+  size_t distance = Distance(tables.position.LookupAnyWidth(bits.bits), bits.bits, &used);
   bits.Skip(used);
   if (distance > window) [[unlikely]]
     return false;
   size_t length = std::min<size_t>(entry >> 8 & 0x1FF, limit - out);
   out = OutputWindow::Copy(out, distance, length);
   return true;
+}
+
+// The steps of a block with a narrow root, which the hot loop cannot read:
+// symbol by symbol, as the careful path goes, until the block or the output
+// run ends, clipping matches to `limit`. A call of its own, like the hot
+// loop, so that the cursor stays in registers from symbol to symbol and
+// goes back to the reader only for a slow refill. False for a match from
+// beyond the window.
+[[gnu::noinline]] bool DecodeNarrowBlock(const BlockTables& tables, size_t window, const uint8_t* limit,
+                                         const uint8_t* stop, BitReader& in, uint8_t*& cursor_out,
+                                         unsigned& cursor_block_left) {
+  BitCursor bits = in.cursor();
+  uint8_t* out = cursor_out;
+  unsigned block_left = cursor_block_left;
+  bool fine = true;
+  while (fine && out < stop && block_left > 0) {
+    if (!bits.TryRefill()) {
+      in.cursor() = bits;
+      in.Refill();
+      bits = in.cursor();
+    }
+    --block_left;
+    fine = DecodeSymbol(tables, window, limit, bits, out);
+  }
+  in.cursor() = bits;
+  cursor_out = out;
+  cursor_block_left = block_left;
+  return fine;
 }
 
 // The hot loop: steps while the block has three symbols left, the output is
@@ -249,8 +289,11 @@ Status DecodeStaticHuffman(Method method, ByteSource& source, uint64_t compresse
   const Params params = ParamsOf(method);
   BitReader in(source, compressed_size);
   OutputWindow window(sink, params.window, original_size);
-  // Not zeroed: a member's first block header fills what its codes use.
-  auto tables = std::make_unique_for_overwrite<BlockTables>();
+  // The thread's own, like the output buffer, so that a small member does
+  // not pay for allocating them; not zeroed: a member's first block header
+  // fills what its codes use.
+  thread_local const std::unique_ptr<BlockTables> thread_tables = std::make_unique_for_overwrite<BlockTables>();
+  BlockTables* const tables = thread_tables.get();
   unsigned block_left = 0;
 
   while (window.remaining() > 0) {
@@ -262,7 +305,14 @@ Status DecodeStaticHuffman(Method method, ByteSource& source, uint64_t compresse
         std::min(stop, limit - std::min<size_t>(limit - out, kMaxMatch));
     BitCursor bits = in.cursor();
     while (out < stop) {
-      bool fine = DecodeRun(*tables, params.window, fast_stop, bits, out, block_left);
+      bool fine;
+      if (tables->literal_length.full_root()) {
+        fine = DecodeRun(*tables, params.window, fast_stop, bits, out, block_left);
+      } else {
+        in.cursor() = bits;
+        fine = DecodeNarrowBlock(*tables, params.window, limit, stop, in, out, block_left);
+        bits = in.cursor();
+      }
       if (fine && out < stop) {
         // At the end of a block, or near the end of the input or member.
         in.cursor() = bits;

@@ -38,6 +38,7 @@
 #include <algorithm>
 #include <deque>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <unordered_set>
@@ -174,16 +175,28 @@ class ReportSink final : public ByteSink {
 enum class Answer : uint8_t { kYes, kNo, kAll, kQuit, kNoTerminal };
 
 // A selected member from the walk to its line in the report: its header
-// (the walk's, moved here), its names, and for a member with data, where
-// the data goes and how the decoding went.
+// and names, and for a member with data, where the data goes and how the
+// decoding went. A member handled in its turn reads the walk's header and
+// names, which stay put until it is done; one handed to the pool outlives
+// the walk's step and keeps copies of its own (Keep).
 struct Member {
   enum class Kind : uint8_t { kTest, kPrint, kFile };
 
-  Member(MemberHeader&& walked, LocalMemberNames&& local, uint64_t index)
-      : header(std::move(walked)), names(std::move(local)), walk_index(index) {}
+  Member(const MemberHeader& walked, const LocalMemberNames& local, uint64_t index)
+      : read_header(&walked), read_names(&local), walk_index(index) {}
 
-  MemberHeader header;
-  LocalMemberNames names;
+  const MemberHeader& header() const { return *read_header; }
+  const LocalMemberNames& names() const { return *read_names; }
+  void Keep() {
+    read_header = &kept_header.emplace(*read_header);
+    read_names = &kept_names.emplace(*read_names);
+  }
+
+  // Where header() and names() read: the walk's, or the kept copies.
+  const MemberHeader* read_header;
+  const LocalMemberNames* read_names;
+  std::optional<MemberHeader> kept_header;
+  std::optional<LocalMemberNames> kept_names;
   uint64_t walk_index;  // among all members the walk met
 
   Kind kind = Kind::kTest;
@@ -229,27 +242,29 @@ class Extraction {
   // member comes after those of the members before it.
   void Note(std::string_view word, const std::string& name, const std::string& message = {}) {
     Settle();
-    std::string line = StatusLine(word, name);
-    if (message.empty()) {
-      report_.Line(FitName(line, kLineLimit, form_));
+    StatusLine(word, name, &status_line_);
+    if (!message.empty()) {
+      report_.Line(status_line_ + ": " + message);
+    } else if (status_line_.size() <= kLineLimit) {
+      report_.Line(status_line_);  // as FitName leaves a line that fits
     } else {
-      report_.Line(line + ": " + message);
+      report_.Line(FitName(status_line_, kLineLimit, form_));
     }
   }
   Result Failed(const Member& member, Status status) {
-    if (status.fault() == Fault::kUnsupported && member.header.method == Method::kOther)
-      return Failed(member, status.fault(), "unsupported method " + member.header.MethodText());
+    if (status.fault() == Fault::kUnsupported && member.header().method == Method::kOther)
+      return Failed(member, status.fault(), "unsupported method " + member.header().MethodText());
     return Failed(member, status.fault(), status.message());
   }
   Result Failed(const Member& member, Fault fault, const std::string& message) {
     ++failed_;
     last_failed_index_ = member.walk_index;
-    Note("FAILED", DisplayName(member.names.path, form_), message);
+    Note("FAILED", DisplayName(member.names().path, form_), message);
     return ResultFor(fault);
   }
   Result Skipped(const Member& member, const std::string& why) {
     ++skipped_;
-    Note("skipped", DisplayName(member.names.path, form_), why);
+    Note("skipped", DisplayName(member.names().path, form_), why);
     return Result::kSkipped;
   }
 
@@ -307,6 +322,7 @@ class Extraction {
   uint64_t done_ = 0, skipped_ = 0, failed_ = 0;
   uint64_t walked_ = 0;                      // members the walk met so far
   uint64_t last_failed_index_ = UINT64_MAX;  // walk index of the last member that failed
+  std::string status_line_;  // Note's, reused line after line
   std::vector<DirectoryToFinish> directories_;
   std::set<std::pair<uint64_t, uint64_t>> extracted_files_;  // device and file id
   std::unordered_set<std::string> cleaned_directories_;
@@ -347,15 +363,16 @@ Result Extraction::Run() {
     label = with_data > 1;
   }
   os::FileSizeLimitAsError size_limit_as_error;
+  LocalMemberNames names;  // the walk's, reused member after member
   WalkMembers(archive_, [&](MemberHeader& header) {
-    LocalMemberNames names = LocalNames(header, form_);
+    LocalNames(header, form_, &names);
     const uint64_t index = walked_++;
     if (!selection.Selects(names.path)) return;
-    auto member = std::make_unique<Member>(std::move(header), std::move(names), index);
+    auto member = std::make_unique<Member>(header, names, index);
     // After a quit the walk still goes on: what the selection matched and
     // whether the archive is damaged are reported all the same.
     if (quit_) {
-      if (!member->header.is_directory)
+      if (!member->header().is_directory)
         result = Worse(result, Skipped(*member, "not extracted: stopped at the user's request"));
       return;
     }
@@ -408,20 +425,21 @@ void Extraction::Summary() {
 }
 
 Result Extraction::Decode(std::unique_ptr<Member> member) {
-  const MemberHeader& header = member->header;
+  const MemberHeader& header = member->header();
   member->elsewhere = HandsOver(header, member->kind);
   if (!member->elsewhere) {
     Settle();
     if (member->kind == Member::Kind::kPrint && member->label)
-      report_.Line("::::::: " + DisplayName(member->names.path, form_));
-    progress_.Begin(member->names.path, header.original_size);
+      report_.Line("::::::: " + DisplayName(member->names().path, form_));
+    progress_.Begin(member->names().path, header.original_size);
     ProgressSink sink(*member->sink, progress_);
     member->decoding.status = ExtractMemberData(*archive_.reader, header, sink);
     return Finish(*member);
   }
   if (!pool_) pool_ = std::make_unique<DecodingPool>();
+  member->Keep();
   member->own_reader = archive_.reader->Twin();
-  member->decoding = MemberDecoding{member->own_reader.get(), &member->header, member->sink.get(), Status::Ok()};
+  member->decoding = MemberDecoding{member->own_reader.get(), &member->header(), member->sink.get(), Status::Ok()};
   pool_->Start(member->decoding);
   in_flight_.push_back(std::move(member));
   if (in_flight_.size() > kMembersInFlight) FinishOldest();
@@ -451,17 +469,17 @@ void Extraction::SettleNamesOf(const std::vector<std::string>& components) {
 }
 
 Result Extraction::Finish(Member& member) {
-  const MemberHeader& header = member.header;
+  const MemberHeader& header = member.header();
   if (member.elsewhere) {
     // The line stands in for the progress this thread could not show.
-    progress_.Begin(member.names.path, header.original_size);
+    progress_.Begin(member.names().path, header.original_size);
     progress_.Update(header.original_size);
   }
   switch (member.kind) {
     case Member::Kind::kFile: return FinishFile(member);
     case Member::Kind::kPrint: {
       if (member.elsewhere) {
-        if (member.label) report_.Line("::::::: " + DisplayName(member.names.path, form_));
+        if (member.label) report_.Line("::::::: " + DisplayName(member.names().path, form_));
         const std::vector<uint8_t>& contents = static_cast<MemoryOutput&>(*member.sink).bytes();
         ReportSink replay(report_);
         (void)replay.Write(contents.data(), contents.size());
@@ -477,12 +495,12 @@ Result Extraction::Finish(Member& member) {
   }
   if (!member.decoding.status.ok()) return Failed(member, member.decoding.status);
   ++done_;
-  Note("ok", DisplayName(member.names.path, form_));
+  Note("ok", DisplayName(member.names().path, form_));
   return Result::kOk;
 }
 
 Result Extraction::Test(std::unique_ptr<Member> member) {
-  const MemberHeader& header = member->header;
+  const MemberHeader& header = member->header();
   if (header.symlink_damaged) return Failed(*member, Status::Corrupt("symbolic link without a target"));
   if (header.is_directory || header.is_symlink) return Result::kOk;
   member->kind = Member::Kind::kTest;
@@ -491,7 +509,7 @@ Result Extraction::Test(std::unique_ptr<Member> member) {
 }
 
 Result Extraction::Print(std::unique_ptr<Member> member, bool label) {
-  const MemberHeader& header = member->header;
+  const MemberHeader& header = member->header();
   if (header.is_directory || header.is_symlink) return Result::kOk;
   member->kind = Member::Kind::kPrint;
   member->label = label;
@@ -503,7 +521,7 @@ Result Extraction::Print(std::unique_ptr<Member> member, bool label) {
 }
 
 Result Extraction::Extract(std::unique_ptr<Member> member) {
-  const MemberHeader& header = member->header;
+  const MemberHeader& header = member->header();
   // A directory entry without a name (level 0 allows it) creates nothing.
   if (header.is_directory && (!with_directories_ || header.path.empty())) return Result::kOk;
   if (header.symlink_damaged) return Failed(*member, Status::Corrupt("symbolic link without a target"));
@@ -512,7 +530,7 @@ Result Extraction::Extract(std::unique_ptr<Member> member) {
 
   std::vector<std::string> components;
   std::string reason;
-  std::string wanted = with_directories_ ? member->names.path : member->names.base;
+  std::string wanted = with_directories_ ? member->names().path : member->names().base;
   PathVerdict verdict = MakeTargetPath(wanted, &components, &reason);
   if (verdict == PathVerdict::kRefused) return Skipped(*member, reason);
   SettleNamesOf(components);
@@ -538,7 +556,7 @@ Result Extraction::Extract(std::unique_ptr<Member> member) {
   if (verdict == PathVerdict::kMadeSafe) {
     std::string safe;
     for (const std::string& component : components) safe += component + "/";
-    Note("note", DisplayName(member->names.path, form_), "written as " + DisplayName(safe + name, form_));
+    Note("note", DisplayName(member->names().path, form_), "written as " + DisplayName(safe + name, form_));
   }
   if (!MayReplace(*member, directory, name, &result)) return result;
   if (header.is_symlink) {
@@ -559,7 +577,7 @@ bool Extraction::MayReplace(const Member& member, const os::Directory& directory
     return false;
   }
   if (existing.type == os::EntryType::kMissing) return true;
-  std::string shown = DisplayName(member.names.path, form_);
+  std::string shown = DisplayName(member.names().path, form_);
   if (existing.type == os::EntryType::kDirectory) {
     *result = Skipped(member, "a directory of that name exists");
     return false;
@@ -576,7 +594,7 @@ bool Extraction::MayReplace(const Member& member, const os::Directory& directory
     *result = Skipped(member, "an earlier member of the archive was extracted to that name");
     return false;
   }
-  const MemberHeader& header = member.header;
+  const MemberHeader& header = member.header();
   if (!line_.switches.no_date_check && header.mtime_valid && existing.mtime >= header.mtime) {
     ++skipped_;
     Note("kept", shown, "the existing file is as new or newer");
@@ -646,7 +664,7 @@ void Extraction::NoteExtracted(const os::Directory& directory, const std::string
 }
 
 Result Extraction::ExtractFile(std::unique_ptr<Member> member) {
-  const MemberHeader& header = member->header;
+  const MemberHeader& header = member->header();
   const os::Directory& directory = member->directory;
   if (!line_.switches.no_space_check && header.original_size > 0) {
     uint64_t free_bytes = 0;
@@ -677,7 +695,7 @@ Result Extraction::ExtractFile(std::unique_ptr<Member> member) {
 }
 
 Result Extraction::FinishFile(Member& member) {
-  const MemberHeader& header = member.header;
+  const MemberHeader& header = member.header();
   const os::Directory& directory = member.directory;
   Status status = member.decoding.status;
   if (status.ok() && header.mtime_valid) status = member.file.SetModificationTime(header.mtime);
@@ -696,7 +714,7 @@ Result Extraction::FinishFile(Member& member) {
   }
   (void)directory.SetAttributes(member.name, attributes);
   NoteExtracted(directory, member.name);
-  Note("ok", DisplayName(member.names.path, form_));
+  Note("ok", DisplayName(member.names().path, form_));
   return Result::kOk;
 }
 
@@ -706,16 +724,16 @@ Result Extraction::ExtractLink(const Member& member, const os::Directory& direct
   // that name is replaced, never written through.
   std::string temporary = TemporaryName();
   os::RemoveOnInterrupt remove_on_interrupt(directory, temporary);
-  Status status = directory.CreateSymlink(member.names.link_target, temporary);
-  if (status.ok() && member.header.mtime_valid)
-    (void)directory.SetModificationTime(temporary, member.header.mtime);
+  Status status = directory.CreateSymlink(member.names().link_target, temporary);
+  if (status.ok() && member.header().mtime_valid)
+    (void)directory.SetModificationTime(temporary, member.header().mtime);
   if (status.ok()) status = directory.Rename(temporary, name);
   if (!status.ok()) {
     (void)directory.Remove(temporary);
     return Failed(member, status);
   }
   NoteExtracted(directory, name);
-  Note("ok", DisplayName(member.names.path + " -> " + member.names.link_target, form_));
+  Note("ok", DisplayName(member.names().path + " -> " + member.names().link_target, form_));
   return Result::kOk;
 }
 

@@ -4,6 +4,7 @@
 #include <cinttypes>
 #include <cstdarg>
 #include <cstdio>
+#include <utility>
 
 #include "commands/shared/archive_reading.h"
 #include "commands/member_text.h"
@@ -107,7 +108,7 @@ Result ListArchive(const CommandLine& line, Report& report) {
                          AttributeText(header).c_str()));
     } else {
       std::string shown = ShownName(header, names, false, form);
-      report.Line(sizes + " " + FitName(shown, kLineLimit - sizes.size() - 1, form));
+      report.Line(sizes + " " + FitName(std::move(shown), kLineLimit - sizes.size() - 1, form));
     }
   };
   Status status = WalkArchive(line.archive, &archive, list);

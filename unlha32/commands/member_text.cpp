@@ -19,17 +19,15 @@ std::string ShownName(const MemberHeader& header, const LocalMemberNames& names,
 std::string AttributeText(const MemberHeader& header) {
   if (header.has_unix_mode) {
     static const char kTypes[] = "?pc?d?b?-?l?s???";
-    std::string mode(1, kTypes[(header.unix_mode >> 12) & 15]);
     static const char kBits[] = "rwxrwxrwx";
-    for (int bit = 0; bit < 9; ++bit) mode += (header.unix_mode & (0400 >> bit)) ? kBits[bit] : '-';
-    return mode;
+    char mode[10];
+    mode[0] = kTypes[(header.unix_mode >> 12) & 15];
+    for (int bit = 0; bit < 9; ++bit) mode[1 + bit] = (header.unix_mode & (0400 >> bit)) ? kBits[bit] : '-';
+    return std::string(mode, sizeof mode);
   }
-  std::string dos = "----";
-  if (header.attribute & 0x20) dos[0] = 'a';
-  if (header.attribute & 0x04) dos[1] = 's';
-  if (header.attribute & 0x02) dos[2] = 'h';
-  if (header.attribute & 0x01) dos[3] = 'r';
-  return dos;
+  const char dos[4] = {header.attribute & 0x20 ? 'a' : '-', header.attribute & 0x04 ? 's' : '-',
+                       header.attribute & 0x02 ? 'h' : '-', header.attribute & 0x01 ? 'r' : '-'};
+  return std::string(dos, sizeof dos);
 }
 
 uint64_t PerMille(uint64_t packed, uint64_t original) {

@@ -98,7 +98,9 @@ Status MemberWalk::Next(bool* end) {
   if (!pending_damage_.ok()) damage_ = std::exchange(pending_damage_, Status::Ok());
   if (!damage_.ok()) return damage_;
   while (!finished_) {
-    header_ = MemberHeader();  // a failed step may leave a header half filled
+    // A failed step leaves the last member's header or a half-filled one;
+    // without a data offset neither passes for a member cut short.
+    header_.data_offset = 0;
     bool walk_end = false;
     Status status = walker_->Next(&header_, &walk_end);
     if (!status.ok()) {
@@ -112,9 +114,9 @@ Status MemberWalk::Next(bool* end) {
       finished_ = true;
       break;
     }
-    LocalMemberNames names = LocalNames(header_, form_);
-    if (selection_ && !selection_->Selects(names.path)) continue;
-    shown_name_ = os::TextForCaller(ShownName(header_, names, true, form_));
+    LocalNames(header_, form_, &names_);
+    if (selection_ && !selection_->Selects(names_.path)) continue;
+    shown_name_ = os::TextForCaller(ShownName(header_, names_, true, form_));
     has_member_ = true;
     return Status::Ok();
   }

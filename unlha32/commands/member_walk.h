@@ -78,7 +78,9 @@ class MemberWalk {
   std::optional<MemberSelection> selection_;
   std::optional<ArchiveTotals> totals_;
   TextForm form_ = TextForm::kBytes;
+  // Reused member after member, so that a step allocates nothing.
   MemberHeader header_;
+  LocalMemberNames names_;
   std::string shown_name_;
   bool has_member_ = false;
   bool finished_ = false;

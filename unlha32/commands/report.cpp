@@ -31,7 +31,10 @@ bool Report::Append(std::string_view text) {
 void Report::Line(std::string_view text) {
   if (buffer_ == nullptr) return;
   if (length_ > 0 && (last_was_line_ || buffer_[length_ - 1] != '\n')) Append("\n");
-  if (Append(os::TextForCaller(text))) whole_lines_ = length_;
+  // ASCII is the same text in every form: most lines need no conversion.
+  bool ascii = true;
+  for (char c : text) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+  if (Append(ascii ? text : os::TextForCaller(text))) whole_lines_ = length_;
   last_was_line_ = true;
 }
 

@@ -225,21 +225,11 @@ Status ParseLevel23(std::span<const uint8_t> bytes, MemberHeader* h, Extensions*
 }
 
 void ResetHeader(MemberHeader* h) {
-  // Field by field, so that the strings and the path keep their capacity
-  // when one MemberHeader serves a whole walk.
-  std::string name = std::move(h->stored_name), directory = std::move(h->stored_directory);
-  std::string comment = std::move(h->comment), user = std::move(h->user);
-  std::string group = std::move(h->group), target = std::move(h->link_target);
-  std::vector<std::string> path = std::move(h->path);
-  *h = MemberHeader();
-  for (std::string* s : {&name, &directory, &comment, &user, &group, &target}) s->clear();
-  h->stored_name = std::move(name);
-  h->stored_directory = std::move(directory);
-  h->comment = std::move(comment);
-  h->user = std::move(user);
-  h->group = std::move(group);
-  h->link_target = std::move(target);
-  h->path = std::move(path);
+  // Assigned from a default header rather than moved from a fresh one: an
+  // empty string or vector assigned keeps its storage, so one MemberHeader
+  // serving a whole walk allocates nothing per member.
+  static const MemberHeader kDefault;
+  *h = kDefault;
 }
 
 }  // namespace

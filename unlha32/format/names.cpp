@@ -85,7 +85,9 @@ void ResolvePath(const Utf16Names& utf16, MemberHeader* h) {
   if (utf16.has_directory) {
     AppendUtf16AsUtf8(utf16.directory, '/', &joined);
   } else {
-    for (char c : h->stored_directory) joined.push_back(static_cast<uint8_t>(c) == 0xFF ? '/' : c);
+    joined = h->stored_directory;
+    for (char& c : joined)
+      if (static_cast<uint8_t>(c) == 0xFF) c = '/';
   }
   if (!joined.empty() && joined.back() != '/') joined.push_back('/');
   if (utf16.has_name) {

@@ -54,8 +54,12 @@ void WalkMembers(ArchiveContents& contents, const std::function<void(MemberHeade
   contents.damage = walker.Open();
   contents.damage_in_last_member = false;
   contents.damage_before_any_member = false;
+  MemberHeader header;
   for (bool end = false, first = true; contents.damage.ok() && !end; first = false) {
-    MemberHeader header;  // fresh: a failed Next may leave a header half filled
+    // A failed Next leaves a header half filled, or the last member's;
+    // ParseHeader resets it, so only the offset that marks a member cut
+    // short needs clearing here.
+    header.data_offset = 0;
     Status status = walker.Next(&header, &end);
     if (status.ok() && !end) each(header);
     if (status.ok()) continue;

@@ -34,6 +34,29 @@ uint32_t CodePageOfNames(const MemberHeader& header) {
   return header.has_code_page ? header.code_page : 0;
 }
 
+// Appends a stored name in the local form: converted to UTF-8 when `form`
+// is kUtf8 and the code page is not UTF-8 already, from the code page when
+// it is known and converts, else from the system's ANSI code page where
+// there is one (os::AnsiCodePage: what such names always meant on
+// Windows); unchanged otherwise.
+void AppendLocalName(std::string_view stored, uint32_t code_page, TextForm form, std::string* out) {
+  const auto ascii = [stored] {
+    for (char c : stored)
+      if (static_cast<uint8_t>(c) >= 0x80) return false;
+    return true;
+  };
+  if (form != TextForm::kUtf8 || code_page == kUtf8CodePage || ascii()) {
+    out->append(stored);
+    return;
+  }
+  std::string converted;
+  if ((code_page != 0 && os::ConvertToUtf8(stored, code_page, &converted)) ||
+      (os::AnsiCodePage() != 0 && os::ConvertToUtf8(stored, os::AnsiCodePage(), &converted)))
+    out->append(converted);
+  else
+    out->append(stored);
+}
+
 }  // namespace
 
 TextForm CurrentTextForm() {
@@ -52,27 +75,23 @@ size_t CharacterLength(std::string_view text, size_t i, TextForm form) {
 }
 
 LocalMemberNames LocalNames(const MemberHeader& header, TextForm form) {
-  uint32_t code_page = CodePageOfNames(header);
   LocalMemberNames names;
-  for (const std::string& component : header.path) {
-    if (!names.path.empty()) names.path += '/';
-    names.base = LocalName(component, code_page, form);
-    names.path += names.base;
-  }
-  names.link_target = LocalName(header.link_target, code_page, form);
+  LocalNames(header, form, &names);
   return names;
 }
 
-std::string LocalName(std::string_view stored, uint32_t code_page, TextForm form) {
-  if (form != TextForm::kUtf8 || code_page == kUtf8CodePage) return std::string(stored);
-  bool ascii = true;
-  for (char c : stored) ascii = ascii && static_cast<uint8_t>(c) < 0x80;
-  if (ascii) return std::string(stored);
-  std::string converted;
-  if (code_page != 0 && os::ConvertToUtf8(stored, code_page, &converted)) return converted;
-  uint32_t ansi = os::AnsiCodePage();
-  if (ansi != 0 && os::ConvertToUtf8(stored, ansi, &converted)) return converted;
-  return std::string(stored);
+void LocalNames(const MemberHeader& header, TextForm form, LocalMemberNames* names) {
+  const uint32_t code_page = CodePageOfNames(header);
+  names->path.clear();
+  size_t base = 0;
+  for (const std::string& component : header.path) {
+    if (!names->path.empty()) names->path += '/';
+    base = names->path.size();
+    AppendLocalName(component, code_page, form, &names->path);
+  }
+  names->base.assign(names->path, base);
+  names->link_target.clear();
+  AppendLocalName(header.link_target, code_page, form, &names->link_target);
 }
 
 std::string DisplayName(std::string_view name, TextForm form) {
@@ -80,7 +99,13 @@ std::string DisplayName(std::string_view name, TextForm form) {
   out.reserve(name.size());
   for (size_t i = 0; i < name.size();) {
     uint8_t byte = static_cast<uint8_t>(name[i]);
-    if (form == TextForm::kUtf8) {
+    if (byte >= 0x20 && byte < 0x7F) {  // printable ASCII is itself in every form
+      size_t end = i + 1;
+      while (end < name.size() && static_cast<uint8_t>(name[end]) >= 0x20 && static_cast<uint8_t>(name[end]) < 0x7F)
+        ++end;
+      out.append(name.substr(i, end - i));
+      i = end;
+    } else if (form == TextForm::kUtf8) {
       uint32_t code_point = 0;
       size_t length = Utf8SequenceLength(name, i, &code_point);
       if (length == 0 || IsControl(code_point)) {
@@ -110,8 +135,8 @@ std::string DisplayName(std::string_view name, TextForm form) {
   return out;
 }
 
-std::string FitName(std::string_view display, size_t max_bytes, TextForm form) {
-  if (display.size() <= max_bytes) return std::string(display);
+std::string FitName(std::string display, size_t max_bytes, TextForm form) {
+  if (display.size() <= max_bytes) return display;
   if (max_bytes < 3) return std::string(max_bytes, '.');
   size_t keep = 0;
   for (size_t i = 0; i < display.size();) {
@@ -120,7 +145,8 @@ std::string FitName(std::string_view display, size_t max_bytes, TextForm form) {
     i += length;
     keep = i;
   }
-  return std::string(display.substr(0, keep)) + "...";
+  display.resize(keep);
+  return display + "...";
 }
 
 std::string ArchiveTitle(std::string_view archive, uint64_t archive_offset, TextForm form) {

@@ -43,13 +43,8 @@ struct LocalMemberNames {
   std::string link_target;
 };
 LocalMemberNames LocalNames(const MemberHeader& header, TextForm form);
-
-// Converts a stored name to the local form: to UTF-8 when `form` is kUtf8
-// and the code page is not UTF-8 already, from the code page when it is
-// known and converts, else from the system's ANSI code page where there is
-// one (os::AnsiCodePage: what such names always meant on Windows);
-// unchanged otherwise.
-std::string LocalName(std::string_view stored, uint32_t code_page, TextForm form);
+// The same into `names`, whose storage a walk reuses member after member.
+void LocalNames(const MemberHeader& header, TextForm form, LocalMemberNames* names);
 
 // The name as it may be shown: control characters (C0, DEL, and C1 where
 // a terminal could act on them) and bytes that are not text in `form`
@@ -58,7 +53,7 @@ std::string DisplayName(std::string_view name, TextForm form);
 
 // Shortens a display name to at most `max_bytes` bytes, by whole
 // characters, ending in "..." when it had to be shortened.
-std::string FitName(std::string_view display, size_t max_bytes, TextForm form);
+std::string FitName(std::string display, size_t max_bytes, TextForm form);
 
 // Reports keep their lines within this many bytes, so that they read on an
 // 80-column console.

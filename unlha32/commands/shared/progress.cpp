@@ -6,6 +6,8 @@
 // last row of the line is redrawn, but the blanking never wraps.
 #include "commands/shared/progress.h"
 
+#include <utility>
+
 #include "os/terminal.h"
 #include "os/text.h"
 #include "os/time.h"
@@ -25,9 +27,15 @@ unsigned Percent(uint64_t done, uint64_t size) {
 }  // namespace
 
 std::string StatusLine(std::string_view word, std::string_view shown_name) {
-  std::string line(word);
-  line.resize(kStatusWordWidth, ' ');
-  return line.append(shown_name);
+  std::string line;
+  StatusLine(word, shown_name, &line);
+  return line;
+}
+
+void StatusLine(std::string_view word, std::string_view shown_name, std::string* line) {
+  line->assign(word);
+  line->resize(kStatusWordWidth, ' ');
+  line->append(shown_name);
 }
 
 ProgressLine::ProgressLine(bool wanted, bool whole_names, const char* verb)
@@ -49,7 +57,7 @@ void ProgressLine::Draw() {
   std::string name = DisplayName(name_, form_);
   if (!whole_names_) {
     size_t room = kLineLimit - std::string_view(verb_).size() - 1 - figures.size();
-    name = FitName(name, room < kShortestName ? kShortestName : room, form_);
+    name = FitName(std::move(name), room < kShortestName ? kShortestName : room, form_);
   }
   // Blanked by the bytes the terminal got, which differ from the library's
   // own where the caller's code page is not its form.

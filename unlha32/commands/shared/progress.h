@@ -28,6 +28,9 @@ namespace lzh::commands {
 // this width, then the name as shown.
 inline constexpr size_t kStatusWordWidth = 9;
 std::string StatusLine(std::string_view word, std::string_view shown_name);
+// The same into *line, whose storage a caller writing a line per member
+// reuses.
+void StatusLine(std::string_view word, std::string_view shown_name, std::string* line);
 
 class ProgressLine {
  public:

@@ -17,8 +17,8 @@ enum class Charset : uint8_t { kUnread, kUtf8, kShiftJis, kOther };
 thread_local Charset taken_charset = Charset::kUnread;
 
 std::string Lowered(std::string_view text) {
-  std::string lower;
-  for (char c : text) lower += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  std::string lower(text);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return lower;
 }
 

@@ -2,6 +2,7 @@
 // and tiny members, runs, incompressible data, sizes around every window
 // and block boundary, sources that hand out a few bytes at a time, and
 // large members on several threads, for every method we write; then the
+// CRC that checks every member and header, against its definition, and the
 // method ids every member carries. Ordinary files of every method are the
 // golden archives', held byte for byte.
 #include <gtest/gtest.h>
@@ -122,6 +123,25 @@ TEST_P(RoundTrip, CompressesOnlyRedundantDataAndMembersStayIndependent) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Methods, RoundTrip, kEncodedMethods, MethodTestName);
+
+// Every member and every header with a CRC goes through Crc16, in lengths
+// that take each of its paths (16 bytes at a time, by 8 and 4, single
+// bytes, the folding from 64 on) and continued from any running CRC: each
+// must give the CRC-16/ARC of the bit-by-bit definition.
+TEST(Crc16, EveryLengthAndSplitGivesTheDefinedCrc) {
+  auto bitwise = [](uint16_t crc, const uint8_t* data, size_t size) {
+    for (size_t i = 0; i < size; ++i)
+      for (int bit = 0, byte = data[i]; bit < 8; ++bit, byte >>= 1)
+        crc = static_cast<uint16_t>((crc >> 1) ^ (((crc ^ byte) & 1) ? 0xA001 : 0));
+    return crc;
+  };
+  EXPECT_EQ(Crc16(0, reinterpret_cast<const uint8_t*>("123456789"), 9), 0xBB3D);
+  const Bytes data = RandomBytes(100, 71);
+  for (size_t size = 0; size <= data.size(); ++size)
+    for (size_t split = 0; split <= size; split += 3)
+      EXPECT_EQ(Crc16(Crc16(0, data.data(), split), data.data() + split, size - split), bitwise(0, data.data(), size))
+          << size << " split at " << split;
+}
 
 TEST(MethodId, KnownIdsRoundTripAndRareOnesAreUnsupported) {
   for (Method method : {Method::kLh0, Method::kLhd, Method::kLh1, Method::kLh4, Method::kLh5,
