@@ -18,8 +18,8 @@ if(NOT TAVO_MINGW_CXX OR NOT TAVO_WINE OR NOT TAVO_WINEBOOT)
   if(NOT TAVO_BUILD_TESTS)
     return()
   endif()
-  foreach(skipped e2e.wine e2e.library.wine.cp932 e2e.writing.wine.cp932 e2e.library.wine.cp1252
-          e2e.writing.wine.cp1252 api.handles_client.wine package.zip_broken_under_wine golden.wine)
+  foreach(skipped e2e.wine e2e.library.wine.cp932 e2e.library.wine.cp1252 api.handles_client.wine
+          package.zip_broken_under_wine golden.wine)
     add_test(NAME ${skipped} COMMAND sh -c "echo 'NOTE: no MinGW-w64 i686 compiler or Wine: Windows tests skipped'; exit 77")
     set_tests_properties(${skipped} PROPERTIES SKIP_RETURN_CODE 77)
   endforeach()
@@ -67,16 +67,14 @@ foreach(code_page cp932 cp1252)
   else()
     set(locale en_US.UTF-8)
   endif()
-  foreach(suite library writing)
-    add_test(NAME e2e.${suite}.wine.${code_page} COMMAND tavo_e2e_${suite}_tests
-      --tavo=${TAVO_WINDOWS_DIR}/bin/tavo.exe
-      --library=${TAVO_WINDOWS_DIR}/bin/unlha32.dll
-      --wine=${TAVO_WINE}
-      --helper=${TAVO_WINDOWS_DIR}/testhelper/windows_helper.exe
-      --locale=${locale})
-    set_tests_properties(e2e.${suite}.wine.${code_page} PROPERTIES
-      ENVIRONMENT "${TAVO_WINE_ENVIRONMENT}" FIXTURES_REQUIRED wine TIMEOUT 900 RESOURCE_LOCK wineprefix)
-  endforeach()
+  add_test(NAME e2e.library.wine.${code_page} COMMAND tavo_e2e_library_tests
+    --tavo=${TAVO_WINDOWS_DIR}/bin/tavo.exe
+    --library=${TAVO_WINDOWS_DIR}/bin/unlha32.dll
+    --wine=${TAVO_WINE}
+    --helper=${TAVO_WINDOWS_DIR}/testhelper/windows_helper.exe
+    --locale=${locale})
+  set_tests_properties(e2e.library.wine.${code_page} PROPERTIES
+    ENVIRONMENT "${TAVO_WINE_ENVIRONMENT}" FIXTURES_REQUIRED wine TIMEOUT 900 RESOURCE_LOCK wineprefix)
 endforeach()
 
 add_test(NAME golden.wine COMMAND bash ${PROJECT_SOURCE_DIR}/scripts/behaviour-snapshot.sh
