@@ -968,6 +968,17 @@ linux tavo a:b.lzh
 do rm -rf 表 表a.lzh a:b.lzh && mkdir -p "$(printf 'd%.0s' {1..200})" && cp arc/intl-sub.lzh "$(printf 'd%.0s' {1..200})/$(printf 'n%.0s' {1..60}).lzh"
 tavo "$(printf 'd%.0s' {1..200})/*.lzh"
 do rm -rf ddd*
+# An archive of 100,000 members, which commands walk member by member: d
+# selects in one walk and copies in another, t meets each member once and
+# in order across the walk's buffer refills while member data is read in
+# between (its report is recorded by digest). The files live outside the
+# scratch tree, which every step lists.
+linux do mkdir "$private/many" && cd "$private/many" && mkdir dir{0..99} && for i in {0..99999}; do printf 'member %d\n' $i >"dir$((i % 100))/file$i.txt"; done && find . -exec touch -d '2022-08-08 08:08:08' {} +
+linux tavo a -r -z arc/many.lzh "$private/many/"
+linux tavo d arc/many.lzh file50000.txt
+linux tavo t -n arc/many.lzh
+linux tavo p arc/many.lzh file99999.txt
+linux do rm -rf "$private/many" arc/many.lzh
 TABLE
 
 echo "behaviour-snapshot: $steps steps of $platform in $out ($((EPOCHSECONDS - started)) s)"
