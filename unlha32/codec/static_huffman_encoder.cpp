@@ -130,24 +130,36 @@ class PathCosts {
     ++position_counts_[PositionSymbol(distance - 1)];
   }
 
-  void Update() {
-    Reweigh(literal_length_counts_, literal_length_weights_, kNC, literal_length_cost_);
-    Reweigh(position_counts_, position_weights_, np_, position_cost_);
+  // Prices the stretch just tallied by its own path as well: the weights
+  // as they would be with that path counted twice over. The tally is
+  // cleared and the weights are kept, for the stretch's second parse.
+  void Foresee() { Reprice(false); }
+
+  // Folds the tally into the weights and prices the next stretch by them.
+  void Update() { Reprice(true); }
+
+ private:
+  void Reprice(bool fold) {
+    Reweigh(literal_length_counts_, literal_length_weights_, kNC, literal_length_cost_, fold);
+    Reweigh(position_counts_, position_weights_, np_, position_cost_, fold);
     for (unsigned p = 2; p < np_; ++p) position_cost_[p] += kCostScale * (p - 1);
   }
 
- private:
-  // Folds `counts` into `weights`, prices each symbol by its share, and
-  // clears the counts for the next stretch.
-  static void Reweigh(uint32_t* counts, uint32_t* weights, unsigned symbols, uint32_t* cost) {
+  // Prices each symbol by its share of `weights` with `counts` added
+  // (folded into `weights` when `fold`, else counted twice), and clears
+  // the counts.
+  static void Reweigh(uint32_t* counts, uint32_t* weights, unsigned symbols, uint32_t* cost,
+                      bool fold) {
+    uint32_t weighed[kNC];
     uint32_t total = 0;
     for (unsigned s = 0; s < symbols; ++s) {
-      weights[s] = weights[s] - weights[s] / 4 + 2 * counts[s];
-      total += weights[s] + kRaise;
+      weighed[s] = weights[s] - weights[s] / 4 + (fold ? 2 : 4) * counts[s];
+      if (fold) weights[s] = weighed[s];
+      total += weighed[s] + kRaise;
       counts[s] = 0;
     }
     const uint32_t cost_of_total = CostOf(total);
-    for (unsigned s = 0; s < symbols; ++s) cost[s] = cost_of_total - CostOf(weights[s] + kRaise);
+    for (unsigned s = 0; s < symbols; ++s) cost[s] = cost_of_total - CostOf(weighed[s] + kRaise);
   }
 
   const unsigned np_;
