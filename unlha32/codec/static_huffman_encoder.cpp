@@ -238,9 +238,9 @@ class BlockWriter {
   Status Finish(const uint8_t* last_bytes, uint64_t* packed_size, bool* only_one_symbol_blocks) {
     if (count_ >= 2 * kGranule) WriteSettledBlocks(true);
     if (count_ > 0) {
-      BuildCodes(count_);
+      BuildCodes(0, count_);
       if (codes_->literal_length_used < 2 && wrote_full_block_ && SplitLastSymbol(last_bytes))
-        BuildCodes(count_);
+        BuildCodes(0, count_);
       if (codes_->literal_length_used >= 2 && !LastCodesClearOfEnd()) {
         unsigned symbol = symbols_[count_ - 1];
         MakeLongest(codes_->literal_length_bits, kNC, symbol);
@@ -260,7 +260,7 @@ class BlockWriter {
  private:
   // Writes the first `end` pending symbols as a block.
   void WriteBlock(unsigned end) {
-    BuildCodes(end);
+    BuildCodes(0, end);
     EmitBlock(writer_, end);
     if (codes_->literal_length_used >= 2) wrote_full_block_ = true;
     count_ -= end;
@@ -328,25 +328,43 @@ class BlockWriter {
     ends[0] = 0;
     for (unsigned k = 1; k < blocks; ++k) ends[k] = rows[blocks - k] * kGranule;
     ends[blocks] = count_;
-    for (unsigned k = 1; k < blocks; ++k)
-      ends[k] = CheapestEnd(ends[k - 1], ends[k], ends[k + 1],
-                            k + 1 == blocks ? count_ - kGranule : count_);
-    for (unsigned k = 1; k < blocks; ++k) WriteBlock(ends[k] - ends[k - 1]);
+    for (unsigned k = 1; k < blocks; ++k) {
+      const unsigned latest = k + 1 == blocks ? count_ - kGranule : count_;
+      ends[k] = CheapestEnd(ends[k - 1], std::max(ends[k - 1] + 1, ends[k] - kGranule),
+                            std::min({ends[k + 1] - 1, latest, ends[k] + kGranule}), ends[k + 1]);
+    }
+    for (unsigned k = 1; k < blocks; ++k) WriteSplit(ends[k] - ends[k - 1], kSplitDepth);
   }
 
-  // Where a block that starts at `start` ends, within a granule of
-  // `end` and at most `latest`, so that it and the next one, up to
-  // `next_end`, cost least.
-  unsigned CheapestEnd(unsigned start, unsigned end, unsigned next_end, unsigned latest) {
-    const unsigned first = std::max(start + 1, end - std::min(end, kGranule));
-    const unsigned final = std::min({next_end - 1, latest, end + kGranule});
+  // Writes the first `end` pending symbols as a block, or as two where
+  // that is smaller by exact size, each of them split again `depth` - 1
+  // times the same way. The estimates that place the ends price small
+  // blocks too low: splitting where they say, without the exact check,
+  // packs larger; with it, splitting each block and its halves packs the
+  // binaries 0.06 % smaller, and a third level gains 0.003 %.
+  static constexpr unsigned kSplitDepth = 2;
+  void WriteSplit(unsigned end, unsigned depth) {
+    if (depth > 0 && end >= 2) {
+      const unsigned middle = CheapestEnd(0, 1, end - 1, end);
+      if (ExactSize(0, middle) + ExactSize(middle, end) < ExactSize(0, end)) {
+        WriteSplit(middle, depth - 1);
+        WriteSplit(end - middle, depth - 1);
+        return;
+      }
+    }
+    WriteBlock(end);
+  }
+
+  // Where, from `first` to `final`, a block that starts at `start` ends
+  // so that it and the next one, up to `next_end`, cost least.
+  unsigned CheapestEnd(unsigned start, unsigned first, unsigned final, unsigned next_end) {
     BlockTally& before = tallies_[0];
     BlockTally& after = tallies_[1];
     before.Clear(kNC + params_.np);
     after.Clear(kNC + params_.np);
     for (unsigned i = start; i < first - 1; ++i) before.Add(symbols_[i], positions_[i]);
     for (unsigned i = first - 1; i < next_end; ++i) after.Add(symbols_[i], positions_[i]);
-    unsigned best_end = end;
+    unsigned best_end = first;
     int64_t best = INT64_MAX;
     for (unsigned at = first; at <= final; ++at) {
       before.Add(symbols_[at - 1], positions_[at - 1]);
@@ -358,6 +376,22 @@ class BlockWriter {
       }
     }
     return best_end;
+  }
+
+  // The bits of a block of the pending symbols from `start` to `end`:
+  // its tables and codes, all but the positions' extra bits (the same
+  // however the symbols are cut). Builds the codes to measure them.
+  uint64_t ExactSize(unsigned start, unsigned end) {
+    BuildCodes(start, end);
+    BitCounter tables;
+    EmitBlock(tables, 0);
+    const BlockCodes& codes = *codes_;
+    uint64_t bits = tables.bits;
+    for (unsigned s = 0; s < kNC; ++s)
+      bits += uint64_t{codes.literal_length_counts[s]} * codes.literal_length_bits[s];
+    for (unsigned p = 0; p < params_.np; ++p)
+      bits += uint64_t{codes.position_counts[p]} * codes.position_bits[p];
+    return bits;
   }
 
   // Estimated size of a block of the symbols between two rows of counts_at_.
@@ -479,11 +513,12 @@ class BlockWriter {
     return longest;
   }
 
-  void BuildCodes(unsigned symbols) {
+  // The codes of the pending symbols from `start` to `end`.
+  void BuildCodes(unsigned start, unsigned end) {
     BlockCodes& codes = *codes_;
     std::memset(codes.literal_length_counts, 0, sizeof codes.literal_length_counts);
     std::memset(codes.position_counts, 0, sizeof codes.position_counts);
-    for (unsigned i = 0; i < symbols; ++i) {
+    for (unsigned i = start; i < end; ++i) {
       unsigned symbol = symbols_[i];
       ++codes.literal_length_counts[symbol];
       if (symbol >= 256) ++codes.position_counts[PositionSymbol(positions_[i])];
