@@ -315,7 +315,7 @@ class BlockWriter {
     unsigned blocks = 0;
     for (unsigned j = last; j != 0; j = start[j]) rows[blocks++] = j;
     if (blocks == 1) {
-      if (!at_end) WriteSplit(boundaries * kGranule, kSplitDepth);
+      if (!at_end) WriteBlock(boundaries * kGranule);
       return;
     }
     // Each end, first to last, then moves to the symbol where the blocks
