@@ -162,7 +162,8 @@ class LzParser {
   //   uint32_t DistanceCost(unsigned distance) const;
   //   void Literal(uint8_t byte);                        // tallies the path
   //   void Match(unsigned length, unsigned distance);
-  //   void Update();                                    // costs from the tally
+  //   void Foresee();   // costs for a second parse of the stretch, from its tally
+  //   void Update();    // costs for the next stretch, from the tally
   template <typename Costs, typename Consumer>
   Status RunOptimal(Costs& costs, Consumer& consumer) {
     size_t pos = 0;
@@ -176,6 +177,9 @@ class LzParser {
       }
       if (pos >= state_.filled) break;
       size_t end = CollectMatches(pos);
+      ChoosePath(pos, end, costs);
+      Walk(pos, end, costs);
+      costs.Foresee();
       ChoosePath(pos, end, costs);
       Walk(pos, end, costs);
       costs.Update();
