@@ -30,7 +30,7 @@ TEST_F(CommandLine, EachLineSelectsTheMembersItNames) {
   for (const std::string& name : kNames) members.push_back(Member{{name}, ToBytes("<" + name + ">"), Method::kLh0});
   const std::string a = Put("my arc.lzh", WriteArchive(members));
   WriteFile(root_ / "list", ToBytes("b.c\r\n\r\nx.txt"));
-  const std::string list = "@" + (root_ / "list").string();
+  const std::string list = std::string("@").append((root_ / "list").string());
   const struct {
     std::string line;
     std::vector<std::string> selected;
