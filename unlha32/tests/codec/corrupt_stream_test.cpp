@@ -96,6 +96,11 @@ TEST(CorruptTables, EveryMalformedBlockHeaderIsACorruptStream) {
   far.Put(2, 16).Put(0, 5).Put(0, 5).Put(0, 9).Put(256, 9).Put(14, 4);
   for (unsigned symbol = 0; symbol < 14; ++symbol) far.PutPtLength(symbol == 0 || symbol == 13);
   far.Put(1, 1).Put(0, 12).Put(0, 1);
+  // Lengths 1, 2, ..., 16, 17, 17 fill the code space exactly: only the
+  // longest code's limit refuses them.
+  BitPacker seventeen = bits().Put(18, 5).PutPtLength(1).PutPtLength(2).PutPtLength(3).Put(0, 2);
+  for (unsigned length = 4; length <= 17; ++length) seventeen.PutPtLength(length);
+  seventeen.PutPtLength(17);
   const struct {
     const char* fault;
     BitPacker bits;
@@ -120,7 +125,7 @@ TEST(CorruptTables, EveryMalformedBlockHeaderIsACorruptStream) {
       // NT in one-symbol form yields symbol 2 (a run of 20+ zeros) for free;
       // n = 5 leaves no room for it.
       {"zero run past the count", bits().Put(0, 5).Put(2, 5).Put(5, 9).Put(0, 9), "zero run"},
-      {"code length 17", bits().Put(2, 5).PutPtLength(17).PutPtLength(1), ""},
+      {"code length 17 in an otherwise complete code", seventeen, "code too long"},
       {"a block of 0 symbols",
        BitPacker().Put(0, 16).Put(0, 5).Put(0, 5).Put(0, 9).Put('a', 9).Put(0, 4).Put(0, 4), ""},
       {"lh4 distance 4097",
