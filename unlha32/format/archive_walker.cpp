@@ -46,7 +46,10 @@ Status ArchiveWalker::Window(uint64_t offset, std::span<const uint8_t>* bytes) {
   uint64_t size = reader_.Size();
   size_t want = static_cast<size_t>(std::min<uint64_t>(kMaxHeaderBytes, size - offset));
   if (offset < buffer_offset_ || offset + want > buffer_offset_ + buffer_size_) {
-    if (buffer_.empty()) buffer_.resize(kBufferBytes);
+    // No larger than the archive: a walker is made for every question a
+    // front end asks of a small archive, and zeroing a whole block each time
+    // cost more than everything else a wildcard route does.
+    if (buffer_.empty()) buffer_.resize(static_cast<size_t>(std::min<uint64_t>(kBufferBytes, size)));
     size_t fill = static_cast<size_t>(std::min<uint64_t>(kBufferBytes, size - offset));
     buffer_offset_ = offset;
     buffer_size_ = 0;
