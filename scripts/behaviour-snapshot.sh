@@ -299,17 +299,19 @@ damage() {
   fi
 }
 
+# Standard input as one string of hex digits.
+hex_of() { od -An -v -tx1 | tr -d ' \n'; }
+
 # relabel ARCHIVE FROM TO [METHOD]: in a level-0 archive, the member named
 # FROM is named TO instead (printf escapes allowed; any length up to 255),
 # and given METHOD, with its header's size and checksum made right again:
 # for the names and methods no writer stores, which only a hostile or
 # foreign archive holds.
 relabel() {
-  local hex from to at=0 size n packed total member rest fixed header sum i
-  hex=$(od -An -v -tx1 "$1" | tr -d ' \n')
-  from=$(printf '%s' "$2" | od -An -v -tx1 | tr -d ' \n')
-  to=$(printf "$3" | od -An -v -tx1 | tr -d ' \n')
-  local out=""
+  local hex from to at=0 size n packed total member kept fixed header sum i out=""
+  hex=$(hex_of <"$1")
+  from=$(printf '%s' "$2" | hex_of)
+  to=$(printf "$3" | hex_of)
   while size=$((16#${hex:at*2:2})); ((size > 0)); do
     n=$((16#${hex:(at+21)*2:2}))
     packed=$((16#${hex:(at+10)*2:2}${hex:(at+9)*2:2}${hex:(at+8)*2:2}${hex:(at+7)*2:2}))
@@ -317,12 +319,12 @@ relabel() {
     member=${hex:at*2:total*2}
     if [[ ${member:44:n*2} == "$from" ]]; then
       fixed=${member:4:38}
-      [[ -n ${4-} ]] && fixed=$(printf '%s' "$4" | od -An -v -tx1 | tr -d ' \n')${fixed:10}
-      rest=${member:(22+n)*2}
-      header=$fixed$(printf '%02x' $((${#to} / 2)))$to${rest:0:(size + 2 - 22 - n)*2}
+      [[ -n ${4-} ]] && fixed=$(printf '%s' "$4" | hex_of)${fixed:10}
+      kept=$(((size + 2 - 22 - n) * 2))  # the header after the name: CRC, extension
+      header=$fixed$(printf '%02x' $((${#to} / 2)))$to${member:(22+n)*2:kept}
       sum=0
       for ((i = 0; i < ${#header}; i += 2)); do sum=$((sum + 16#${header:i:2})); done
-      member=$(printf '%02x%02x' $((${#header} / 2)) $((sum % 256)))$header${rest:(size + 2 - 22 - n)*2}
+      member=$(printf '%02x%02x' $((${#header} / 2)) $((sum % 256)))$header${member:(22+n)*2+kept}
     fi
     out+=$member
     at=$((at + total))
