@@ -115,7 +115,8 @@ class LzParser {
     const unsigned min_match = config_.min_match;
     const uint8_t* buffer = state_.buffer.get();
     size_t pos = 0;
-    LZH_TRY(Prime(&pos, [this](size_t p) { Insert(p); }));
+    LZH_TRY(Prime(&pos));
+    EnterUntil(&pos, primed_, [this](size_t p) { Insert(p); });
     unsigned pending_length = 0;  // a match starting at pos - 1
     unsigned pending_distance = 0;
     bool pending_literal = false;  // the byte at pos - 1 is not yet emitted
@@ -164,10 +165,30 @@ class LzParser {
   //   void Match(unsigned length, unsigned distance);
   //   void Foresee();   // costs for a second parse of the stretch, from its tally
   //   void Update();    // costs for the next stretch, from the tally
+  //
+  // Each stretch's path is planned over kOverlap positions more than it
+  // takes: the path stops at the first step that reaches past the
+  // stretch's planned part, and the next stretch starts there with the
+  // matches already gathered for the rest. Stretches planned end to end
+  // would cut the match that crosses each end in two.
   template <typename Costs, typename Consumer>
   Status RunOptimal(Costs& costs, Consumer& consumer) {
     size_t pos = 0;
-    LZH_TRY(Prime(&pos, [this](size_t p) { Enter(p); }));
+    LZH_TRY(Prime(&pos));
+    // The last stretch of a long priming is parsed for its costs alone, so
+    // that the first stretch parsed is priced as it would be in one parse
+    // of the whole member.
+    const auto enter = [this](size_t p) { Enter(p); };
+    EnterUntil(&pos, primed_ >= kChunk ? primed_ - kChunk : primed_, enter);
+    if (pos < primed_ && state_.filled >= primed_) {
+      const size_t end = CollectMatches(pos, 0);  // primed_, unless the match pool filled
+      ChoosePath(pos, end, costs);
+      Walk(pos, end, costs);
+      costs.Update();
+      pos = end;
+    }
+    EnterUntil(&pos, primed_, enter);
+    size_t gathered = 0;  // positions from pos on whose matches are gathered
     for (;;) {
       // The lookahead past the chunk gives its last positions their full
       // match length, however the source hands out its bytes.
@@ -176,15 +197,18 @@ class LzParser {
         LZH_TRY(Fill(&pos, kChunk + kLookahead));
       }
       if (pos >= state_.filled) break;
-      size_t end = CollectMatches(pos);
+      const size_t end = CollectMatches(pos, gathered);
+      const bool last = ended_ && end == state_.filled;
+      const size_t planned = last || end - pos <= 2 * kOverlap ? end : end - kOverlap;
       ChoosePath(pos, end, costs);
-      Walk(pos, end, costs);
+      Walk(pos, planned, costs);
       costs.Foresee();
       ChoosePath(pos, end, costs);
-      Walk(pos, end, costs);
+      Walk(pos, planned, costs);
       costs.Update();
-      Walk(pos, end, consumer);
-      pos = end;
+      const size_t next = Walk(pos, planned, consumer);
+      gathered = KeepMatchesFrom(next - pos, end - pos);
+      pos = next;
     }
     return Status::Ok();
   }
@@ -196,6 +220,7 @@ class LzParser {
   static constexpr size_t kSlack = 16;       // match comparison reads up to 8 bytes ahead
   static constexpr size_t kChunk = kPlannedTogether;
   static constexpr size_t kMatchPool = kChunk * 8;
+  static constexpr size_t kOverlap = 512;
   static_assert(kChunk <= kInputRun / 2);
   static_assert(kMaxWindow + kLookahead <= kInputRun);
   // Stream offsets are 32 bits; a parse starts below this one, far enough
@@ -373,16 +398,17 @@ class LzParser {
   }
 
   // Gathers the matches of the positions from `start` on, a chunk at most,
-  // and returns the chunk's end. Positions inside a match of nice length
+  // after the first `gathered` ones, which the previous stretch left (see
+  // KeepMatchesFrom), and returns the chunk's end. Positions inside a match of nice length
   // are only inserted: the long match is almost always the way past them,
   // and searching runs of equal bytes position by position costs
   // quadratic time.
-  size_t CollectMatches(size_t start) {
+  size_t CollectMatches(size_t start, size_t gathered) {
     size_t end = std::min(state_.filled, start + kChunk);
     uint32_t* match_start = state_.match_start.get();
     uint32_t* matches = state_.matches.get();
-    uint32_t used = 0;
-    for (size_t pos = start; pos < end;) {
+    uint32_t used = gathered > 0 ? match_start[gathered] : 0;
+    for (size_t pos = start + gathered; pos < end;) {
       if (used + config_.max_chain > kMatchPool) {
         end = pos;
         break;
@@ -444,11 +470,14 @@ class LzParser {
     }
   }
 
+  // Hands `sink` the chosen path from `start` until it reaches `end` or
+  // beyond; returns where it stopped.
   template <typename Sink>
-  void Walk(size_t start, size_t end, Sink& sink) {
+  size_t Walk(size_t start, size_t end, Sink& sink) {
     const uint32_t* choice = state_.choice.get();
     const unsigned n = static_cast<unsigned>(end - start);
-    for (unsigned i = 0; i < n;) {
+    unsigned i = 0;
+    while (i < n) {
       unsigned length = choice[i] & ((1u << kLengthBits) - 1);
       if (length == 1) {
         sink.Literal(state_.buffer[start + i]);
@@ -457,18 +486,33 @@ class LzParser {
       }
       i += length;
     }
+    return start + i;
   }
 
-  // Reads the primed bytes and enters each position among them with
-  // `enter`, leaving `pos` after them.
+  // Moves the matches of the stretch's positions from `from` to `end` to
+  // the front, for the next stretch, which starts at `from`; returns how
+  // many positions they cover.
+  size_t KeepMatchesFrom(size_t from, size_t end) {
+    uint32_t* match_start = state_.match_start.get();
+    uint32_t* matches = state_.matches.get();
+    const uint32_t first = match_start[from];
+    std::memmove(matches, matches + first, (match_start[end] - first) * sizeof matches[0]);
+    for (size_t i = from; i <= end; ++i) match_start[i - from] = match_start[i] - first;
+    return end - from;
+  }
+
+  // Reads the primed bytes and what follows them for the first matches.
+  Status Prime(size_t* pos) {
+    return primed_ == 0 ? Status::Ok() : Fill(pos, primed_ + kLookahead);
+  }
+
+  // Enters the positions from `pos` up to `until` (or the input's end)
+  // into the match finder with `enter`, leaving `pos` there.
   template <typename EnterPosition>
-  Status Prime(size_t* pos, EnterPosition enter) {
-    if (primed_ == 0) return Status::Ok();
-    LZH_TRY(Fill(pos, primed_ + kLookahead));
-    const size_t end = std::min(primed_, state_.filled);
+  void EnterUntil(size_t* pos, size_t until, EnterPosition enter) {
+    const size_t end = std::min(until, state_.filled);
     for (; *pos < end; ++*pos)
       if (state_.filled - *pos >= config_.min_match) enter(*pos);
-    return Status::Ok();
   }
 
   // Reads until `need` bytes lie ahead of `pos` (or the input ends), first
