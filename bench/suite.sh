@@ -46,18 +46,21 @@ corpus="$work/corpus"
 size=$(stat -c %s "$corpus")
 
 # Best of `runs`: "wall cpu peak_kib" of a command whose output is discarded.
+# Seconds come from the shell's timer, in milliseconds: many jobs here take
+# tens of them, and /usr/bin/time, which gives the peak, reads hundredths.
 measure() {
-  local best="" line
+  local best="" line times TIMEFORMAT='%3R %3U %3S'
   for ((i = 0; i < runs; ++i)); do
     [[ -n ${before:-} ]] && eval "$before"
-    /usr/bin/time -o "$work/time.txt" -f '%e %U %S %M' "$@" >/dev/null 2>&1 || true
+    times=$( { time /usr/bin/time -o "$work/time.txt" -f '%M' "$@" >/dev/null 2>&1; } 2>&1 ) || true
     # The last line: time puts a line about a non-zero exit status first.
-    line=$(tail -n 1 "$work/time.txt" | awk '{ printf "%.3f %.3f %d", $1, $2 + $3, $4 }')
+    line=$(awk -v t="$times" -v peak="$(tail -n 1 "$work/time.txt")" \
+      'BEGIN { split(t, x); printf "%.3f %.3f %d", x[1], x[2] + x[3], peak }')
     best=$(awk -v l="$line" -v b="$best" 'BEGIN { split(l, x); split(b, y); print (b == "" || x[1] < y[1]) ? l : b }')
   done
   echo "$best"
 }
-# "-" when the divisor is 0, as times under /usr/bin/time's 10 ms are.
+# "-" when the divisor is 0, as times under a millisecond are.
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else printf "-" }'; }
 mbps() { awk -v n="$1" -v t="$2" 'BEGIN { printf "%.1f", n / t / 1e6 }'; }
 verdict() { if awk "BEGIN { exit !($1) }"; then echo met; else echo "NOT met"; fi; }
@@ -305,23 +308,10 @@ rm -rf pieces pieces.lzh out1 out2 report1 report2
 # Archives of many small files are this format's usual case: 20,000 files
 # of 24 bytes (mostly -lh5-), and a million empty (-lh0-) members. t and x
 # against bsdtar; t against l, which reads the same headers and decodes
-# nothing. Wall seconds from the shell's clock (milliseconds), best of
-# `runs`: these jobs take tens of milliseconds, below /usr/bin/time's
-# resolution.
+# nothing. Wall seconds, best of `runs`.
 echo
 echo "== many small members (wall seconds, best of $runs) =="
-best_wall() {
-  local best="" start end t
-  for ((i = 0; i < runs; ++i)); do
-    [[ -n ${before:-} ]] && eval "$before"
-    start=$(date +%s%N)
-    "$@" >/dev/null 2>&1 || true
-    end=$(date +%s%N)
-    t=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.3f", (b - a) / 1e9 }')
-    best=$(awk -v t="$t" -v b="$best" 'BEGIN { print (b == "" || t < b) ? t : b }')
-  done
-  echo "$best"
-}
+best_wall() { measure "$@" | awk '{ print $1 }'; }
 if [[ ! -f small.done ]]; then
   rm -rf small small.lzh && mkdir small
   for d in $(seq 0 99); do
