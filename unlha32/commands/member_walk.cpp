@@ -98,9 +98,6 @@ Status MemberWalk::Next(bool* end) {
   if (!pending_damage_.ok()) damage_ = std::exchange(pending_damage_, Status::Ok());
   if (!damage_.ok()) return damage_;
   while (!finished_) {
-    // A failed step leaves the last member's header or a half-filled one;
-    // without a data offset neither passes for a member cut short.
-    header_.data_offset = 0;
     bool walk_end = false;
     Status status = walker_->Next(&header_, &walk_end);
     if (!status.ok()) {

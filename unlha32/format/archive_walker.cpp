@@ -133,6 +133,7 @@ Status ArchiveWalker::Open() {
 Status ArchiveWalker::Next(MemberHeader* header, bool* end) {
   uint64_t size = reader_.Size();
   *end = false;
+  header->data_offset = 0;  // what a member cut short has, and nothing else (see the header)
   if (first_header_damaged_) {
     first_header_damaged_ = false;
     next_offset_ = size;

@@ -56,15 +56,17 @@ class ArchiveWalker {
   uint64_t archive_offset() const { return archive_offset_; }
 
   // Reads the next header. At the end of the archive (an end byte, or the
-  // end of the input when the end byte is missing) sets *end and leaves
-  // *header alone; bytes after an end byte are ignored, except that in a
-  // self-extracting file a further archive within 64 KiB of the end byte
-  // (validated as in Open) is walked as well. When a member's
-  // data runs past the end of the input, returns kTruncated "member data
-  // runs past the end of the archive" with *header filled in. A directory
-  // or link entry whose size fields promise data that is not there has its
-  // packed_size set to 0. After any error the walk is over: the next call
-  // reports the end.
+  // end of the input when the end byte is missing) sets *end; bytes after
+  // an end byte are ignored, except that in a self-extracting file a
+  // further archive within 64 KiB of the end byte (validated as in Open)
+  // is walked as well. When a member's data runs past the end of the
+  // input, returns kTruncated "member data runs past the end of the
+  // archive" with *header filled in. A directory or link entry whose size
+  // fields promise data that is not there has its packed_size set to 0.
+  // At the end and after any other error, *header has no data offset (0),
+  // whatever it held before, so that a header reused from member to member
+  // never passes for a member cut short. After any error the walk is over:
+  // the next call reports the end.
   Status Next(MemberHeader* header, bool* end);
 
   // Once Next has reported the end: where the archive stops (the end byte's

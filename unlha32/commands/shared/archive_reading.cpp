@@ -56,10 +56,6 @@ void WalkMembers(ArchiveContents& contents, const std::function<void(MemberHeade
   contents.damage_before_any_member = false;
   MemberHeader header;
   for (bool end = false, first = true; contents.damage.ok() && !end; first = false) {
-    // A failed Next leaves a header half filled, or the last member's;
-    // ParseHeader resets it, so only the offset that marks a member cut
-    // short needs clearing here.
-    header.data_offset = 0;
     Status status = walker.Next(&header, &end);
     if (status.ok() && !end) each(header);
     if (status.ok()) continue;
@@ -104,7 +100,6 @@ int CountMembers(const std::string& path) {
   int count = 0;
   for (;;) {
     bool end = false;
-    header.data_offset = 0;  // so that a damaged header never looks like a cut-short member
     Status status = walker.Next(&header, &end);
     if (end || !status.ok()) {
       if (!status.ok() && DataCutShort(header, reader->Size())) ++count;
