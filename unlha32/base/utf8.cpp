@@ -45,6 +45,12 @@ bool IsValidUtf8(std::string_view text) {
   return true;
 }
 
+bool IsAscii(std::string_view text) {
+  for (char c : text)
+    if (static_cast<uint8_t>(c) >= 0x80) return false;
+  return true;
+}
+
 void AppendUtf8(uint32_t code_point, std::string* out) {
   if (code_point < 0x80) {
     out->push_back(static_cast<char>(code_point));

@@ -19,6 +19,11 @@ size_t Utf8SequenceLength(std::string_view text, size_t i, uint32_t* code_point)
 
 bool IsValidUtf8(std::string_view text);
 
+// Whether every byte is below 0x80: text that reads the same in every form
+// (UTF-8 and every code page names are converted from), so that it needs
+// no conversion.
+bool IsAscii(std::string_view text);
+
 void AppendUtf8(uint32_t code_point, std::string* out);
 
 }  // namespace lzh

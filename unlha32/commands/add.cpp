@@ -25,6 +25,7 @@
 // m deletes a source only after the new archive is in place, and only when
 // its member decodes with the right CRC from the archive on disk and the
 // file still has the size and time it had when it was read.
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -32,6 +33,7 @@
 #include <string>
 #include <vector>
 
+#include "base/utf8.h"
 #include "commands/change/archive_rewrite.h"
 #include "commands/change/parallel_packer.h"
 #include "commands/file_collector.h"
@@ -50,11 +52,9 @@
 namespace lzh::commands {
 namespace {
 
-bool IsAscii(const std::vector<std::string>& components) {
-  for (const std::string& component : components)
-    for (char c : component)
-      if (static_cast<uint8_t>(c) >= 0x80) return false;
-  return true;
+bool AllAscii(const std::vector<std::string>& components) {
+  return std::all_of(components.begin(), components.end(),
+                     [](const std::string& component) { return IsAscii(component); });
 }
 
 // The name a member and a file are matched by: the local path, letters
@@ -222,7 +222,7 @@ Status Adding::NewHeader(const SourceFile& source, MemberHeader* new_header) con
     header.user = details.user;
     header.group = details.group;
   }
-  if (!IsAscii(source.stored_path) || (details.type == os::EntryType::kSymlink && !IsAscii({details.link_target}))) {
+  if (!AllAscii(source.stored_path) || (details.type == os::EntryType::kSymlink && !IsAscii(details.link_target))) {
     uint32_t code_page = 0;
     LZH_REQUIRE(os::ToStoredNames(&header.path, level_ > 0, &code_page), kTooLarge,
                 "the name has no Shift_JIS form, the only one a level-0 header keeps (-h1 or -h2 store it)");

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "base/utf8.h"
 #include "os/text.h"
 
 namespace lzh::commands {
@@ -31,10 +32,8 @@ bool Report::Append(std::string_view text) {
 void Report::Line(std::string_view text) {
   if (buffer_ == nullptr) return;
   if (length_ > 0 && (last_was_line_ || buffer_[length_ - 1] != '\n')) Append("\n");
-  // ASCII is the same text in every form: most lines need no conversion.
-  bool ascii = true;
-  for (char c : text) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-  if (Append(ascii ? text : os::TextForCaller(text))) whole_lines_ = length_;
+  // Most lines are ASCII, which needs no conversion.
+  if (Append(IsAscii(text) ? text : os::TextForCaller(text))) whole_lines_ = length_;
   last_was_line_ = true;
 }
 

@@ -40,12 +40,7 @@ uint32_t CodePageOfNames(const MemberHeader& header) {
 // there is one (os::AnsiCodePage: what such names always meant on
 // Windows); unchanged otherwise.
 void AppendLocalName(std::string_view stored, uint32_t code_page, TextForm form, std::string* out) {
-  const auto ascii = [stored] {
-    for (char c : stored)
-      if (static_cast<uint8_t>(c) >= 0x80) return false;
-    return true;
-  };
-  if (form != TextForm::kUtf8 || code_page == kUtf8CodePage || ascii()) {
+  if (form != TextForm::kUtf8 || code_page == kUtf8CodePage || IsAscii(stored)) {
     out->append(stored);
     return;
   }

@@ -39,12 +39,6 @@ bool ExactlyIn(std::wstring_view wide, UINT code_page, std::string* out) {
   return true;
 }
 
-bool IsAscii(std::string_view text) {
-  for (char c : text)
-    if (static_cast<uint8_t>(c) >= 0x80) return false;
-  return true;
-}
-
 // Upper-case hex digits, at least `digits` of them. Not printf: the
 // self-extracting program, which reaches this, must stay small, and
 // MinGW's printf brings its whole floating-point formatting along.
