@@ -399,10 +399,10 @@ class LzParser {
 
   // Gathers the matches of the positions from `start` on, a chunk at most,
   // after the first `gathered` ones, which the previous stretch left (see
-  // KeepMatchesFrom), and returns the chunk's end. Positions inside a match of nice length
-  // are only inserted: the long match is almost always the way past them,
-  // and searching runs of equal bytes position by position costs
-  // quadratic time.
+  // KeepMatchesFrom), and returns the chunk's end. Positions inside a
+  // match of nice length are only inserted: the long match is almost
+  // always the way past them, and searching runs of equal bytes position
+  // by position costs quadratic time.
   size_t CollectMatches(size_t start, size_t gathered) {
     size_t end = std::min(state_.filled, start + kChunk);
     uint32_t* match_start = state_.match_start.get();
